@@ -1,0 +1,174 @@
+#include "platform/ui/MessageBox.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QThread>
+
+#include <cstdio>
+#include <deque>
+#include <mutex>
+
+namespace ui {
+namespace {
+
+struct RecorderState {
+    std::mutex lock;
+    bool active = false;
+    std::vector<RecordedMessage> messages;
+    std::deque<MsgResult> answers;
+};
+
+RecorderState& Recorder()
+{
+    static RecorderState state;
+    return state;
+}
+
+MsgResult DefaultAnswer(MsgButtons buttons)
+{
+    switch (buttons) {
+    case MsgButtons::Ok: return MsgResult::Ok;
+    case MsgButtons::OkCancel: return MsgResult::Cancel;
+    case MsgButtons::YesNo: return MsgResult::No;
+    case MsgButtons::YesNoCancel: return MsgResult::Cancel;
+    }
+    return MsgResult::Ok;
+}
+
+bool OnUiThread()
+{
+    return QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
+}
+
+QMessageBox::StandardButtons QtButtons(MsgButtons buttons)
+{
+    switch (buttons) {
+    case MsgButtons::Ok: return QMessageBox::Ok;
+    case MsgButtons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
+    case MsgButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
+    case MsgButtons::YesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+QMessageBox::Icon QtIcon(MsgIcon icon)
+{
+    switch (icon) {
+    case MsgIcon::None: return QMessageBox::NoIcon;
+    case MsgIcon::Information: return QMessageBox::Information;
+    case MsgIcon::Warning: return QMessageBox::Warning;
+    case MsgIcon::Error: return QMessageBox::Critical;
+    case MsgIcon::Question: return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+MsgResult FromQt(int button)
+{
+    switch (button) {
+    case QMessageBox::Yes: return MsgResult::Yes;
+    case QMessageBox::No: return MsgResult::No;
+    case QMessageBox::Cancel: return MsgResult::Cancel;
+    default: return MsgResult::Ok;
+    }
+}
+
+// Message texts use "\r\n" line breaks; Qt wants "\n".
+QString DisplayText(const std::string& text)
+{
+    return QString::fromStdString(text).replace("\r\n", "\n");
+}
+
+MsgResult ShowModal(const std::string& text, const std::string& caption, MsgButtons buttons, MsgIcon icon)
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        return DefaultAnswer(buttons);
+    }
+    QMessageBox box(QtIcon(icon), QString::fromStdString(caption), DisplayText(text), QtButtons(buttons));
+    return FromQt(box.exec());
+}
+
+} // namespace
+
+MsgResult ShowMessageBox(const std::string& text, const std::string& caption, MsgButtons buttons, MsgIcon icon)
+{
+    const bool uiThread = OnUiThread();
+    {
+        RecorderState& rec = Recorder();
+        std::lock_guard<std::mutex> lock(rec.lock);
+        if (rec.active) {
+            rec.messages.push_back({text, caption, buttons, icon, uiThread});
+            if (!uiThread || rec.answers.empty())
+                return DefaultAnswer(buttons);
+            MsgResult answer = rec.answers.front();
+            rec.answers.pop_front();
+            return answer;
+        }
+    }
+    if (uiThread)
+        return ShowModal(text, caption, buttons, icon);
+    if (QCoreApplication* app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, [=] { ShowModal(text, caption, buttons, icon); }, Qt::QueuedConnection);
+    else
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    return DefaultAnswer(buttons);
+}
+
+void ShowMessage(const std::string& text)
+{
+    ShowMessageBox(text, "Sonorel", MsgButtons::Ok, MsgIcon::Information);
+}
+
+bool AskYesNo(const std::string& text, const std::string& caption)
+{
+    return ShowMessageBox(text, caption, MsgButtons::YesNo, MsgIcon::Question) == MsgResult::Yes;
+}
+
+MessageRecorder::MessageRecorder()
+{
+    RecorderState& rec = Recorder();
+    std::lock_guard<std::mutex> lock(rec.lock);
+    rec.active = true;
+    rec.messages.clear();
+    rec.answers.clear();
+}
+
+MessageRecorder::~MessageRecorder()
+{
+    RecorderState& rec = Recorder();
+    std::lock_guard<std::mutex> lock(rec.lock);
+    rec.active = false;
+}
+
+void MessageRecorder::QueueAnswer(MsgResult answer)
+{
+    RecorderState& rec = Recorder();
+    std::lock_guard<std::mutex> lock(rec.lock);
+    rec.answers.push_back(answer);
+}
+
+std::vector<RecordedMessage> MessageRecorder::Messages() const
+{
+    RecorderState& rec = Recorder();
+    std::lock_guard<std::mutex> lock(rec.lock);
+    return rec.messages;
+}
+
+std::vector<std::string> MessageRecorder::Texts() const
+{
+    std::vector<std::string> texts;
+    for (const RecordedMessage& m : Messages())
+        texts.push_back(m.text);
+    return texts;
+}
+
+void MessageRecorder::Clear()
+{
+    RecorderState& rec = Recorder();
+    std::lock_guard<std::mutex> lock(rec.lock);
+    rec.messages.clear();
+}
+
+} // namespace ui

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ui {
+
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MsgIcon { None, Information, Warning, Error, Question };
+enum class MsgResult { Ok, Cancel, Yes, No };
+
+// Shows a modal message box on the UI thread and returns the answer. Called from any other thread
+// (the sound thread, a loader) the message is queued to the UI thread and the caller returns at
+// once with the default answer (Ok, or Cancel/No where those exist): no thread ever waits on a person.
+MsgResult ShowMessageBox(const std::string& text, const std::string& caption = "Sonorel",
+                         MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None);
+
+// The plain message of most failures: an information box with an OK button.
+void ShowMessage(const std::string& text);
+
+// A yes/no question; true for Yes. Off the UI thread it answers No without waiting.
+bool AskYesNo(const std::string& text, const std::string& caption = "Sonorel");
+
+struct RecordedMessage {
+    std::string text;
+    std::string caption;
+    MsgButtons buttons;
+    MsgIcon icon;
+    bool fromUiThread;
+};
+
+// Tests install a recorder: while it lives, no box is shown; every message (from any thread) is
+// recorded, and questions are answered from the queue of answers (then by the default answer).
+class MessageRecorder {
+public:
+    MessageRecorder();
+    ~MessageRecorder();
+    MessageRecorder(const MessageRecorder&) = delete;
+    MessageRecorder& operator=(const MessageRecorder&) = delete;
+
+    void QueueAnswer(MsgResult answer);
+    std::vector<RecordedMessage> Messages() const;
+    std::vector<std::string> Texts() const;
+    void Clear();
+};
+
+} // namespace ui
