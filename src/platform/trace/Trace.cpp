@@ -36,6 +36,13 @@ void SetTraceTarget(TraceTarget* target)
     traceTarget = target;
 }
 
+void DetachTraceTarget(TraceTarget* target)
+{
+    std::lock_guard<std::mutex> lock(traceLock);
+    if (traceTarget == target)
+        traceTarget = nullptr;
+}
+
 void ResetTraceCounter()
 {
     std::lock_guard<std::mutex> lock(traceLock);

@@ -22,4 +22,5 @@ void trace(const std::string& message);
 std::string TraceValueLine(std::string_view expression, std::string_view file, std::string_view value);
 
 void SetTraceTarget(TraceTarget* target); // nullptr detaches
+void DetachTraceTarget(TraceTarget* target); // detaches the target only while it is the current one
 void ResetTraceCounter();                 // for tests

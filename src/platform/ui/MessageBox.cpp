@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <deque>
 #include <mutex>
+#include <optional>
 
 namespace ui {
 namespace {
@@ -90,29 +91,40 @@ MsgResult ShowModal(const std::string& text, const std::string& caption, MsgButt
     return FromQt(box.exec());
 }
 
+// With a recorder installed, records the message and gives its answer; otherwise nothing.
+std::optional<MsgResult> Record(const RecordedMessage& message)
+{
+    RecorderState& rec = Recorder();
+    std::lock_guard<std::mutex> lock(rec.lock);
+    if (!rec.active)
+        return std::nullopt;
+    rec.messages.push_back(message);
+    if (!message.fromUiThread || rec.answers.empty())
+        return DefaultAnswer(message.buttons);
+    MsgResult answer = rec.answers.front();
+    rec.answers.pop_front();
+    return answer;
+}
+
 } // namespace
 
 MsgResult ShowMessageBox(const std::string& text, const std::string& caption, MsgButtons buttons, MsgIcon icon)
 {
     const bool uiThread = OnUiThread();
-    {
-        RecorderState& rec = Recorder();
-        std::lock_guard<std::mutex> lock(rec.lock);
-        if (rec.active) {
-            rec.messages.push_back({text, caption, buttons, icon, uiThread});
-            if (!uiThread || rec.answers.empty())
-                return DefaultAnswer(buttons);
-            MsgResult answer = rec.answers.front();
-            rec.answers.pop_front();
-            return answer;
-        }
-    }
+    if (std::optional<MsgResult> answer = Record({text, caption, buttons, icon, uiThread}))
+        return *answer;
     if (uiThread)
         return ShowModal(text, caption, buttons, icon);
-    if (QCoreApplication* app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, [=] { ShowModal(text, caption, buttons, icon); }, Qt::QueuedConnection);
-    else
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        // A recorder installed before the queued message arrives takes it, so a test never
+        // meets a real box.
+        QMetaObject::invokeMethod(app, [=] {
+            if (!Record({text, caption, buttons, icon, false}))
+                ShowModal(text, caption, buttons, icon);
+        }, Qt::QueuedConnection);
+    } else {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    }
     return DefaultAnswer(buttons);
 }
 

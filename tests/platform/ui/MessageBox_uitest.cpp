@@ -1,0 +1,101 @@
+#include "platform/ui/MessageBox.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+using namespace ui;
+
+TEST(MessageBox, RecorderKeepsExactTextsAndCaptions)
+{
+    MessageRecorder recorder;
+    ShowMessage("Can't open file. Wrong file name.");
+    ShowMessageBox("Unhandled application exception:\r\nboom", "Error", MsgButtons::Ok, MsgIcon::Error);
+    ASSERT_EQ(recorder.Messages().size(), 2u);
+    EXPECT_EQ(recorder.Texts(), (std::vector<std::string>{"Can't open file. Wrong file name.",
+                                                          "Unhandled application exception:\r\nboom"}));
+    const RecordedMessage second = recorder.Messages()[1];
+    EXPECT_EQ(second.caption, "Error");
+    EXPECT_EQ(second.buttons, MsgButtons::Ok);
+    EXPECT_EQ(second.icon, MsgIcon::Error);
+    EXPECT_TRUE(second.fromUiThread);
+    EXPECT_EQ(recorder.Messages()[0].caption, "Sonorel");
+    recorder.Clear();
+    EXPECT_TRUE(recorder.Texts().empty());
+}
+
+TEST(MessageBox, QuestionsTakeQueuedAnswersThenTheDefault)
+{
+    MessageRecorder recorder;
+    recorder.QueueAnswer(MsgResult::Yes);
+    recorder.QueueAnswer(MsgResult::Cancel);
+    EXPECT_TRUE(AskYesNo("Close Sonorel. Are you sure?\r\nAll unsaved changes to current project will be lost."));
+    EXPECT_EQ(ShowMessageBox("Save?", "Sonorel", MsgButtons::YesNoCancel), MsgResult::Cancel);
+    const struct {
+        MsgButtons buttons;
+        MsgResult answer;
+    } defaults[] = {{MsgButtons::Ok, MsgResult::Ok},
+                    {MsgButtons::OkCancel, MsgResult::Cancel},
+                    {MsgButtons::YesNo, MsgResult::No},
+                    {MsgButtons::YesNoCancel, MsgResult::Cancel}};
+    for (const auto& d : defaults)
+        EXPECT_EQ(ShowMessageBox("q", "Sonorel", d.buttons), d.answer);
+    EXPECT_FALSE(AskYesNo("again?"));
+    EXPECT_EQ(recorder.Messages().size(), 7u);
+    EXPECT_EQ(recorder.Messages()[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(recorder.Messages()[0].icon, MsgIcon::Question);
+}
+
+TEST(MessageBox, OtherThreadsGetTheDefaultAnswerAtOnce)
+{
+    MessageRecorder recorder;
+    recorder.QueueAnswer(MsgResult::Yes); // meant for the UI thread; a worker never takes it
+    bool answer = true;
+    std::thread worker([&] { answer = AskYesNo("from the sound thread"); });
+    worker.join();
+    EXPECT_FALSE(answer);
+    ASSERT_EQ(recorder.Messages().size(), 1u);
+    EXPECT_EQ(recorder.Messages()[0].text, "from the sound thread");
+    EXPECT_FALSE(recorder.Messages()[0].fromUiThread);
+    EXPECT_TRUE(AskYesNo("now on the UI thread"));
+}
+
+// Without a recorder a worker's message is queued: the worker returns before any box exists, and
+// the box appears with the text once the UI thread runs its event loop.
+TEST(MessageBox, WorkersMessageIsQueuedToTheUiThread)
+{
+    std::thread worker([] { ShowMessageBox("Line one\r\nLine two", "Burner", MsgButtons::Ok, MsgIcon::Warning); });
+    worker.join();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    QString shownText, shownTitle;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shownText = box->text();
+            shownTitle = box->windowTitle();
+            box->accept();
+        }
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(!shownText.isEmpty(), 5000);
+    EXPECT_EQ(shownText, "Line one\nLine two");
+    EXPECT_EQ(shownTitle, "Burner");
+}
+
+TEST(MessageBox, QueuedMessageMeetsALaterRecorder)
+{
+    std::thread worker([] { ShowMessage("queued before the recorder"); });
+    worker.join();
+    MessageRecorder recorder;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(recorder.Texts(), std::vector<std::string>{"queued before the recorder"});
+    EXPECT_FALSE(recorder.Messages()[0].fromUiThread);
+}
+
+} // namespace
