@@ -1,0 +1,199 @@
+#include "engine/class_AudioFileReader.h"
+
+#include "platform/trace/Trace.h"
+#include "platform/ui/MessageBox.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+
+int64_t SaturateToInt64(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    // 2^63 is exact as a double; everything at or above it saturates.
+    constexpr double limit = 9223372036854775808.0;
+    if (value >= limit)
+        return std::numeric_limits<int64_t>::max();
+    if (value <= -limit)
+        return std::numeric_limits<int64_t>::min();
+    return static_cast<int64_t>(value);
+}
+
+double FragmentGain(const MixParams& params, double t, int64_t lengthMcs)
+{
+    const double full = std::max(0.0, params.volume * 0.01);
+    double gain = full;
+    if (params.fadein && params.fadeinlength > 0 && t < params.fadeinlength)
+        gain = gain * t / params.fadeinlength;
+    if (params.fadeout && params.fadeoutlength > 0) {
+        const double end = lengthMcs * 0.000001;
+        if (t > end - params.fadeoutlength)
+            gain = (end - t) * gain / params.fadeoutlength;
+    }
+    if (!(gain >= 0)) // also NaN
+        return 0;
+    return std::min(gain, full);
+}
+
+float TempoSampleRate(uint32_t sourceFrequency, int32_t outputFrequency)
+{
+    if (outputFrequency <= 0)
+        return static_cast<float>(sourceFrequency);
+    const int64_t square = static_cast<int64_t>(sourceFrequency) * sourceFrequency;
+    return static_cast<float>(square / outputFrequency);
+}
+
+namespace {
+
+bool FileExists(const std::string& path)
+{
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
+BassHandle OpenDecodingStream(const std::string& path)
+{
+    BassHandle stream = BASS_StreamCreateFile(path, BASS_STREAM_DECODE);
+    if (!stream)
+        stream = BASS_WMA_StreamCreateFile(path, BASS_STREAM_DECODE);
+    return stream;
+}
+
+int16_t RoundToSample(double value)
+{
+    const double clamped = std::clamp(value, -32768.0, 32767.0);
+    return static_cast<int16_t>(std::lround(clamped));
+}
+
+} // namespace
+
+cAudioFileReader::~cAudioFileReader()
+{
+    FreeStreams();
+}
+
+void cAudioFileReader::FreeStreams()
+{
+    if (PitchDecodeBassStream)
+        BASS_StreamFree(PitchDecodeBassStream);
+    if (DecodeStream)
+        BASS_StreamFree(DecodeStream);
+    PitchDecodeBassStream = 0;
+    DecodeStream = 0;
+    ChannelInfo = BassChannelInfo{};
+}
+
+void cAudioFileReader::SetFileName(const std::string& fileName, SoundFormat outputFormat)
+{
+    trace("audiofileread.setfilename");
+    OutputFormat = outputFormat;
+    if (!FileExists(fileName)) {
+        ui::ShowMessage("Trying to open audio file, file doesn't exist.\r\nFile name: " + fileName);
+        return;
+    }
+    const BassHandle stream = OpenDecodingStream(fileName);
+    if (!stream)
+        ui::ShowMessage("Can't create stream from audio file:" + fileName);
+    FileName = fileName;
+    UseDecodingStream(stream);
+}
+
+void cAudioFileReader::UseDecodingStream(BassHandle stream)
+{
+    FreeStreams();
+    DecodeStream = stream;
+    if (!DecodeStream)
+        return;
+    BASS_ChannelGetInfo(DecodeStream, &ChannelInfo);
+    // The row's gain is applied to the tempo stream's output (see Read), not here: a gain set on the
+    // decoding stream would come out late by the stretcher's latency.
+    PitchDecodeBassStream = BASS_FX_TempoCreate(DecodeStream, BASS_STREAM_DECODE);
+    if (!PitchDecodeBassStream) {
+        ui::ShowMessage("Error creating pitch stream");
+    } else if (!ApplyTempo()) {
+        TempoRefused = true;
+        ui::ShowMessage("Can't set tempo and pitch of audio file:" + FileName);
+    }
+}
+
+bool cAudioFileReader::ApplyTempo()
+{
+    const float sampleRate = TempoSampleRate(ChannelInfo.frequency, OutputFormat.Frequency);
+    const bool accepted = BASS_FX_TempoSet(PitchDecodeBassStream, MixParams.speed, sampleRate,
+                                           static_cast<float>(MixParams.pitch / 1000.0));
+    if (accepted)
+        TempoRefused = false;
+    return accepted;
+}
+
+void cAudioFileReader::SetPosition(double sourceSeconds)
+{
+    BASS_ChannelSetPosition(DecodeStream, BASS_ChannelSeconds2Bytes(DecodeStream, sourceSeconds));
+}
+
+double cAudioFileReader::ElapsedMixSeconds() const
+{
+    return (pos_mcs + PosCarryMcs) * 0.000001 * 100 / (100 + MixParams.speed);
+}
+
+void cAudioFileReader::Read(void* buffer, int64_t n)
+{
+    if (n <= 0)
+        return;
+    auto* bytes = static_cast<uint8_t*>(buffer);
+    const int channels = static_cast<int>(ChannelInfo.channels);
+    const bool canSound = PitchDecodeBassStream && !TempoRefused && channels > 0;
+    if (canSound) {
+        // The library zero-fills whatever a read cannot deliver.
+        constexpr int64_t chunk = int64_t{1} << 30;
+        for (int64_t done = 0; done < n; done += chunk)
+            BASS_ChannelGetData(PitchDecodeBassStream, bytes + done, static_cast<uint32_t>(std::min(chunk, n - done)));
+    } else {
+        std::memset(bytes, 0, static_cast<size_t>(n));
+    }
+    BytesRead += n;
+
+    // The samples are at the output rate, so the block lasts n / (rate x channels x 2) of mix time
+    // whatever the source's own rate.
+    const double t0 = ElapsedMixSeconds();
+    const int64_t frameBytes = int64_t{2} * std::max(channels, 1);
+    const int64_t frames = n / frameBytes;
+    const int32_t rate = OutputFormat.Frequency > 0 ? OutputFormat.Frequency : 1;
+    const double blockSeconds = static_cast<double>(frames) / rate;
+    // pos_mcs moves in whole microseconds; the fractions carry over to the next block, so that the
+    // fade clock never falls behind the blocks it counts however short they are.
+    const double blockMcs = static_cast<double>(frames) * 1000000 / rate;
+    const double sourceMcs = blockMcs * static_cast<double>(100 + MixParams.speed) * 0.01 + PosCarryMcs;
+    const double wholeMcs = std::trunc(sourceMcs);
+    PosCarryMcs = std::isfinite(sourceMcs) ? sourceMcs - wholeMcs : 0;
+    pos_mcs = SaturateToInt64(static_cast<double>(pos_mcs) + wholeMcs);
+    if (canSound)
+        ApplyGain(static_cast<int16_t*>(buffer), frames, channels, t0, t0 + blockSeconds);
+}
+
+void cAudioFileReader::ApplyGain(int16_t* samples, int64_t frames, int channels, double t0, double t1) const
+{
+    const double full = std::max(0.0, MixParams.volume * 0.01);
+    const double end = LengthMcs * 0.000001;
+    const bool fadingIn = MixParams.fadein && MixParams.fadeinlength > 0 && t0 < MixParams.fadeinlength;
+    const bool fadingOut = MixParams.fadeout && MixParams.fadeoutlength > 0 && t1 > end - MixParams.fadeoutlength;
+    if (!fadingIn && !fadingOut) {
+        if (full == 1.0)
+            return;
+        for (int64_t i = 0; i < frames * channels; ++i)
+            samples[i] = RoundToSample(samples[i] * full);
+        return;
+    }
+    // Inside a fade the gain follows the fade's line frame by frame: a linear ramp from the gain at
+    // the block's start to the gain at its end, bent where a fade begins or ends inside the block.
+    const double frameSeconds = frames > 0 ? (t1 - t0) / frames : 0;
+    for (int64_t f = 0; f < frames; ++f) {
+        const double gain = FragmentGain(MixParams, t0 + f * frameSeconds, LengthMcs);
+        int16_t* frame = samples + f * channels;
+        for (int c = 0; c < channels; ++c)
+            frame[c] = RoundToSample(frame[c] * gain);
+    }
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "engine/class_MixParams.h"
+#include "engine/class_SoundDevice.h"
+#include "platform/sound/SoundLibrary.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Truncates toward zero and saturates at the 64-bit range (NaN gives 0): rows from a file may hold
+// absurd speeds or lengths, and a wrapped count would play for ages or not at all.
+int64_t SaturateToInt64(double value);
+
+// The row's gain at mix time t (seconds since the fragment's start) of a fragment that plays
+// lengthMcs microseconds: volume x 0.01, scaled by the fade-in and the fade-out. A fade length of 0
+// or less is no fade; the result lies in [0, volume x 0.01].
+double FragmentGain(const MixParams& params, double t, int64_t lengthMcs);
+
+// The playback rate that makes a source sound at its own speed when its samples are taken as if
+// they were at the output rate: source^2 / output (64-bit product, truncating division).
+float TempoSampleRate(uint32_t sourceFrequency, int32_t outputFrequency);
+
+// Decodes one source file, changes its tempo and pitch, and applies the row's volume and fades to
+// the samples it delivers (after the tempo stage, ramped within each block).
+class cAudioFileReader {
+public:
+    BassHandle PitchDecodeBassStream = 0; // the tempo stream: the stream that is read
+    BassChannelInfo ChannelInfo;          // of the decoding stream
+    std::unique_ptr<int16_t[]> ConvertBuffer; // the mixer's channel conversion scratch
+    int64_t ConvertBufferSize = 0;            // bytes
+    BassHandle DecodeStream = 0;
+    SoundFormat OutputFormat;
+    ::MixParams MixParams;
+    int64_t pos_mcs = 0;   // source time consumed since the fragment's start, microseconds
+    int64_t BytesRead = 0; // output bytes delivered
+    int64_t LengthMcs = 0; // the fragment's playing length in mix time; the fade-out ends there
+    std::string FileName;
+
+    cAudioFileReader() = default;
+    ~cAudioFileReader();
+    cAudioFileReader(const cAudioFileReader&) = delete;
+    cAudioFileReader& operator=(const cAudioFileReader&) = delete;
+
+    // Opens the file and sets tempo and pitch from MixParams. Failures are reported by a message
+    // (queued when called off the UI thread); the reader then delivers silence.
+    void SetFileName(const std::string& fileName, SoundFormat outputFormat);
+
+    // Takes a decode-only stream as the decoding stream (SetFileName's second half), builds the
+    // tempo stream over it and sets tempo and pitch. 0: no stream, the reader is silent.
+    void UseDecodingStream(BassHandle stream);
+
+    // Moves the decoding stream to `sourceSeconds` of source time.
+    void SetPosition(double sourceSeconds);
+
+    // Sets the tempo stream from MixParams (tempo change, playback rate, pitch). False when the
+    // stream refuses the values; the previous setting then stays. Shows no message, so it may be
+    // called under the mixer's lock.
+    bool ApplyTempo();
+
+    // Fills n bytes with 16-bit samples at the source's channel count, at the output rate. What the
+    // streams cannot deliver is silence.
+    void Read(void* buffer, int64_t n);
+
+    // Mix time elapsed in the fragment, seconds.
+    double ElapsedMixSeconds() const;
+
+private:
+    void ApplyGain(int16_t* samples, int64_t frames, int channels, double t0, double t1) const;
+    void FreeStreams();
+
+    bool TempoRefused = false; // the opening tempo or pitch was refused: the reader is silent
+    double PosCarryMcs = 0;    // what pos_mcs has not yet counted, below one microsecond
+};
+
+// One sounding row: a reader that counts down the fragment's remaining playing time.
+class cFileSoundSource : public cAudioFileReader {
+public:
+    int64_t RemainingMcs = 0; // playing time still to deliver, microseconds of mix time
+    uint8_t Finished = 0;     // the fragment is over; the mixer destroys the source
+    int64_t CountdownCarry = 0; // the mixer's remainder of block durations below one microsecond
+};

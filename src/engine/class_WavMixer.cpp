@@ -1,0 +1,170 @@
+#include "engine/class_WavMixer.h"
+
+#include "platform/trace/Trace.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+int32_t BytesPerSecond(const SoundFormat& format)
+{
+    return format.Frequency * format.Channels * format.Bits / 8;
+}
+
+int64_t FrameBytes(const SoundFormat& format)
+{
+    return int64_t{format.Bits / 8} * format.Channels;
+}
+
+int64_t FrameAlign(int64_t bytes, const SoundFormat& format)
+{
+    const int64_t frame = FrameBytes(format);
+    return frame > 0 ? bytes / frame * frame : 0;
+}
+
+int64_t McsToAlignedBytes(int64_t mcs, const SoundFormat& format)
+{
+    return FrameAlign(mcs * format.Frequency * format.Channels * format.Bits / 8 / 1000000, format);
+}
+
+namespace {
+
+// The source's conversion buffer, grown (never shrunk) to hold `bytes`.
+int16_t* ConversionBuffer(cFileSoundSource& source, int64_t bytes)
+{
+    if (source.ConvertBufferSize < bytes) {
+        source.ConvertBuffer = std::make_unique<int16_t[]>(static_cast<size_t>((bytes + 1) / 2));
+        source.ConvertBufferSize = bytes;
+    }
+    return source.ConvertBuffer.get();
+}
+
+} // namespace
+
+void ReadConverted(cFileSoundSource& source, void* destination, int64_t k, const SoundFormat& output)
+{
+    const int sourceChannels = static_cast<int>(source.ChannelInfo.channels);
+    auto* out = static_cast<int16_t*>(destination);
+    if (sourceChannels == output.Channels) {
+        source.Read(destination, k);
+    } else if (output.Channels == 1 && sourceChannels == 2) {
+        const int16_t* stereo = ConversionBuffer(source, 2 * k);
+        source.Read(source.ConvertBuffer.get(), 2 * k);
+        for (int64_t i = 0; i < k / 2; ++i)
+            out[i] = static_cast<int16_t>(stereo[2 * i] / 2 + stereo[2 * i + 1] / 2);
+    } else if (output.Channels == 2 && sourceChannels == 1) {
+        const int16_t* mono = ConversionBuffer(source, k / 2);
+        source.Read(source.ConvertBuffer.get(), k / 2);
+        for (int64_t i = 0; i < k / 4; ++i)
+            out[2 * i] = out[2 * i + 1] = mono[i];
+    } else {
+        std::memset(destination, 0, static_cast<size_t>(k));
+    }
+}
+
+void MixAdd16(void* out, const void* in, int64_t k)
+{
+    auto* target = static_cast<int16_t*>(out);
+    const auto* add = static_cast<const int16_t*>(in);
+    for (int64_t i = 0; i < k / 2; ++i) {
+        const int32_t sum = int32_t{target[i]} + add[i];
+        target[i] = static_cast<int16_t>(std::clamp(sum, -32767, 32767));
+    }
+}
+
+void cWavMixer::AddWave(std::unique_ptr<cFileSoundSource> source, float delay, int32_t id)
+{
+    trace("WavMix.AddWave id:" + std::to_string(id));
+    if (!source)
+        return;
+    std::lock_guard<cMutex> lock(Mutex);
+    if (id != -1) {
+        for (const auto& event : Events)
+            if (event->RowId == id)
+                return; // a row never sounds twice at once: the new source is destroyed
+    }
+    auto event = std::make_unique<cSoundEvent>();
+    event->RowId = id;
+    event->Source = std::move(source);
+    event->StartDelay = delay;
+    Events.Add(std::move(event));
+}
+
+void cWavMixer::Clear()
+{
+    std::lock_guard<cMutex> lock(Mutex);
+    Events.Clear();
+}
+
+void cWavMixer::EnsureBuffer(int64_t n)
+{
+    if (n == BufferSize)
+        return;
+    Buffer = std::make_unique<int16_t[]>(static_cast<size_t>((n + 1) / 2));
+    BufferSize = n;
+}
+
+void cWavMixer::MixBlock(void* out, int64_t n)
+{
+    const int32_t bytesPerSecond = BytesPerSecond(Format);
+    if (n <= 0 || bytesPerSecond <= 0)
+        return;
+    EnsureBuffer(n);
+    const float blockSeconds = static_cast<float>(n) / bytesPerSecond;
+    auto* output = static_cast<uint8_t*>(out);
+    std::lock_guard<cMutex> lock(Mutex);
+    for (int32_t i = Events.Count() - 1; i >= 0; --i) {
+        cSoundEvent* event = Events.Get(i);
+        if (!event)
+            continue;
+        if (event->StartDelay == 0) {
+            Fill(*event->Source, output, n);
+        } else if (event->StartDelay >= blockSeconds) {
+            event->StartDelay -= blockSeconds;
+        } else {
+            // The nearest frame: truncating the float delay twice (to microseconds, then to
+            // frames) would start a row one frame early whenever the delay is a hair short.
+            const int64_t frames = SaturateToInt64(std::nearbyint(event->StartDelay * double{Format.Frequency}));
+            const int64_t offset = std::clamp<int64_t>(frames * FrameBytes(Format), 0, n);
+            Fill(*event->Source, output + offset, n - offset);
+            event->StartDelay = 0;
+        }
+        if (event->Source->Finished)
+            Events.Delete(i);
+    }
+}
+
+void cWavMixer::Fill(cFileSoundSource& source, uint8_t* out, int64_t m)
+{
+    // The block's duration in whole microseconds, carrying the remainder to the source's next
+    // block: short blocks would otherwise let a fragment overrun its end.
+    const int64_t bytesPerSecond = BytesPerSecond(Format);
+    const int64_t scaled = m * 1000000 + source.CountdownCarry;
+    const int64_t blockMcs = scaled / bytesPerSecond;
+    source.CountdownCarry = scaled % bytesPerSecond;
+    if (source.RemainingMcs > blockMcs) {
+        ReadConverted(source, Buffer.get(), m, Format);
+        source.RemainingMcs -= blockMcs;
+    } else {
+        // The fragment ends in this block: its last samples, then silence.
+        const int64_t remaining = std::max<int64_t>(source.RemainingMcs, 0);
+        const int64_t last = std::min(McsToAlignedBytes(remaining, Format), m);
+        ReadConverted(source, Buffer.get(), last, Format);
+        std::memset(reinterpret_cast<uint8_t*>(Buffer.get()) + last, 0, static_cast<size_t>(m - last));
+        source.Finished = 1;
+        source.RemainingMcs = 0;
+    }
+    MixAdd16(out, Buffer.get(), m);
+}
+
+void cWavMixer::UpdateRowParams(int32_t row, const MixParams* params)
+{
+    std::lock_guard<cMutex> lock(Mutex);
+    for (const auto& event : Events) {
+        if (event->RowId != row)
+            continue;
+        event->Source->MixParams = *params;
+        event->Source->ApplyTempo();
+    }
+}

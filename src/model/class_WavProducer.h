@@ -1,0 +1,58 @@
+#pragma once
+
+#include "engine/class_AnyList.h"
+#include "engine/class_WavMixer.h"
+#include "model/class_MixData.h"
+
+#include <atomic>
+#include <cstdint>
+
+// The mix cursor: turns the playlist into timed sound events for the live mixer. The fields that
+// the user-interface thread reads or writes while the sound thread renders are atomic; everything
+// else is touched only under the mixer's lock (SetNeedlePos, RenderStep and Stop hold it).
+class cWavProducer {
+public:
+    cmixdata* mixdata = nullptr;               // rows being rendered; bound by SetNeedlePos
+    cAnyList<cMixRowPosition> MixRowPositions; // one entry per row, at the row's index
+    std::atomic<uint8_t> MouseClicked{0};
+    std::atomic<uint8_t> KeyPressed{0};
+    std::atomic<uint8_t> ObeyTriggers{1};
+    std::atomic<int32_t> PlayingRowIndex{0};
+    std::atomic<int32_t> CursorRow{-1};
+    cWavMixer WavMix;
+    std::atomic<uint8_t> Stopped{1};
+    std::atomic<float> MainTime{0};           // mix time at the start of the next block, seconds
+    std::atomic<int32_t> WaitState{0};        // 0 running, 1 waiting for a key, 2 for a mouse click
+    std::atomic<uint8_t> JustStarted{0};
+
+    // Binds the rows, ends every sounding event and puts the clock at pos (seconds of mix time).
+    void SetNeedlePos(cmixdata& rows, float pos, bool obeyTriggers, int32_t soloRow);
+    // Once after each SetNeedlePos: starts the rows already under way at the needle.
+    void AddEvents();
+    // Starts the rows due in [MainTime, MainTime + dt) and moves the clock on by dt microseconds.
+    void Advance(int64_t dtMicroseconds);
+
+    // One block of the mix: AddEvents, Advance by the block's duration, the end test, then the
+    // block zeroed and mixed while not stopped. The same step serves the live output, the export and
+    // the CD image; the live caller adds the Playing flag around it.
+    void RenderStep(void* buffer, int64_t n);
+
+    // Stops rendering under the mixer's lock and lets go of the rows: call it before anything
+    // replaces or clears them. Sounding events end.
+    void Stop();
+
+    // The mix clock at full precision, seconds (MainTime is its single-precision copy).
+    double ClockSeconds() const { return ClockOrigin + ClockMcs / 1e6; }
+
+private:
+    void StartRowAt(int32_t row, double offset);
+    void StartRowDelayed(int32_t row, double delay);
+    bool MoveCursorOn();
+    void SetClock(double origin);
+
+    // The clock counts whole microseconds from an origin (the needle or a trigger wait), so that it
+    // never drifts from the audio however many blocks it adds up.
+    double ClockOrigin = 0;
+    int64_t ClockMcs = 0;
+    int64_t DtRemainder = 0; // RenderStep: what the last blocks' durations left below a microsecond
+};

@@ -1,0 +1,202 @@
+#include "engine/class_AudioFileReader.h"
+
+#include "platform/ui/MessageBox.h"
+#include "support/pattern_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <vector>
+
+using sonorel_test::ConstantSamples;
+using sonorel_test::MakePatternStream;
+
+namespace {
+
+const SoundFormat kStereo44{2, 44100, 16, 0};
+
+MixParams Fades(bool in, float inLength, bool out, float outLength, int32_t volume = 100)
+{
+    MixParams params;
+    params.volume = volume;
+    params.fadein = in;
+    params.fadeinlength = inLength;
+    params.fadeout = out;
+    params.fadeoutlength = outLength;
+    return params;
+}
+
+// A reader over a pattern stream, as SetFileName would leave it for a fragment of lengthMcs.
+struct PatternReader {
+    std::unique_ptr<sonorel_test::PatternStream> pattern;
+    cAudioFileReader reader;
+
+    PatternReader(std::vector<int16_t> samples, int channels, int rate, const MixParams& params, int64_t lengthMcs,
+                  SoundFormat output = kStereo44)
+    {
+        pattern = MakePatternStream(std::move(samples), channels, rate);
+        reader.OutputFormat = output;
+        reader.MixParams = params;
+        reader.LengthMcs = lengthMcs;
+        reader.UseDecodingStream(pattern->handle);
+    }
+
+    std::vector<int16_t> Read(int64_t frames)
+    {
+        const int channels = static_cast<int>(reader.ChannelInfo.channels);
+        std::vector<int16_t> block(static_cast<size_t>(frames * channels), 0x5555);
+        reader.Read(block.data(), frames * channels * 2);
+        return block;
+    }
+};
+
+} // namespace
+
+TEST(FragmentGain, FollowsVolumeAndFadesAtBlockStarts)
+{
+    struct Case {
+        const char* what;
+        MixParams params;
+        double t;
+        int64_t lengthMcs;
+        double gain;
+    } cases[] = {
+        {"no fades", Fades(false, 0, false, 0), 3, 10000000, 1.0},
+        {"volume 150", Fades(false, 0, false, 0, 150), 3, 10000000, 1.5},
+        {"fade-in a quarter in", Fades(true, 2, false, 0), 0.5, 10000000, 0.25},
+        {"fade-in with volume 80", Fades(true, 2, false, 0, 80), 0.5, 10000000, 0.2},
+        {"fade-in over", Fades(true, 2, false, 0), 2, 10000000, 1.0},
+        {"fade-out a quarter left", Fades(false, 0, true, 2), 9.5, 10000000, 0.25},
+        {"fade-out not yet begun", Fades(false, 0, true, 2), 8, 10000000, 1.0},
+        {"both fades keep the fade-in factor", Fades(true, 4, true, 4), 2, 5000000, 0.5 * 0.75},
+        {"past the end", Fades(false, 0, true, 2), 11, 10000000, 0.0},
+        {"fade-in length 0 is no fade", Fades(true, 0, false, 0), 0, 10000000, 1.0},
+        {"negative fade-out length is no fade", Fades(false, 0, true, -1), 9.9, 10000000, 1.0},
+        {"negative volume is silence", Fades(false, 0, false, 0, -50), 1, 10000000, 0.0},
+        {"NaN time", Fades(true, 2, false, 0), std::nan(""), 10000000, 1.0},
+    };
+    for (const Case& c : cases)
+        EXPECT_NEAR(FragmentGain(c.params, c.t, c.lengthMcs), c.gain, 1e-9) << c.what;
+}
+
+TEST(FragmentGain, ConversionsSaturateAndRatesTruncate)
+{
+    EXPECT_EQ(SaturateToInt64(-2.7), -2);
+    EXPECT_EQ(SaturateToInt64(std::nan("")), 0);
+    EXPECT_EQ(SaturateToInt64(1e30), std::numeric_limits<int64_t>::max());
+    EXPECT_EQ(SaturateToInt64(-INFINITY), std::numeric_limits<int64_t>::min());
+    EXPECT_EQ(TempoSampleRate(48000, 44100), 52244.0f); // 48000 x 48000 / 44100 = 52244.9
+    EXPECT_EQ(TempoSampleRate(44100, 44100), 44100.0f);
+    EXPECT_EQ(TempoSampleRate(22050, 44100), 11025.0f);
+    EXPECT_EQ(TempoSampleRate(44100, 0), 44100.0f);
+}
+
+TEST(AudioFileReader, FadeInRampsWithinEachBlockFromTheBlockStartGains)
+{
+    ui::MessageRecorder messages;
+    PatternReader r(ConstantSamples(44100 * 2, {10000, -10000}), 2, 44100, Fades(true, 1, false, 0), 2000000);
+    for (int block = 0; block < 12; ++block) {
+        const std::vector<int16_t> samples = r.Read(4410);
+        const double t0 = block * 0.1;
+        const double gainAtStart = std::min(1.0, t0);
+        const double gainAtLastFrame = std::min(1.0, t0 + 4409 / 44100.0);
+        EXPECT_NEAR(samples[0], 10000 * gainAtStart, 0.5) << block;
+        EXPECT_NEAR(samples[1], -10000 * gainAtStart, 0.5) << block;
+        EXPECT_NEAR(samples[2 * 4409], 10000 * gainAtLastFrame, 0.5) << block;
+        EXPECT_NEAR(samples[2 * 2205], 10000 * std::min(1.0, t0 + 2205 / 44100.0), 0.5) << block;
+    }
+    EXPECT_TRUE(messages.Texts().empty());
+}
+
+TEST(AudioFileReader, FadeOutReachesSilenceAtTheFragmentEnd)
+{
+    ui::MessageRecorder messages;
+    // One 2-second block holds the whole fade-out: the gain falls along the fade, not in one step.
+    PatternReader r(ConstantSamples(44100 * 2, {20000, 20000}), 2, 44100, Fades(false, 0, true, 1), 2000000);
+    const std::vector<int16_t> samples = r.Read(88200);
+    EXPECT_EQ(samples[2 * 22050], 20000);                          // 0.5 s: before the fade
+    EXPECT_NEAR(samples[2 * 66150], 10000, 1);                     // 1.5 s: half way
+    EXPECT_NEAR(samples[2 * 88199], 20000 / 44100.0, 1);           // last frame: one frame from the end
+}
+
+TEST(AudioFileReader, FadeClockCountsMixTimeWhateverTheSourceRateAndSpeed)
+{
+    ui::MessageRecorder messages;
+    struct Case {
+        int sourceRate;
+        float speed;
+        int blockFrames;
+        int blocks;
+        int64_t posMcs;
+    } cases[] = {
+        {44100, 0, 441, 100, 1000000},
+        {48000, 0, 441, 100, 1000000},
+        {22050, 0, 441, 100, 1000000},
+        {44100, 100, 441, 100, 2000000}, // twice the block's duration in source time
+        {44100, -50, 4410, 10, 500000},
+        {44100, 0, 256, 1000, 5804988},  // 256000 / 44100 s: no microsecond lost per block
+    };
+    for (const Case& c : cases) {
+        MixParams params;
+        params.speed = c.speed;
+        PatternReader r(ConstantSamples(c.sourceRate * 10, {1000, 1000}), 2, c.sourceRate, params, 100000000);
+        for (int b = 0; b < c.blocks; ++b)
+            r.Read(c.blockFrames);
+        EXPECT_EQ(r.reader.pos_mcs, c.posMcs) << c.sourceRate << " " << c.speed;
+        EXPECT_NEAR(r.reader.ElapsedMixSeconds(), c.blockFrames * c.blocks / 44100.0, 1e-6);
+        EXPECT_EQ(r.reader.BytesRead, int64_t{c.blockFrames} * c.blocks * 4);
+    }
+}
+
+TEST(AudioFileReader, ShortReadsAreSilenceNotStaleData)
+{
+    ui::MessageRecorder messages;
+    std::vector<int16_t> pattern = ConstantSamples(100, {1234});
+    PatternReader r(pattern, 1, 44100, MixParams{}, 1000000);
+    const std::vector<int16_t> samples = r.Read(1000);
+    EXPECT_EQ(std::vector<int16_t>(samples.begin(), samples.begin() + 100), pattern);
+    EXPECT_EQ(std::count(samples.begin() + 100, samples.end(), 0), 900);
+    const std::vector<int16_t> after = r.Read(1000);
+    EXPECT_EQ(std::count(after.begin(), after.end(), 0), 1000);
+}
+
+TEST(AudioFileReader, FilesThatCannotBeOpenedGiveOneMessageAndSilence)
+{
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "livemix_reader_test";
+    std::filesystem::create_directories(dir);
+    const std::string missing = (dir / "missing.wav").string();
+    const std::string broken = (dir / "broken.wav").string();
+    std::ofstream(broken) << "this is no sound file at all";
+    struct Case {
+        std::string file;
+        std::string message;
+    } cases[] = {
+        {missing, "Trying to open audio file, file doesn't exist.\r\nFile name: " + missing},
+        {broken, "Can't create stream from audio file:" + broken},
+    };
+    for (const Case& c : cases) {
+        ui::MessageRecorder messages;
+        cFileSoundSource source;
+        source.SetFileName(c.file, kStereo44);
+        EXPECT_EQ(messages.Texts(), std::vector<std::string>{c.message});
+        std::vector<int16_t> block(200, 77);
+        source.Read(block.data(), 400);
+        EXPECT_EQ(std::count(block.begin(), block.end(), 0), 200);
+    }
+    std::filesystem::remove_all(dir);
+}
+
+TEST(AudioFileReader, RefusedPitchIsReportedAndSilent)
+{
+    ui::MessageRecorder messages;
+    MixParams params;
+    params.pitch = 100000; // 100 semitones: beyond what the stretcher takes
+    PatternReader r(ConstantSamples(4410, {5000, 5000}), 2, 44100, params, 1000000);
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Can't set tempo and pitch of audio file:"});
+    const std::vector<int16_t> samples = r.Read(441);
+    EXPECT_EQ(std::count(samples.begin(), samples.end(), 0), 882);
+}

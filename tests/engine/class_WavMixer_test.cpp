@@ -1,0 +1,198 @@
+#include "engine/class_WavMixer.h"
+
+#include "platform/ui/MessageBox.h"
+#include "support/pattern_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using sonorel_test::ConstantSamples;
+using sonorel_test::MakePatternStream;
+
+namespace {
+
+const SoundFormat kStereo44{2, 44100, 16, 0};
+constexpr int64_t kFrameBytes = 4;
+
+// Sources over pattern streams; the streams live as long as the fixture.
+class WavMixerTest : public ::testing::Test {
+protected:
+    std::unique_ptr<cFileSoundSource> Source(std::vector<int16_t> samples, int channels, int64_t remainingMcs,
+                                             SoundFormat output = kStereo44)
+    {
+        patterns.push_back(MakePatternStream(std::move(samples), channels, output.Frequency));
+        auto source = std::make_unique<cFileSoundSource>();
+        source->OutputFormat = output;
+        source->UseDecodingStream(patterns.back()->handle);
+        source->RemainingMcs = source->LengthMcs = remainingMcs;
+        return source;
+    }
+
+    // A stereo source of a constant (left, right) that lasts seconds.
+    std::unique_ptr<cFileSoundSource> Constant(int16_t left, int16_t right, double seconds)
+    {
+        return Source(ConstantSamples(static_cast<int64_t>(seconds * 44100) + 1, {left, right}), 2,
+                      static_cast<int64_t>(seconds * 1000000));
+    }
+
+    std::vector<int16_t> Mix(int64_t frames)
+    {
+        std::vector<int16_t> out(static_cast<size_t>(frames * 2), 0);
+        mixer.MixBlock(out.data(), frames * kFrameBytes);
+        return out;
+    }
+
+    static int64_t FirstNonZero(const std::vector<int16_t>& samples)
+    {
+        for (size_t i = 0; i < samples.size(); ++i)
+            if (samples[i] != 0)
+                return static_cast<int64_t>(i);
+        return -1;
+    }
+
+    ui::MessageRecorder messages;
+    std::vector<std::unique_ptr<sonorel_test::PatternStream>> patterns;
+    cWavMixer mixer;
+    void SetUp() override { mixer.Format = kStereo44; }
+};
+
+} // namespace
+
+TEST(MixAdd16, ClampsToPlusMinus32767)
+{
+    struct Case {
+        int16_t out, add, sum;
+    } cases[] = {
+        {30000, 30000, 32767}, {-30000, -30000, -32767}, {-32768, 0, -32767},
+        {100, -50, 50},        {32767, 1, 32767},        {0, -32768, -32767},
+    };
+    for (const Case& c : cases) {
+        int16_t out = c.out;
+        MixAdd16(&out, &c.add, 2);
+        EXPECT_EQ(out, c.sum) << c.out << " + " << c.add;
+    }
+}
+
+TEST(MixArithmetic, DelaysAndTailsAreFrameAligned)
+{
+    EXPECT_EQ(BytesPerSecond(kStereo44), 176400);
+    EXPECT_EQ(McsToAlignedBytes(1000, kStereo44), 176); // 44 frames
+    EXPECT_EQ(McsToAlignedBytes(100000, kStereo44), 17640);
+    EXPECT_EQ(McsToAlignedBytes(999, kStereo44), 176); // 176.2 bytes: 44 whole frames
+    EXPECT_EQ(FrameAlign(7, SoundFormat{1, 44100, 16, 0}), 6);
+    EXPECT_EQ(FrameAlign(7, SoundFormat{}), 0);
+}
+
+TEST_F(WavMixerTest, ConvertsChannelCounts)
+{
+    struct Case {
+        const char* what;
+        int sourceChannels;
+        std::vector<int16_t> frame;
+        SoundFormat output;
+        std::vector<int16_t> expected;
+    } cases[] = {
+        {"stereo to mono halves each side", 2, {-3, -5}, SoundFormat{1, 44100, 16, 0}, {-3}},
+        {"stereo to mono never overflows", 2, {32767, 32767}, SoundFormat{1, 44100, 16, 0}, {32766}},
+        {"mono to stereo doubles", 1, {7}, kStereo44, {7, 7}},
+        {"stereo to stereo", 2, {1, -2}, kStereo44, {1, -2}},
+        {"six channels on stereo are silent", 6, {1, 2, 3, 4, 5, 6}, kStereo44, {0, 0}},
+    };
+    for (const Case& c : cases) {
+        auto source = Source(ConstantSamples(100, c.frame), c.sourceChannels, 1000000, c.output);
+        std::vector<int16_t> out(static_cast<size_t>(10 * c.output.Channels), 99);
+        ReadConverted(*source, out.data(), static_cast<int64_t>(out.size() * 2), c.output);
+        for (size_t i = 0; i < out.size(); ++i)
+            ASSERT_EQ(out[i], c.expected[i % c.expected.size()]) << c.what << " sample " << i;
+    }
+}
+
+TEST_F(WavMixerTest, DelayedEventStartsInsideTheBlockThatReachesIt)
+{
+    mixer.AddWave(Constant(1000, 1000, 2), 0.5f, 0);
+    const int64_t blockFrames = 8820; // 0.2 s
+    EXPECT_EQ(FirstNonZero(Mix(blockFrames)), -1);
+    EXPECT_NEAR(mixer.Events.Get(0)->StartDelay, 0.3f, 1e-6);
+    EXPECT_EQ(FirstNonZero(Mix(blockFrames)), -1);
+    const std::vector<int16_t> third = Mix(blockFrames);
+    // 0.1 s in: 4410 frames, although the float countdown leaves 0.0999999 s.
+    const int64_t first = FirstNonZero(third);
+    EXPECT_EQ(first, 2 * 4410);
+    EXPECT_EQ(third[static_cast<size_t>(first + 1)], 1000);
+    EXPECT_EQ(mixer.Events.Get(0)->StartDelay, 0.0f);
+}
+
+TEST_F(WavMixerTest, FragmentEndingInsideABlockLeavesItsTailAndGoes)
+{
+    auto source = Constant(500, 500, 1);
+    source->RemainingMcs = 1000;
+    mixer.AddWave(std::move(source), 0, 3);
+    const std::vector<int16_t> out = Mix(441);
+    EXPECT_EQ(std::count(out.begin(), out.begin() + 88, 500), 88);       // 176 bytes = 44 frames
+    EXPECT_EQ(std::count(out.begin() + 88, out.end(), 0), 882 - 88);
+    EXPECT_EQ(mixer.Events.Count(), 0);
+}
+
+TEST_F(WavMixerTest, SumsOverlappingEventsAndCountsDownExactly)
+{
+    mixer.AddWave(Constant(30000, -30000, 1), 0, 0);
+    mixer.AddWave(Constant(30000, -30000, 1), 0, 1);
+    mixer.AddWave(Constant(1, 2, 1), 0, 2);
+    const std::vector<int16_t> out = Mix(256);
+    EXPECT_EQ(out[0], 32767);
+    EXPECT_EQ(out[1], -32767);
+    // 256-frame blocks are 5804.98 microseconds: the fraction is carried, so one second of
+    // fragment lasts exactly 44100 frames in total.
+    int64_t frames = 256;
+    while (mixer.Events.Count() > 0) {
+        Mix(256);
+        frames += 256;
+    }
+    EXPECT_GE(frames, 44100);
+    EXPECT_LT(frames, 44100 + 256);
+}
+
+TEST_F(WavMixerTest, ARowNeverSoundsTwiceButIdMinusOneAlwaysAdds)
+{
+    mixer.AddWave(Constant(1, 1, 1), 0, 4);
+    mixer.AddWave(Constant(2, 2, 1), 0, 4);
+    ASSERT_EQ(mixer.Events.Count(), 1);
+    EXPECT_EQ(Mix(1)[0], 1);
+    mixer.AddWave(Constant(3, 3, 1), 0, -1);
+    mixer.AddWave(Constant(3, 3, 1), 0, -1);
+    EXPECT_EQ(mixer.Events.Count(), 3);
+    mixer.Clear();
+    EXPECT_EQ(mixer.Events.Count(), 0);
+}
+
+TEST_F(WavMixerTest, SilentSourcesRunOutTheirTime)
+{
+    // Six channels on a stereo output, and a reader whose file could not be opened.
+    auto sixChannels = Source(ConstantSamples(44100, {1, 2, 3, 4, 5, 6}), 6, 100000);
+    auto unopened = std::make_unique<cFileSoundSource>();
+    unopened->RemainingMcs = 100000;
+    mixer.AddWave(std::move(sixChannels), 0, 0);
+    mixer.AddWave(std::move(unopened), 0, 1);
+    for (int block = 0; block < 9; ++block)
+        EXPECT_EQ(FirstNonZero(Mix(441)), -1);
+    EXPECT_EQ(mixer.Events.Count(), 2);
+    Mix(441);
+    EXPECT_EQ(mixer.Events.Count(), 0);
+}
+
+TEST_F(WavMixerTest, UpdateRowParamsChangesOnlyThatRowsEvents)
+{
+    mixer.AddWave(Constant(10000, 10000, 1), 0, 0);
+    mixer.AddWave(Constant(10000, 10000, 1), 0, 1);
+    MixParams half;
+    half.volume = 50;
+    half.speed = 8;
+    mixer.UpdateRowParams(1, &half);
+    EXPECT_EQ(mixer.Events.Get(0)->Source->MixParams.volume, 100);
+    EXPECT_EQ(mixer.Events.Get(1)->Source->MixParams.volume, 50);
+    float tempo = 0, rate = 0, pitch = 0;
+    ASSERT_TRUE(BASS_FX_TempoGet(mixer.Events.Get(1)->Source->PitchDecodeBassStream, &tempo, &rate, &pitch));
+    EXPECT_EQ(tempo, 8.0f);
+    EXPECT_EQ(rate, 44100.0f);
+}

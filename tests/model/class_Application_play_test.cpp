@@ -1,0 +1,318 @@
+#include "model/class_Application.h"
+
+#include "engine/class_SoundDevice.h"
+#include "platform/trace/Trace.h"
+#include "platform/ui/MessageBox.h"
+#include "support/audio_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+using namespace sonorel_test;
+
+namespace {
+
+constexpr int kRate = 44100;
+
+// One row of the golden mix and the samples its file holds.
+struct GoldenRow {
+    int channels;
+    uint32_t seed;
+    float start, length, overlaplen;
+    MixParams params;
+    std::vector<int16_t> samples;
+};
+
+MixParams Params(int32_t volume, float fadein, float fadeout)
+{
+    MixParams p;
+    p.volume = volume;
+    p.fadein = fadein > 0;
+    p.fadeinlength = fadein;
+    p.fadeout = fadeout > 0;
+    p.fadeoutlength = fadeout;
+    return p;
+}
+
+// The gain of a row t seconds into a fragment of `length`, written out on its own.
+double ExpectedGain(const MixParams& p, double t, double length)
+{
+    double gain = p.volume / 100.0;
+    if (p.fadein && t < p.fadeinlength)
+        gain *= t / p.fadeinlength;
+    if (p.fadeout && t > length - p.fadeoutlength)
+        gain *= (length - t) / p.fadeoutlength;
+    return std::max(gain, 0.0);
+}
+
+class LivePlaybackTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = FixtureFolder();
+        snl.mixdata.Clear();
+        snl.Playing = 0;
+        snl.WavProducer.Stopped = 1;
+        snl.WavProducer.MainTime = 0;
+        BASS_ManualOutputEnable(true);
+        snl.Play(0, kRate);
+    }
+    void TearDown() override
+    {
+        snl.WavProducer.Stop();
+        snl.mixdata.Clear();
+        SoundDevice->Close();
+        BASS_ManualOutputEnable(false);
+    }
+
+    void AddGoldenMix()
+    {
+        golden = {
+            {2, 1, 1.0f, 5, 2, Params(100, 0, 2), {}},
+            {1, 2, 0.5f, 5, 1, Params(100, 2, 1.5f), {}},
+            {2, 3, 2.0f, 5, 0, Params(80, 1, 0), {}},
+        };
+        for (size_t i = 0; i < golden.size(); ++i) {
+            GoldenRow& g = golden[i];
+            g.samples = MakeSweepNoise({kRate, g.channels, 10.0, g.seed});
+            const std::string path = folder + "/row" + std::to_string(i) + ".wav";
+            ASSERT_TRUE(WriteAudioFile(path, AudioFileKind::Wav, g.samples, kRate, g.channels));
+            cMixRow* row = snl.mixdata.Add();
+            row->filename = path;
+            row->start = g.start;
+            row->length = g.length;
+            row->overlap = g.overlaplen > 0;
+            row->overlaplen = g.overlaplen;
+            row->MixParams = g.params;
+        }
+    }
+
+    // The golden mix summed from the fixtures' samples, stereo.
+    std::vector<int16_t> ExpectedGoldenMix() const
+    {
+        const int64_t total = static_cast<int64_t>(std::llround(snl.mixdata.TotalLength() * kRate));
+        std::vector<int32_t> sum(static_cast<size_t>(total * 2), 0);
+        for (int32_t i = 0; i < snl.mixdata.Count(); ++i) {
+            const GoldenRow& g = golden[static_cast<size_t>(i)];
+            const int64_t first = std::llround(snl.mixdata.RowStart(i) * kRate);
+            const int64_t frames = std::llround(g.length * kRate);
+            const int64_t sourceFirst = std::llround(g.start * kRate);
+            for (int64_t k = 0; k < frames; ++k) {
+                const double gain = ExpectedGain(g.params, static_cast<double>(k) / kRate, g.length);
+                for (int c = 0; c < 2; ++c) {
+                    const int16_t x = g.samples[static_cast<size_t>((sourceFirst + k) * g.channels + c % g.channels)];
+                    const int32_t scaled = static_cast<int32_t>(std::lround(x * gain));
+                    int32_t& out = sum[static_cast<size_t>((first + k) * 2 + c)];
+                    out = std::clamp(out + scaled, -32767, 32767);
+                }
+            }
+        }
+        return std::vector<int16_t>(sum.begin(), sum.end());
+    }
+
+    // Plays the mix live through the manual device in blocks of `frames` until it ends.
+    std::vector<int16_t> PlayLive(uint32_t frames)
+    {
+        snl.WavProducer.SetNeedlePos(snl.mixdata, 0, true, -1);
+        snl.Playing = 1;
+        std::vector<int16_t> out;
+        std::vector<int16_t> block(frames * 2);
+        while (snl.Playing && out.size() < 60u * kRate * 2) {
+            EXPECT_EQ(BASS_ManualOutputPump(block.data(), frames), frames * 4);
+            out.insert(out.end(), block.begin(), block.end());
+        }
+        return out;
+    }
+
+    // Renders the mix as the export does: from 0, triggers ignored, for the mix's total length.
+    std::vector<int16_t> RenderAsExport(int64_t frames)
+    {
+        snl.WavProducer.SetNeedlePos(snl.mixdata, 0, false, -1);
+        const int64_t total = static_cast<int64_t>(std::llround(snl.mixdata.TotalLength() * kRate));
+        std::vector<int16_t> out(static_cast<size_t>((total + frames) * 2));
+        for (int64_t done = 0; done < total; done += frames)
+            snl.WavProducer.RenderStep(out.data() + done * 2, frames * 4);
+        out.resize(static_cast<size_t>(total * 2));
+        return out;
+    }
+
+    static int MaxDifference(const std::vector<int16_t>& a, const std::vector<int16_t>& b, size_t count)
+    {
+        int worst = 0;
+        for (size_t i = 0; i < count; ++i)
+            worst = std::max(worst, std::abs(int{a[i]} - int{b[i]}));
+        return worst;
+    }
+
+    ui::MessageRecorder messages;
+    std::string folder;
+    std::vector<GoldenRow> golden;
+};
+
+} // namespace
+
+TEST_F(LivePlaybackTest, GoldenMixThroughTheManualDeviceEqualsTheIndependentSum)
+{
+    AddGoldenMix();
+    const std::vector<int16_t> expected = ExpectedGoldenMix();
+    const std::vector<int16_t> live = PlayLive(441); // 10 ms blocks
+    ASSERT_GE(live.size(), expected.size());
+    EXPECT_LE(live.size(), expected.size() + 2 * 441);
+    EXPECT_LE(MaxDifference(live, expected, expected.size()), 1);
+    EXPECT_EQ(std::count(live.begin() + static_cast<long>(expected.size()), live.end(), 0),
+              static_cast<long>(live.size() - expected.size()));
+    EXPECT_TRUE(messages.Texts().empty());
+    EXPECT_EQ(snl.Playing, 0);
+    EXPECT_EQ(snl.WavProducer.Stopped, 1);
+    EXPECT_EQ(snl.WavProducer.WaitState, 0);
+}
+
+TEST_F(LivePlaybackTest, LivePlayAndExportRenderGiveTheSameSamples)
+{
+    AddGoldenMix();
+    const std::vector<int16_t> exported = RenderAsExport(2 * kRate); // 2-second blocks
+    const std::vector<int16_t> live = PlayLive(441);
+    ASSERT_GE(live.size(), exported.size());
+    EXPECT_LE(MaxDifference(live, exported, exported.size()), 1);
+    const std::vector<int16_t> oddBlocks = RenderAsExport(256);
+    EXPECT_LE(MaxDifference(oddBlocks, exported, exported.size()), 1);
+}
+
+TEST_F(LivePlaybackTest, BlockOf4410FramesAdvancesTheClockByATenth)
+{
+    cMixRow* row = snl.mixdata.Add();
+    row->filename = folder + "/none.wav";
+    row->length = 10;
+    snl.WavProducer.SetNeedlePos(snl.mixdata, 0, true, -1);
+    snl.Playing = 1;
+    std::vector<int16_t> block(4410 * 2);
+    BASS_ManualOutputPump(block.data(), 4410);
+    EXPECT_FLOAT_EQ(snl.WavProducer.MainTime, 0.1f);
+    // A missing file: its message once, silence, and the mix keeps time.
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Trying to open audio file, file doesn't exist.\r\nFile name: " +
+                                                         row->filename});
+    EXPECT_EQ(std::count(block.begin(), block.end(), 0), 8820);
+}
+
+TEST_F(LivePlaybackTest, ChangingTheOutputWhilePlayingResumesEightyMillisecondsEarlier)
+{
+    cMixRow* row = snl.mixdata.Add();
+    row->filename = folder + "/none.wav";
+    row->length = 20;
+    row->trigger = TriggerMouse;
+    snl.WavProducer.SetNeedlePos(snl.mixdata, 0, false, -1);
+    snl.WavProducer.MainTime = 12.5f;
+    snl.Playing = 1;
+    snl.Play(0, 48000);
+    EXPECT_EQ(snl.WavProducer.MainTime, static_cast<float>(12.5f - 0.08));
+    EXPECT_EQ(snl.Playing, 1);
+    EXPECT_EQ(snl.WavProducer.Stopped, 0);
+    EXPECT_EQ(snl.WavProducer.ObeyTriggers, 1);
+    EXPECT_EQ(snl.WavProducer.WavMix.Format.Frequency, 48000);
+
+    snl.WavProducer.Stop();
+    snl.Playing = 0;
+    snl.Play(0, 44100); // idle: only the output is reopened
+    EXPECT_EQ(snl.Playing, 0);
+    EXPECT_EQ(snl.WavProducer.Stopped, 1);
+    EXPECT_EQ(SoundDevice->Frequency, 44100);
+}
+
+TEST_F(LivePlaybackTest, LastRowWaitingOnATriggerKeepsTheMixAlive)
+{
+    cMixRow* first = snl.mixdata.Add();
+    first->filename = folder + "/none.wav";
+    first->length = 0.05f;
+    cMixRow* last = snl.mixdata.Add();
+    last->filename = folder + "/none.wav";
+    last->length = 0.05f;
+    last->trigger = TriggerKey;
+    snl.WavProducer.SetNeedlePos(snl.mixdata, 0, true, -1);
+    snl.Playing = 1;
+    std::vector<int16_t> block(441 * 2);
+    for (int i = 0; i < 20; ++i)
+        BASS_ManualOutputPump(block.data(), 441);
+    EXPECT_EQ(snl.WavProducer.WaitState, 1);
+    EXPECT_EQ(snl.Playing, 1);
+    EXPECT_EQ(snl.WavProducer.WavMix.Events.Count(), 0);
+    snl.WavProducer.KeyPressed = 1;
+    for (int i = 0; i < 20; ++i)
+        BASS_ManualOutputPump(block.data(), 441);
+    EXPECT_EQ(snl.Playing, 0);
+    EXPECT_EQ(snl.WavProducer.Stopped, 1);
+    EXPECT_EQ(snl.WavProducer.WaitState, 0);
+}
+
+TEST_F(LivePlaybackTest, VolumeBarSetsTheRowVolume)
+{
+    snl.mixdata.Add();
+    struct Case {
+        uint8_t enabled;
+        int32_t row, max, position, volume;
+    } cases[] = {
+        {1, 0, 200, 150, 150}, {1, 0, 200, 0, 0},    {1, 0, 201, 200, 200}, // 201 / 2 = 100
+        {0, 0, 200, 50, 100},  {1, 1, 200, 50, 100}, {1, 0, 1, 50, 100},    // no middle: unchanged
+    };
+    for (const Case& c : cases) {
+        snl.mixdata.Get(0)->MixParams.volume = 100;
+        snl.Enabled = c.enabled;
+        snl.SetRowVolume(c.row, c.max, c.position);
+        EXPECT_EQ(snl.mixdata.Get(0)->MixParams.volume, c.volume) << c.max << " " << c.position;
+    }
+    snl.Enabled = 1;
+}
+
+TEST_F(LivePlaybackTest, PlayingRowParamsReachOnlyThatRowsSound)
+{
+    AddGoldenMix();
+    snl.WavProducer.SetNeedlePos(snl.mixdata, 3.5f, true, -1); // rows 0 and 1 sound
+    snl.Playing = 1;
+    std::vector<int16_t> block(441 * 2);
+    BASS_ManualOutputPump(block.data(), 441);
+    ASSERT_EQ(snl.WavProducer.PlayingRowIndex, 1);
+    snl.mixdata.Get(0)->MixParams.volume = 10;
+    snl.mixdata.Get(1)->MixParams.volume = 20;
+    std::vector<std::string> lines;
+    struct Lines : TraceTarget {
+        std::vector<std::string>* out;
+        void ClearLines() override {}
+        void AppendLine(const std::string& line) override { out->push_back(line); }
+        bool Paused() const override { return false; }
+        bool ClearLogEnabled() const override { return false; }
+    } target;
+    target.out = &lines;
+    SetTraceTarget(&target);
+    snl.ApplyPlayingRowParams();
+    SetTraceTarget(nullptr);
+    EXPECT_EQ(lines, std::vector<std::string>{"WavProducer.PlayingRowIndex(class_Application_play.cpp):1"});
+    for (const auto& event : snl.WavProducer.WavMix.Events)
+        EXPECT_EQ(event->Source->MixParams.volume, event->RowId == 1 ? 20 : 100);
+}
+
+TEST(LivePlaybackNullDevice, MessagesFromTheSoundThreadAreQueuedAndTheMixEnds)
+{
+    ui::MessageRecorder messages;
+    snl.mixdata.Clear();
+    cMixRow* row = snl.mixdata.Add();
+    row->filename = "/nonexistent/livemix.wav";
+    row->length = 0.2f;
+    snl.Play(0, kRate); // the system's default output: the null device here
+    snl.WavProducer.SetNeedlePos(snl.mixdata, 0, true, -1);
+    snl.Playing = 1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (snl.Playing && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(snl.Playing, 0);
+    const std::vector<ui::RecordedMessage> recorded = messages.Messages();
+    ASSERT_EQ(recorded.size(), 1u);
+    EXPECT_FALSE(recorded[0].fromUiThread);
+    EXPECT_EQ(recorded[0].text, "Trying to open audio file, file doesn't exist.\r\nFile name: /nonexistent/livemix.wav");
+    SoundDevice->Close();
+    snl.WavProducer.Stop();
+    snl.mixdata.Clear();
+}
