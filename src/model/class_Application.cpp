@@ -1,0 +1,198 @@
+#include "model/class_Application.h"
+
+#include "platform/ui/MessageBox.h"
+
+#include <QFileDialog>
+#include <QStringList>
+
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+
+cSonorelApp snl;
+
+namespace {
+
+int32_t ReadAttrInt32(const pugi::xml_attribute& value)
+{
+    return static_cast<int32_t>(cXMLStorage::ReadAttrTruncated(value, INT32_MIN, INT32_MAX));
+}
+
+void ReadRow(const pugi::xml_node& element, cMixRow& row)
+{
+    row.name = cXMLStorage::ReadAttrString(element.attribute("name"));
+    row.filename = cXMLStorage::ReadAttrString(element.attribute("filename"));
+    row.start = cXMLStorage::ReadAttrFloat(element.attribute("start"));
+    row.length = cXMLStorage::ReadAttrFloat(element.attribute("length"));
+    row.MixParams.pitch = cXMLStorage::ReadAttrTruncated(element.attribute("pitch"), INT64_MIN, INT64_MAX);
+    row.MixParams.speed = cXMLStorage::ReadAttrFloat(element.attribute("speed"));
+    if (row.MixParams.speed <= -100)
+        throw cXMLStorageError("Can't use a tempo change of " + FloatText(row.MixParams.speed) + " %");
+    row.MixParams.volume = ReadAttrInt32(element.attribute("volume"));
+    row.trigger = ReadAttrInt32(element.attribute("trigger"));
+    row.MixParams.fadein = cXMLStorage::ReadAttrBool(element.attribute("fadein"));
+    row.MixParams.fadeinlength = cXMLStorage::ReadAttrFloat(element.attribute("fadeinlength"));
+    row.MixParams.fadeout = cXMLStorage::ReadAttrBool(element.attribute("fadeout"));
+    row.MixParams.fadeoutlength = cXMLStorage::ReadAttrFloat(element.attribute("fadeoutlength"));
+    row.overlap = cXMLStorage::ReadAttrBool(element.attribute("overlap"));
+    row.overlaplen = cXMLStorage::ReadAttrFloat(element.attribute("overlaplen"));
+}
+
+void ReadItem(const pugi::xml_node& element, cBinItem& item)
+{
+    item.title = cXMLStorage::ReadAttrString(element.attribute("title"));
+    item.filename = cXMLStorage::ReadAttrString(element.attribute("filename"));
+    item.start = cXMLStorage::ReadAttrFloat(element.attribute("start"));
+    item.length = cXMLStorage::ReadAttrFloat(element.attribute("length"));
+}
+
+// Calls visit for each child element; text, comments and processing instructions are no entries.
+template <class Visit>
+void ForEachElement(const pugi::xml_node& parent, Visit visit)
+{
+    for (pugi::xml_node child : parent.children())
+        if (child.type() == pugi::node_element)
+            visit(child);
+}
+
+void SetAttr(pugi::xml_node element, const char* name, const std::string& text)
+{
+    element.append_attribute(name).set_value(text.c_str());
+}
+
+void WriteRow(pugi::xml_node element, const cMixRow& row)
+{
+    auto set = [&element](const char* name, const std::string& text) { SetAttr(element, name, text); };
+    set("name", row.name);
+    set("filename", row.filename);
+    set("start", FloatText(row.start));
+    set("length", FloatText(row.length));
+    set("pitch", IntText(row.MixParams.pitch));
+    set("speed", FloatText(row.MixParams.speed));
+    set("volume", IntText(row.MixParams.volume));
+    set("fadein", BoolText(row.MixParams.fadein));
+    set("fadeinlength", FloatText(row.MixParams.fadeinlength));
+    set("fadeout", BoolText(row.MixParams.fadeout));
+    set("fadeoutlength", FloatText(row.MixParams.fadeoutlength));
+    set("overlap", BoolText(row.overlap));
+    set("overlaplen", FloatText(row.overlaplen));
+    set("trigger", IntText(row.trigger));
+}
+
+void WriteBin(pugi::xml_node element, const cBin& bin)
+{
+    SetAttr(element, "title", bin.title);
+    SetAttr(element, "filename", bin.filename);
+    for (const auto& item : bin.Items) {
+        pugi::xml_node child = element.append_child("item");
+        SetAttr(child, "title", item->title);
+        SetAttr(child, "filename", item->filename);
+        SetAttr(child, "start", FloatText(item->start));
+        SetAttr(child, "length", FloatText(item->length));
+    }
+}
+
+// Removes, from the last to the first, every entry whose source audio file is missing, with one
+// message each.
+template <class Entry>
+void RemoveEntriesWithoutSource(cAnyList<Entry>& entries)
+{
+    for (int32_t i = entries.Count() - 1; i >= 0; --i) {
+        const std::string& path = entries.At(i)->filename;
+        std::error_code ec;
+        if (std::filesystem::exists(path, ec))
+            continue;
+        ui::ShowMessage("Source audio file doesn't exist. " + path + "\n\n-----\nclass_Application:" +
+                        std::to_string(__LINE__));
+        entries.Delete(i);
+    }
+}
+
+// Qt wants "Caption (*.ext)" filters; ours are "Caption|*.ext" pairs.
+QString QtFilter(const std::string& filter)
+{
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        filters << parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
+    return filters.join(";;");
+}
+
+} // namespace
+
+bool cProjectFileDialog::Execute(QWidget* parent)
+{
+    QFileDialog dialog(parent, QString(), QString::fromStdString(FileName), QtFilter(Filter));
+    dialog.setDefaultSuffix(QString::fromStdString(DefaultExt));
+    dialog.setAcceptMode(DialogMode == Mode::Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(DialogMode == Mode::Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    FileName = dialog.selectedFiles().front().toStdString();
+    return true;
+}
+
+cSonorelApp::cSonorelApp() = default;
+
+cSonorelApp::~cSonorelApp() = default;
+
+void cSonorelApp::Save(pugi::xml_document& doc)
+{
+    pugi::xml_node root = doc.append_child("sonorel.mix");
+    for (const auto& row : mixdata)
+        WriteRow(root.append_child("fragment"), *row);
+    for (const auto& bin : Bins)
+        WriteBin(root.append_child("bin"), *bin);
+}
+
+void cSonorelApp::Load(const pugi::xml_document& doc)
+{
+    // Everything is read into new lists first: a bad element leaves the project as it was.
+    cmixdata rows;
+    cAnyList<cBin> bins;
+    int32_t entries = 0;
+    auto count = [&entries] {
+        if (++entries > MaxFileEntries)
+            throw cXMLStorageError("more than " + std::to_string(MaxFileEntries) +
+                                   " rows, bins and zones: this is no project file");
+    };
+    int32_t position = 0;
+    ForEachElement(doc.document_element(), [&](const pugi::xml_node& child) {
+        ++position;
+        count();
+        try {
+            if (std::string_view(child.name()) != "bin") {
+                ReadRow(child, *rows.Add());
+                return;
+            }
+            cBin* bin = bins.Add();
+            bin->title = ReadAttrString(child.attribute("title"));
+            bin->filename = ReadAttrString(child.attribute("filename"));
+            ForEachElement(child, [&](const pugi::xml_node& element) {
+                count();
+                ReadItem(element, *bin->Items.Add());
+            });
+        } catch (const cXMLStorageError& error) {
+            throw cXMLStorageError(std::string(error.what()) + " (element " + std::to_string(position) + " of the mix)");
+        }
+    });
+    // The renderer lets go of the old rows before they are replaced.
+    WavProducer.Stop();
+    Playing = 0;
+    mixdata.Swap(rows);
+    Bins.Swap(bins);
+}
+
+void cSonorelApp::LoadFromFile(const std::string& path)
+{
+    AskOnClose = 1;
+    cXMLStorage::LoadFromFile(path);
+}
+
+void cSonorelApp::Loaded()
+{
+    RemoveEntriesWithoutSource(Bins);
+    RemoveEntriesWithoutSource(mixdata);
+    if (OnChange)
+        OnChange(nullptr);
+}
