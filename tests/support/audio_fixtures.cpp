@@ -1,0 +1,149 @@
+#include "support/audio_fixtures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include <sndfile.h>
+#include <unistd.h>
+
+namespace sonorel_test {
+namespace {
+
+int16_t ToSample(double v) { return static_cast<int16_t>(std::lround(std::clamp(v, -1.0, 1.0) * 32767.0)); }
+
+bool WriteWithSndfile(const std::string& path, int format, const std::vector<int16_t>& samples, int rate, int channels)
+{
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!file)
+        return false;
+    const sf_count_t frames = static_cast<sf_count_t>(samples.size() / channels);
+    const bool ok = sf_writef_short(file, samples.data(), frames) == frames;
+    return sf_close(file) == 0 && ok;
+}
+
+bool ProgramExists(const char* name)
+{
+    const std::string command = std::string("command -v ") + name + " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+bool Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+// Encodes through a temporary WAV file with an external program.
+bool WriteWithProgram(const std::string& path, const std::string& commandStart, const std::string& commandMiddle,
+                      const std::vector<int16_t>& samples, int rate, int channels)
+{
+    const std::string wav = path + ".source.wav";
+    if (!WriteWithSndfile(wav, SF_FORMAT_WAV | SF_FORMAT_PCM_16, samples, rate, channels))
+        return false;
+    const bool ok = Run(commandStart + Quoted(wav) + commandMiddle + Quoted(path));
+    std::filesystem::remove(wav);
+    return ok && std::filesystem::exists(path);
+}
+
+} // namespace
+
+std::vector<int16_t> MakeSweepNoise(const SignalSpec& spec)
+{
+    const int64_t frames = static_cast<int64_t>(spec.seconds * spec.rate);
+    std::vector<int16_t> out(static_cast<size_t>(frames) * spec.channels);
+    const double f0 = 100.0, f1 = std::min(8000.0, spec.rate * 0.45);
+    const double k = std::log(f1 / f0) / std::max(spec.seconds, 1e-9);
+    uint32_t noise = spec.seed * 2654435761u + 1;
+    for (int64_t i = 0; i < frames; ++i) {
+        const double t = double(i) / spec.rate;
+        const double phase = 2 * M_PI * f0 * (std::exp(k * t) - 1) / k;
+        for (int c = 0; c < spec.channels; ++c) {
+            noise = noise * 1664525u + 1013904223u;
+            const double white = (double(noise >> 8) / double(1 << 24)) * 2 - 1;
+            out[size_t(i) * spec.channels + c] = ToSample(0.5 * std::sin(phase + c * 0.7) + 0.1 * white);
+        }
+    }
+    return out;
+}
+
+std::vector<int16_t> MakeTone(double hz, const SignalSpec& spec, double amplitude)
+{
+    const int64_t frames = static_cast<int64_t>(spec.seconds * spec.rate);
+    std::vector<int16_t> out(static_cast<size_t>(frames) * spec.channels);
+    for (int64_t i = 0; i < frames; ++i)
+        for (int c = 0; c < spec.channels; ++c)
+            out[size_t(i) * spec.channels + c] = ToSample(amplitude * std::sin(2 * M_PI * hz * double(i) / spec.rate));
+    return out;
+}
+
+std::string ExtensionOf(AudioFileKind kind)
+{
+    switch (kind) {
+    case AudioFileKind::Wav: return ".wav";
+    case AudioFileKind::Aiff: return ".aiff";
+    case AudioFileKind::Flac: return ".flac";
+    case AudioFileKind::Ogg: return ".ogg";
+    case AudioFileKind::Mp3: return ".mp3";
+    case AudioFileKind::Wma: return ".wma";
+    }
+    return {};
+}
+
+bool CanWrite(AudioFileKind kind)
+{
+    if (kind == AudioFileKind::Mp3)
+        return ProgramExists("lame");
+    if (kind == AudioFileKind::Wma)
+        return ProgramExists("ffmpeg");
+    return true;
+}
+
+bool WriteAudioFile(const std::string& path, AudioFileKind kind, const std::vector<int16_t>& samples, int rate,
+                    int channels)
+{
+    switch (kind) {
+    case AudioFileKind::Wav: return WriteWithSndfile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, samples, rate, channels);
+    case AudioFileKind::Aiff: return WriteWithSndfile(path, SF_FORMAT_AIFF | SF_FORMAT_PCM_16, samples, rate, channels);
+    case AudioFileKind::Flac: return WriteWithSndfile(path, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, samples, rate, channels);
+    case AudioFileKind::Ogg: return WriteWithSndfile(path, SF_FORMAT_OGG | SF_FORMAT_VORBIS, samples, rate, channels);
+    case AudioFileKind::Mp3:
+        return WriteWithProgram(path, "lame --quiet -b 192 ", " ", samples, rate, channels);
+    case AudioFileKind::Wma:
+        return WriteWithProgram(path, "ffmpeg -nostdin -loglevel error -y -i ", " -c:a wmav2 -b:a 128k ", samples, rate,
+                                channels);
+    }
+    return false;
+}
+
+std::string FixtureFolder()
+{
+    namespace fs = std::filesystem;
+    const char* home = std::getenv("SONOREL_TEST_HOME");
+    fs::path base = home && *home ? fs::path(home) : fs::temp_directory_path();
+    fs::path folder = base / ("audio-fixtures-" + std::to_string(getpid()));
+    static int counter = 0;
+    folder += "-" + std::to_string(++counter);
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    return folder.string();
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+} // namespace sonorel_test

@@ -1,0 +1,47 @@
+#pragma once
+
+// Test signals and sound files made on the spot: a sweep with noise (every position looks
+// different, so misplaced samples show), pure tones, and files of every format the sound library
+// reads, written with libsndfile, the `lame` program and ffmpeg.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sonorel_test {
+
+struct SignalSpec {
+    int rate = 44100;
+    int channels = 2;
+    double seconds = 2.0;
+    uint32_t seed = 1; // of the noise
+};
+
+// Interleaved 16-bit samples: a logarithmic sweep from 100 Hz to 8 kHz at half scale plus white
+// noise at a tenth of full scale, a different phase and noise on each channel.
+std::vector<int16_t> MakeSweepNoise(const SignalSpec& spec);
+
+// Interleaved 16-bit samples of a sine of `hz` on every channel.
+std::vector<int16_t> MakeTone(double hz, const SignalSpec& spec, double amplitude = 0.5);
+
+enum class AudioFileKind { Wav, Aiff, Flac, Ogg, Mp3, Wma };
+
+// The usual file extension of a kind, with the dot (".mp3").
+std::string ExtensionOf(AudioFileKind kind);
+
+// Whether the external program that writes a kind is installed (always true for the libsndfile kinds).
+bool CanWrite(AudioFileKind kind);
+
+// Writes the samples as a file of the given kind; false when the writer is missing or fails.
+// MP3: `lame` at 192 kbit/s (with its gapless tag); WMA: ffmpeg's wmav2 at 128 kbit/s.
+bool WriteAudioFile(const std::string& path, AudioFileKind kind, const std::vector<int16_t>& samples, int rate,
+                    int channels);
+
+// A fresh, empty folder for this test program's files (under the test home when set, else /tmp).
+std::string FixtureFolder();
+
+// Writes raw bytes to a file (for broken and truncated files).
+void WriteBytes(const std::string& path, const std::string& bytes);
+std::string ReadBytes(const std::string& path);
+
+} // namespace sonorel_test
