@@ -1,27 +1,43 @@
+#include "engine/class_SoundDevice.h"
 #include "model/class_Switches.h"
-#include "model/form_Trace.h"
+#include "windows/class_SonorelApplication.h"
+#include "windows/form_Main.h"
 
-#include <QApplication>
+#include <QMessageBox>
 
-#include <algorithm>
+#include <exception>
 
 namespace {
 
-bool AnyWindowVisible()
+void ShowEscapedException(const std::string& message)
 {
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    return std::any_of(windows.begin(), windows.end(), [](const QWidget* w) { return w->isVisible(); });
+    QMessageBox::critical(nullptr, "Sonorel", QString::fromStdString(message));
 }
 
 } // namespace
 
-int main(int argc, char** argv)
+int WinMain(int argc, char** argv)
 {
     SetCommandLine(argc, argv);
-    QApplication app(argc, argv);
+    TSonorelApplication application(argc, argv);
     QApplication::setApplicationName("Sonorel");
-    TFormTrace formTrace;
-    if (!AnyWindowVisible())
-        return 0;
-    return app.exec();
+    QApplication::setApplicationDisplayName("Sonorel");
+    try {
+        CreateForms();
+        QObject::connect(FormMain, &TFormMain::Closed, &application, &QApplication::quit, Qt::QueuedConnection);
+        FormMain->show();
+        application.exec();
+    } catch (const std::exception& error) {
+        ShowEscapedException(error.what());
+    } catch (...) {
+        ShowEscapedException("");
+    }
+    DestroySoundDevice();
+    DestroyForms();
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    return WinMain(argc, argv);
 }

@@ -1,0 +1,8 @@
+#include "cd/form_Record.h"
+
+TFormRecord* FormRecord = nullptr;
+
+TFormRecord::TFormRecord(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle("Record");
+}

@@ -1,0 +1,97 @@
+#include "windows/class_SkinPicture.h"
+
+#include "platform/ui/SkinImage.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+TSkinPicture::TSkinPicture(QWidget* parent, const std::string& skinName, int left, int top) : QWidget(parent)
+{
+    SetPicture(skinName);
+    move(left, top);
+    setMouseTracking(true);
+}
+
+void TSkinPicture::SetPicture(const std::string& skinName)
+{
+    normal_ = ui::SkinPixmap(skinName);
+    hover_ = ui::SkinPixmap(skinName + "_hover");
+    down_ = ui::SkinPixmap(skinName + "_down");
+    setObjectName(QString::fromStdString(skinName));
+    if (!normal_.isNull())
+        setFixedSize(normal_.size());
+    update();
+}
+
+void TSkinPicture::SetLatched(bool latched)
+{
+    latched_ = latched;
+    update();
+}
+
+const QPixmap& TSkinPicture::CurrentPixmap() const
+{
+    if ((pressed_ || latched_) && !down_.isNull())
+        return down_;
+    if (hovered_ && !hover_.isNull())
+        return hover_;
+    return normal_;
+}
+
+void TSkinPicture::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, CurrentPixmap());
+}
+
+void TSkinPicture::enterEvent(QEnterEvent*)
+{
+    hovered_ = true;
+    update();
+}
+
+void TSkinPicture::leaveEvent(QEvent*)
+{
+    hovered_ = false;
+    update();
+}
+
+void TSkinPicture::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        pressed_ = true;
+        update();
+    }
+    if (OnMouseDown)
+        OnMouseDown(event);
+}
+
+void TSkinPicture::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const bool wasPressed = pressed_;
+    pressed_ = false;
+    update();
+    if (swallowRelease_) {
+        swallowRelease_ = false;
+        return;
+    }
+    if (wasPressed && rect().contains(event->position().toPoint()) && OnClick)
+        OnClick();
+}
+
+void TSkinPicture::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    swallowRelease_ = true;
+    if (OnDblClick)
+        OnDblClick();
+}
+
+void TSkinPicture::mouseMoveEvent(QMouseEvent* event)
+{
+    if (OnMouseMove)
+        OnMouseMove(event);
+}

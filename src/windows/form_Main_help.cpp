@@ -1,0 +1,140 @@
+// The main window's help panel: topics from help.txt, context help as the pointer moves.
+#include "windows/form_Main.h"
+
+#include "model/class_Folders.h"
+#include "model/class_Settings.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/WindowHelpers.h"
+#include "windows/class_SkinPicture.h"
+
+#include <QAbstractScrollArea>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTextBrowser>
+#include <QUrl>
+
+#include <stdexcept>
+
+namespace {
+
+constexpr const char* kHelpContextProperty = "HelpContext";
+constexpr int kMaxHelpAddress = 1024;
+
+QString WithAppDir(QString topic)
+{
+    return topic.replace("<APPDIR>", QString::fromStdString(ExecutableFolder()));
+}
+
+} // namespace
+
+void SetHelpContext(QWidget* control, int helpContext)
+{
+    control->setProperty(kHelpContextProperty, helpContext);
+}
+
+int HelpContext(const QWidget* control)
+{
+    return control->property(kHelpContextProperty).toInt();
+}
+
+void TFormMain::WatchHelp(QWidget* control, int helpContext)
+{
+    SetHelpContext(control, helpContext);
+    control->setMouseTracking(true);
+    control->installEventFilter(this);
+    // Scrolling lists get their mouse moves on the viewport.
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(control)) {
+        SetHelpContext(area->viewport(), helpContext);
+        area->viewport()->setMouseTracking(true);
+        area->viewport()->installEventFilter(this);
+    }
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseMove && watched->isWidgetType())
+        HelpMouseMove(static_cast<QWidget*>(watched));
+    return QWidget::eventFilter(watched, event);
+}
+
+// Each line is one topic; whatever follows a line's first "#" is a remark for the writers of the
+// file. A missing file leaves no topics, and every control then shows an empty topic.
+void TFormMain::LoadHelpTopics()
+{
+    HelpTopics.clear();
+    QFile file(QString::fromStdString(ExecutableFolder() + "/help.txt"));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return;
+    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
+    for (QString line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        const qsizetype hash = line.indexOf('#');
+        HelpTopics.append(hash < 0 ? line : line.left(hash));
+    }
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        HelpTopics.removeLast(); // the line end of the last line starts no topic
+}
+
+void TFormMain::HelpMouseMove(QWidget* sender)
+{
+    const int index = std::max(HelpContext(sender) - 1, 0);
+    // A line the file does not have reads as an empty topic.
+    const QString topic = HelpTopics.value(index);
+    if (topic == LastHelpTopic)
+        return;
+    LastHelpTopic = topic;
+    const QString path = WithAppDir(topic);
+    if (!path.isEmpty() && QFileInfo(path).isFile()) {
+        sender->setToolTip(QString());
+        HelpHTML->raise();
+        HelpHTML->show();
+        if (path == LastHelpPage)
+            return;
+        LastHelpPage = path;
+        HelpHTML->setSource(QUrl::fromLocalFile(path.left(kMaxHelpAddress)));
+        return;
+    }
+    Help->raise();
+    Help->setPlainText(path);
+    HelpHTML->hide();
+    sender->setToolTip(Help->toPlainText());
+}
+
+void TFormMain::HelpButtonClick()
+{
+    const int pagesWidth = Image8->width();
+    if (HelpPanel->isVisible()) {
+        HelpPanel->hide();
+        resize(pagesWidth, height());
+        WriteSettingString(ShowHelp, "0");
+    } else {
+        HelpPanel->resize(HelpPanelWidth, HelpPanel->height());
+        HelpPanel->show();
+        resize(pagesWidth + HelpPanel->width(), height());
+        WriteSettingString(ShowHelp, "1");
+    }
+    HelpButton->SetLatched(HelpPanel->isVisible());
+    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
+        move((screen->geometry().width() - width()) / 2, y());
+    ui::SetRoundWindowRegion(this, 3);
+}
+
+// Every topic that names an HTML page must name one that exists.
+void TFormMain::HelpTopicsTest()
+{
+    std::string report;
+    for (const QString& topic : HelpTopics) {
+        const QString line = WithAppDir(topic);
+        if (!line.endsWith(".html"))
+            continue;
+        if (!QFileInfo(line).isFile())
+            throw std::runtime_error("Test failed:" + line.toStdString());
+        report += line.toStdString() + "\r\n";
+    }
+    ui::ShowMessage("Help Test passed:" + report);
+}
