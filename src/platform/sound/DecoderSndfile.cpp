@@ -27,6 +27,15 @@ uint32_t ResolutionOf(int format)
     }
 }
 
+// Float data is scaled to the full 16-bit range (and clipped) instead of being truncated to +-1.
+// Only for float data: the command makes libsndfile read the whole file for its peak.
+void ScaleFloatData(SNDFILE* file, int format)
+{
+    const int sub = format & SF_FORMAT_SUBMASK;
+    if (sub == SF_FORMAT_FLOAT || sub == SF_FORMAT_DOUBLE)
+        sf_command(file, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
+}
+
 class SndfileDecoder : public Decoder {
 public:
     SndfileDecoder(SNDFILE* file, std::string path) : file_(file), path_(std::move(path)) {}
@@ -52,7 +61,7 @@ public:
             return false;
         sf_close(file_);
         file_ = again;
-        sf_command(file_, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
+        ScaleFloatData(file_, info.format);
         damaged_ = false;
         position_ = frame;
         return frame == 0 || sf_seek(file_, frame, SEEK_SET) == frame;
@@ -103,8 +112,7 @@ std::unique_ptr<Decoder> OpenSndfileDecoder(const std::string& path, bool flacOn
         sf_close(file);
         return nullptr;
     }
-    // Float data is scaled to the full 16-bit range (and clipped) instead of being truncated to +-1.
-    sf_command(file, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
+    ScaleFloatData(file, info.format);
     auto decoder = std::make_unique<SndfileDecoder>(file, path);
     decoder->rate = static_cast<uint32_t>(info.samplerate);
     decoder->channels = static_cast<uint32_t>(info.channels);

@@ -1,0 +1,69 @@
+#include "AudioControls/class_AudioView.h"
+
+namespace {
+constexpr int kRefreshMs = 30;
+}
+
+TAudioView::TAudioView(QWidget* parent) : TMarkersWavView(parent)
+{
+    store.OptCacheImage = CacheAudioImage;
+    cMarker* playMarker = Markers.Add();
+    playMarker->Dotted = false;
+    playMarker->Pos = 0.0f;
+    refreshTimer.setInterval(kRefreshMs);
+    connect(&refreshTimer, &QTimer::timeout, this, &TAudioView::OnRefreshTimer);
+    refreshTimer.start();
+}
+
+TAudioView::~TAudioView() = default;
+
+void TAudioView::SetFileName(const std::string& path)
+{
+    if (FileLocked || path == fileName)
+        return;
+    fileName = path;
+    store.OptCacheImage = CacheAudioImage;
+    try {
+        store.SetFileName(path);
+        player.SetFileName(path);
+    } catch (...) {
+        // Neither the freed image nor the sound of the last file stays behind.
+        player.SetFileName("");
+        SetMemBuffer(store.GetMemStart(), store.GetMemLen());
+        throw;
+    }
+    SetMemBuffer(store.GetMemStart(), store.GetMemLen());
+    if (OnFileOpen)
+        OnFileOpen(this);
+}
+
+void TAudioView::DisplayFileZone(const std::string& path, float start, float len)
+{
+    SetFileName(path);
+    SetViewStart(start / LenSec());
+    SetViewLen(len / LenSec());
+    SetSelStart(0.0f);
+    SetSelLen(0.0f);
+}
+
+void TAudioView::Play(float start)
+{
+    if (fileName.empty())
+        return;
+    player.Play(start == -1.0f ? GetSelStart() : start, 0.0f, false, true);
+}
+
+void TAudioView::PlaySelection() { player.Play(GetSelStart(), GetSelLen(), false, true); }
+
+void TAudioView::LoopSelection(bool seek) { player.Play(GetSelStart(), GetSelLen(), true, seek); }
+
+void TAudioView::SetLoop(float start, float end) { player.SetLoop(start, end - start); }
+
+void TAudioView::Stop() { player.Stop(); }
+
+void TAudioView::OnRefreshTimer()
+{
+    if (cMarker* marker = PlayMarker(); marker && PlayMarkerUpdate)
+        marker->Pos = player.IsPlaying() ? player.GetPos() : -1.0f;
+    Redraw();
+}

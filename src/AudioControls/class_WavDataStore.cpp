@@ -1,0 +1,325 @@
+#include "AudioControls/class_WavDataStore.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include <QDir>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QString>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double kCacheFillRatio = 0.99; // a decode that filled less writes no cache
+
+std::int64_t FrameBytes(const AudioFormat& format) { return std::max(1, format.bits / 8 * format.channels); }
+
+void ReplaceAll(std::string& text, const std::string& what, const std::string& with)
+{
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
+        text.replace(at, what.size(), with);
+}
+
+std::int64_t FileSize(const std::string& path)
+{
+    std::error_code error;
+    const auto size = fs::file_size(path, error);
+    return error ? 0 : static_cast<std::int64_t>(size);
+}
+
+bool OlderThan(const std::string& file, const std::string& reference)
+{
+    std::error_code a, b;
+    const auto fileTime = fs::last_write_time(file, a);
+    const auto referenceTime = fs::last_write_time(reference, b);
+    return !a && !b && fileTime < referenceTime;
+}
+
+void LowerLoaderPriority()
+{
+    const pid_t self = gettid();
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(self));
+    if (errno == 0)
+        setpriority(PRIO_PROCESS, static_cast<id_t>(self), nice + 1);
+}
+
+} // namespace
+
+std::int64_t BytesForSeconds(const AudioFormat& format, float seconds)
+{
+    const double bytes = double(format.rate) * seconds * format.channels * format.bits * 0.125;
+    if (!(bytes > 0))
+        return 0;
+    const auto whole = static_cast<std::int64_t>(std::min(bytes, 9.0e18));
+    return whole - whole % FrameBytes(format);
+}
+
+std::int64_t BytesForMicroseconds(const AudioFormat& format, std::int64_t microseconds)
+{
+    if (microseconds <= 0 || format.rate <= 0 || format.channels <= 0 || format.bits <= 0)
+        return 0;
+    // Seconds and the rest apart, so that no product overflows for any realistic length.
+    const std::int64_t bytesPerSecond = std::int64_t(format.rate) * format.channels * format.bits / 8;
+    const std::int64_t bytes =
+        microseconds / 1000000 * bytesPerSecond + microseconds % 1000000 * bytesPerSecond / 1000000;
+    return bytes - bytes % FrameBytes(format);
+}
+
+std::string DefaultWaveCacheFolder()
+{
+    return QDir::cleanPath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Sonorel")
+        .toStdString();
+}
+
+std::string CacheFileName(const std::string& folder, int rate, const std::string& path)
+{
+    std::string name = fs::path(path).filename().string();
+    ReplaceAll(name, "\\", "-sl-");
+    ReplaceAll(name, ":", "-cl-");
+    ReplaceAll(name, ".", "-dot-");
+    name = std::to_string(rate) + "-" + name + std::to_string(FileSize(path));
+    return folder + "/" + QString::fromStdString(name).toLower().toStdString() + ".cache";
+}
+
+// ---- cFormatTransformChannel --------------------------------------------------------------
+
+cFormatTransformChannel::~cFormatTransformChannel() { FreeStreams(); }
+
+void cFormatTransformChannel::FreeStreams()
+{
+    if (mixerStream)
+        BASS_StreamFree(mixerStream);
+    if (sourceStream)
+        BASS_StreamFree(sourceStream);
+    mixerStream = 0;
+    sourceStream = 0;
+}
+
+void cFormatTransformChannel::Close()
+{
+    FreeStreams();
+    openFlag = false;
+    closedFlag = true;
+    fileName.clear();
+}
+
+void cFormatTransformChannel::OpenFile(const std::string& path)
+{
+    endFlag = false;
+    Close();
+    std::error_code error;
+    if (!fs::exists(path, error))
+        throw std::runtime_error(kFileNotFound + path + ".");
+    sourceStream = BASS_StreamCreateFile(path, BASS_STREAM_DECODE);
+    if (!sourceStream)
+        sourceStream = BASS_WMA_StreamCreateFile(path, BASS_STREAM_DECODE);
+    if (!sourceStream)
+        throw std::runtime_error(kCantCreateReadChannel);
+    BassChannelInfo info;
+    BASS_ChannelGetInfo(sourceStream, &info);
+    sourceFormat.channels = static_cast<int>(info.channels);
+    sourceFormat.rate = static_cast<int>(info.frequency);
+    CreateResampler();
+    openFlag = true;
+    fileName = path;
+}
+
+void cFormatTransformChannel::CreateResampler()
+{
+    if (mixerStream)
+        BASS_StreamFree(mixerStream);
+    mixerStream = BASS_Mixer_StreamCreate(static_cast<uint32_t>(std::max(targetFormat.rate, 0)),
+                                          static_cast<uint32_t>(std::max(targetFormat.channels, 0)), BASS_STREAM_DECODE);
+    if (!mixerStream || !BASS_Mixer_StreamAddChannel(mixerStream, sourceStream, 0)) {
+        FreeStreams();
+        throw std::runtime_error(kCantCreateReadChannel);
+    }
+}
+
+int cFormatTransformChannel::ReadData(void* buffer, int length)
+{
+    length = std::max(length, 0);
+    if (endFlag || closedFlag) {
+        std::memset(buffer, 0, static_cast<size_t>(length));
+        return 0;
+    }
+    int count = BASS_ChannelGetData(mixerStream, buffer, static_cast<uint32_t>(length));
+    if (count < length)
+        endFlag = true;
+    return std::max(count, 0);
+}
+
+double cFormatTransformChannel::LengthSeconds() const
+{
+    return BASS_ChannelBytes2Seconds(sourceStream, BASS_ChannelGetLength(sourceStream));
+}
+
+// ---- TReadMP3 -----------------------------------------------------------------------------
+
+TReadMP3::TReadMP3(cFormatTransformChannel& reader, std::int16_t* image, std::int64_t imageLength, std::string cachePath)
+    : reader(reader), image(reinterpret_cast<char*>(image)), imageLength(imageLength), cachePath(std::move(cachePath))
+{
+}
+
+TReadMP3::~TReadMP3()
+{
+    Stop();
+    Wait();
+}
+
+void TReadMP3::Start()
+{
+    running = true;
+    thread = std::thread([this] {
+        LowerLoaderPriority();
+        Execute();
+        running = false;
+    });
+}
+
+void TReadMP3::Wait()
+{
+    if (thread.joinable())
+        thread.join();
+}
+
+void TReadMP3::Execute()
+{
+    if (!cachePath.empty() && ReadCache()) {
+        fromCache = true;
+        return;
+    }
+    Decode();
+    if (complete && !cachePath.empty() && imageLength > 0 && double(filled) / double(imageLength) >= kCacheFillRatio)
+        WriteCache();
+}
+
+// Only a cache file of exactly the image's length is trusted: anything else was cut short or
+// belongs to another file.
+bool TReadMP3::ReadCache()
+{
+    if (FileSize(cachePath) != imageLength)
+        return false;
+    std::ifstream file(cachePath, std::ios::binary);
+    if (!file.read(image, imageLength))
+        return false;
+    filled = imageLength;
+    return true;
+}
+
+void TReadMP3::Decode()
+{
+    const std::int64_t chunk = std::max<std::int64_t>(BytesForSeconds(reader.targetFormat, 1.0f), 2);
+    char* position = image;
+    std::int64_t done = 0;
+    complete = false;
+    for (;;) {
+        const int length = static_cast<int>(std::min(chunk, imageLength - done));
+        const int count = reader.ReadData(position, length);
+        if (stopRequested)
+            return;
+        if (count == 0) {
+            complete = true;
+            return;
+        }
+        done += count;
+        filled = done;
+        if (done >= imageLength) {
+            complete = true;
+            return;
+        }
+        position += count;
+    }
+}
+
+void TReadMP3::WriteCache() const
+{
+    QDir().mkpath(QString::fromStdString(fs::path(cachePath).parent_path().string()));
+    QSaveFile file(QString::fromStdString(cachePath)); // a temporary file, renamed when complete
+    if (!file.open(QIODevice::WriteOnly) || file.write(image, imageLength) != imageLength)
+        return; // an unwritable cache folder only costs the next load a decode
+    file.commit();
+}
+
+// ---- cMemStreamReadAudio ------------------------------------------------------------------
+
+cMemStreamReadAudio::~cMemStreamReadAudio()
+{
+    StopLoader(); // the thread writes the image: it must be gone before the image is freed
+}
+
+void cMemStreamReadAudio::StopLoader()
+{
+    loader.reset(); // asks it to stop and waits for it
+}
+
+void cMemStreamReadAudio::WaitLoader()
+{
+    if (loader)
+        loader->Wait();
+}
+
+std::string cMemStreamReadAudio::PrepareCachePath(const std::string& path) const
+{
+    if (!cacheImage)
+        return {};
+    QDir().mkpath(QString::fromStdString(cacheFolder));
+    const std::string cachePath = CacheFileName(cacheFolder, rate, path);
+    if (OlderThan(cachePath, path)) {
+        std::error_code error;
+        fs::remove(cachePath, error);
+    }
+    return cachePath;
+}
+
+void cMemStreamReadAudio::LoadFile(const std::string& path)
+{
+    StopLoader();
+    std::vector<std::int16_t>().swap(image);
+    transform.Close();
+    loaded = false;
+    fileName.clear();
+    if (path.empty())
+        return;
+
+    transform.targetFormat = AudioFormat{1, rate, 16};
+    transform.OpenFile(path);
+    transform.closedFlag = false;
+    const double seconds = transform.LengthSeconds();
+    const std::int64_t length = BytesForMicroseconds(
+        transform.targetFormat, static_cast<std::int64_t>(std::clamp(seconds, 0.0, 1.0e12) * 1000000.0));
+    image.assign(static_cast<size_t>(length / 2), 0);
+    if (!image.empty()) {
+        loader = std::make_unique<TReadMP3>(transform, image.data(), ImageLength(), PrepareCachePath(path));
+        loader->Start();
+    }
+    loaded = true;
+    fileName = path;
+}
+
+// ---- TWavDataStore ------------------------------------------------------------------------
+
+TWavDataStore::TWavDataStore(QObject* owner) : QObject(owner) {}
+
+TWavDataStore::~TWavDataStore() = default;
+
+void TWavDataStore::SetFileName(const std::string& path)
+{
+    fileName = path;
+    reader.rate = ResultFrequency;
+    reader.cacheImage = OptCacheImage;
+    reader.cacheFolder = CacheFolder;
+    reader.LoadFile(path);
+}
+
+void TWavDataStore::WaitLoaded() { reader.WaitLoader(); }

@@ -1,0 +1,243 @@
+// The waveform image store: sizes and conversions, the image of each file kind, the cache file
+// (name, reuse only at the right size, staleness, written complete or not at all), the loader's
+// stop, and bad input.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <stdexcept>
+
+#include "AudioControls/class_WavDataStore.h"
+#include "support/audio_fixtures.h"
+#include "support/sparse_wav.h"
+
+namespace fs = std::filesystem;
+using namespace sonorel_test;
+
+namespace {
+
+std::string WriteSweep(const std::string& folder, const std::string& name, double seconds,
+                       AudioFileKind kind = AudioFileKind::Wav, int rate = 44100, int channels = 2)
+{
+    const std::string path = folder + "/" + name;
+    EXPECT_TRUE(WriteAudioFile(path, kind, MakeSweepNoise(SignalSpec{rate, channels, seconds}), rate, channels));
+    return path;
+}
+
+std::vector<int16_t> ImageOf(const TWavDataStore& store)
+{
+    const auto* start = static_cast<const int16_t*>(store.GetMemStart());
+    return start ? std::vector<int16_t>(start, start + store.GetMemLen() / 2) : std::vector<int16_t>();
+}
+
+std::string Message(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+    return "(nothing thrown)";
+}
+
+class StoreTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = FixtureFolder();
+        store.CacheFolder = folder + "/cache";
+    }
+    std::string folder;
+    TWavDataStore store;
+};
+
+TEST(WavDataStoreSizes, BytesForSecondsAndMicroseconds)
+{
+    const AudioFormat image{1, 441, 16}, cd{2, 44100, 16};
+    EXPECT_EQ(BytesForSeconds(image, 1.0f), 882);
+    EXPECT_EQ(BytesForSeconds(cd, 1.0f), 176400);
+    EXPECT_EQ(BytesForSeconds(image, 0.5f), 440) << "220.5 samples: down to whole frames";
+    EXPECT_EQ(BytesForSeconds(cd, 0.00001f), 0);
+    for (float bad : {-1.0f, std::nanf(""), -std::numeric_limits<float>::infinity()})
+        EXPECT_EQ(BytesForSeconds(image, bad), 0);
+    EXPECT_GT(BytesForSeconds(image, std::numeric_limits<float>::infinity()), 0) << "saturates, no wrap";
+
+    EXPECT_EQ(BytesForMicroseconds(image, 10000000), 8820) << "10 s at 441 Hz";
+    EXPECT_EQ(BytesForMicroseconds(image, 3 * 3600 * int64_t(1000000)), 3 * 3600 * 882);
+    EXPECT_EQ(BytesForMicroseconds(cd, 1), 0);
+    EXPECT_EQ(BytesForMicroseconds(cd, 1000000000000000), int64_t(1000000000) * 176400) << "no 64-bit overflow";
+    EXPECT_EQ(BytesForMicroseconds(image, -5), 0);
+}
+
+TEST_F(StoreTest, CacheNameFromRateNameAndSize)
+{
+    fs::create_directories(folder + "/a");
+    fs::create_directories(folder + "/b");
+    for (const char* sub : {"/a/Song.mp3", "/b/Song.mp3"}) {
+        std::ofstream(folder + sub).put('x');
+        fs::resize_file(folder + sub, 4000000);
+    }
+    EXPECT_EQ(CacheFileName("/data", 441, folder + "/a/Song.mp3"), "/data/441-song-dot-mp34000000.cache");
+    EXPECT_EQ(CacheFileName("/data", 441, folder + "/a/Song.mp3"), CacheFileName("/data", 441, folder + "/b/Song.mp3"))
+        << "same name and size in another folder: one cache";
+    const std::string odd = folder + "/a/Mix:One\\Two.Final.WAV";
+    WriteBytes(odd, "12345");
+    EXPECT_EQ(CacheFileName("/data", 882, odd), "/data/882-mix-cl-one-sl-two-dot-final-dot-wav5.cache");
+    if (const char* dataHome = std::getenv("XDG_DATA_HOME"))
+        EXPECT_EQ(DefaultWaveCacheFolder(), std::string(dataHome) + "/Sonorel");
+}
+
+TEST_F(StoreTest, ImageOfEachFileKindHasTheFinalLengthAndTheSound)
+{
+    for (AudioFileKind kind : {AudioFileKind::Wav, AudioFileKind::Flac, AudioFileKind::Ogg, AudioFileKind::Mp3,
+                               AudioFileKind::Wma}) {
+        if (!CanWrite(kind))
+            continue;
+        SCOPED_TRACE(ExtensionOf(kind));
+        const std::string path = WriteSweep(folder, "ten" + ExtensionOf(kind), 10.0, kind);
+        store.OptCacheImage = false;
+        store.SetFileName(path);
+        // 10.0 s at 441 Hz, allocated at once (a WMA file's length is its container's, a little off).
+        const int64_t slack = kind == AudioFileKind::Wma ? 88 : 0;
+        EXPECT_NEAR(store.GetMemLen(), 8820, slack);
+        store.WaitLoaded();
+        const std::vector<int16_t> image = ImageOf(store);
+        ASSERT_EQ(int64_t(image.size()) * 2, store.GetMemLen());
+        // The sweep and noise fill the whole file: every tenth of a second of the image moves.
+        for (size_t at = 0; at + 44 <= image.size(); at += 44) {
+            int peak = 0;
+            for (size_t i = at; i < at + 44; ++i)
+                peak = std::max(peak, std::abs(int(image[i])));
+            EXPECT_GT(peak, 3000) << "sample " << at;
+        }
+        EXPECT_FALSE(fs::exists(CacheFileName(store.CacheFolder, 441, path))) << "no cache when switched off";
+    }
+}
+
+TEST_F(StoreTest, CacheIsWrittenCompleteAndReusedOnlyAtItsSize)
+{
+    const std::string path = WriteSweep(folder, "song.wav", 10.0);
+    const std::string cache = CacheFileName(store.CacheFolder, 441, path);
+    store.SetFileName(path);
+    store.WaitLoaded();
+    EXPECT_FALSE(store.LoadedFromCache());
+    const std::vector<int16_t> decoded = ImageOf(store);
+    ASSERT_EQ(ReadBytes(cache), std::string(reinterpret_cast<const char*>(decoded.data()), 8820));
+    for (const auto& entry : fs::directory_iterator(store.CacheFolder))
+        EXPECT_EQ(entry.path().string(), cache) << "no temporary file is left";
+
+    // A cache of the right size is read as it is, without decoding.
+    const std::string marked(8820, '\x11');
+    WriteBytes(cache, marked);
+    store.SetFileName("");
+    EXPECT_EQ(store.GetMemStart(), nullptr);
+    store.SetFileName(path);
+    store.WaitLoaded();
+    EXPECT_TRUE(store.LoadedFromCache());
+    EXPECT_EQ(ImageOf(store), std::vector<int16_t>(4410, 0x1111));
+
+    // A short cache (a crash while it was written, another file's image) is decoded over.
+    for (size_t wrongSize : {size_t(0), size_t(4000), size_t(9000)}) {
+        SCOPED_TRACE(wrongSize);
+        WriteBytes(cache, std::string(wrongSize, '\x22'));
+        store.SetFileName("");
+        store.SetFileName(path);
+        store.WaitLoaded();
+        EXPECT_FALSE(store.LoadedFromCache());
+        EXPECT_EQ(ImageOf(store), decoded);
+        EXPECT_EQ(fs::file_size(cache), 8820u) << "and rewritten whole";
+    }
+}
+
+TEST_F(StoreTest, CacheOlderThanItsSourceIsRebuilt)
+{
+    const std::string path = WriteSweep(folder, "song.wav", 10.0);
+    const std::string cache = CacheFileName(store.CacheFolder, 441, path);
+    store.SetFileName(path);
+    store.WaitLoaded();
+    WriteBytes(cache, std::string(8820, '\x11'));
+    fs::last_write_time(path, fs::last_write_time(cache) + std::chrono::seconds(10)); // the source changed
+    store.SetFileName("");
+    store.SetFileName(path);
+    store.WaitLoaded();
+    EXPECT_FALSE(store.LoadedFromCache());
+    EXPECT_NE(ImageOf(store), std::vector<int16_t>(4410, 0x1111));
+    EXPECT_NE(ReadBytes(cache), std::string(8820, '\x11'));
+}
+
+TEST_F(StoreTest, NewLoadStopsTheRunningLoaderWhichWritesNoCache)
+{
+    const std::string longFile = WriteSweep(folder, "long.wav", 120.0, AudioFileKind::Wav, 48000, 2);
+    const std::string shortFile = WriteSweep(folder, "short.wav", 2.0);
+    for (const std::string& next : {std::string(), shortFile}) {
+        SCOPED_TRACE(next.empty() ? "empty name" : "another file");
+        store.SetFileName(longFile);
+        EXPECT_TRUE(store.Loading());
+        store.SetFileName(next); // at once: the loader may not even have started
+        EXPECT_FALSE(fs::exists(CacheFileName(store.CacheFolder, 441, longFile)))
+            << "the stopped loader was joined before the image went, and wrote nothing";
+        store.WaitLoaded();
+        EXPECT_EQ(store.GetMemLen(), next.empty() ? 0 : 1764);
+    }
+    EXPECT_TRUE(fs::exists(CacheFileName(store.CacheFolder, 441, shortFile)));
+    {
+        TWavDataStore dying;
+        dying.CacheFolder = store.CacheFolder;
+        dying.SetFileName(longFile);
+    } // destroyed while loading: stops and joins first
+    EXPECT_FALSE(fs::exists(CacheFileName(store.CacheFolder, 441, longFile)));
+}
+
+TEST_F(StoreTest, ThreeHourFileReturnsAtOnceWithItsWholeImage)
+{
+    const std::string path = folder + "/three-hours.wav";
+    ASSERT_TRUE(WriteSparseSilentWav(path, 44100, 2, 3 * 3600 + 1.5));
+    const auto started = std::chrono::steady_clock::now();
+    store.SetFileName(path);
+    EXPECT_EQ(store.GetMemLen(), (3 * 3600 + 1) * 882 + 440);
+    EXPECT_TRUE(store.Loading()) << "the image fills in the background";
+    store.SetFileName("");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << "the stop is prompt";
+}
+
+TEST_F(StoreTest, BadFilesRaiseTheMessagesAndLeaveNoImage)
+{
+    const std::string good = WriteSweep(folder, "good.wav", 1.0);
+    const std::string empty = folder + "/empty.mp3";
+    const std::string junk = folder + "/junk.wav";
+    WriteBytes(empty, "");
+    WriteBytes(junk, std::string(5000, '\x7f'));
+    struct Case {
+        std::string path;
+        std::string message;
+    };
+    const Case cases[] = {{folder + "/missing.wav", kFileNotFound + folder + "/missing.wav."},
+                          {empty, kCantCreateReadChannel},
+                          {junk, kCantCreateReadChannel},
+                          {folder, kCantCreateReadChannel}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        store.SetFileName(good);
+        EXPECT_EQ(Message([&] { store.SetFileName(c.path); }), c.message);
+        EXPECT_EQ(store.GetMemStart(), nullptr);
+        EXPECT_EQ(store.GetMemLen(), 0);
+        EXPECT_FALSE(store.Loading());
+    }
+}
+
+TEST_F(StoreTest, UnwritableCacheFolderOnlyCostsTheCache)
+{
+    const std::string path = WriteSweep(folder, "song.wav", 2.0);
+    WriteBytes(folder + "/plain-file", "x");
+    store.CacheFolder = folder + "/plain-file/cache"; // cannot be created
+    store.SetFileName(path);
+    store.WaitLoaded();
+    EXPECT_EQ(store.GetMemLen(), 1764);
+    EXPECT_NE(ImageOf(store), std::vector<int16_t>(882, 0));
+}
+
+} // namespace
