@@ -90,7 +90,8 @@ std::string ExtensionOf(AudioFileKind kind)
     case AudioFileKind::Aiff: return ".aiff";
     case AudioFileKind::Flac: return ".flac";
     case AudioFileKind::Ogg: return ".ogg";
-    case AudioFileKind::Mp3: return ".mp3";
+    case AudioFileKind::Mp3:
+    case AudioFileKind::Mp3Untagged: return ".mp3";
     case AudioFileKind::Wma: return ".wma";
     }
     return {};
@@ -98,7 +99,7 @@ std::string ExtensionOf(AudioFileKind kind)
 
 bool CanWrite(AudioFileKind kind)
 {
-    if (kind == AudioFileKind::Mp3)
+    if (kind == AudioFileKind::Mp3 || kind == AudioFileKind::Mp3Untagged)
         return ProgramExists("lame");
     if (kind == AudioFileKind::Wma)
         return ProgramExists("ffmpeg");
@@ -115,6 +116,8 @@ bool WriteAudioFile(const std::string& path, AudioFileKind kind, const std::vect
     case AudioFileKind::Ogg: return WriteWithSndfile(path, SF_FORMAT_OGG | SF_FORMAT_VORBIS, samples, rate, channels);
     case AudioFileKind::Mp3:
         return WriteWithProgram(path, "lame --quiet -b 192 ", " ", samples, rate, channels);
+    case AudioFileKind::Mp3Untagged:
+        return WriteWithProgram(path, "lame --quiet -t -b 192 ", " ", samples, rate, channels);
     case AudioFileKind::Wma:
         return WriteWithProgram(path, "ffmpeg -nostdin -loglevel error -y -i ", " -c:a wmav2 -b:a 128k ", samples, rate,
                                 channels);

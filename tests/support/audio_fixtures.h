@@ -24,7 +24,8 @@ std::vector<int16_t> MakeSweepNoise(const SignalSpec& spec);
 // Interleaved 16-bit samples of a sine of `hz` on every channel.
 std::vector<int16_t> MakeTone(double hz, const SignalSpec& spec, double amplitude = 0.5);
 
-enum class AudioFileKind { Wav, Aiff, Flac, Ogg, Mp3, Wma };
+// Mp3Untagged is an MP3 without the encoder's info tag (no frame count, no gapless delay and padding).
+enum class AudioFileKind { Wav, Aiff, Flac, Ogg, Mp3, Mp3Untagged, Wma };
 
 // The usual file extension of a kind, with the dot (".mp3").
 std::string ExtensionOf(AudioFileKind kind);

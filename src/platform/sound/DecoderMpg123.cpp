@@ -1,5 +1,7 @@
-// MP3 through libmpg123: gapless (the encoder's delay and padding are cut), the exact length from a
-// scan of the whole file at open, sample-exact seeks.
+// MP3 through libmpg123: gapless (the encoder's delay and padding are cut), the exact length at
+// open, sample-exact seeks. The length comes from the encoder's info tag when the file has one
+// (frame count, delay and padding); only a file without it is scanned whole, which reads the
+// entire file and costs tens of milliseconds for a long track.
 
 #include <mpg123.h>
 
@@ -55,6 +57,17 @@ private:
     mpg123_handle* handle_;
 };
 
+// The encoder's info tag carries the frame count and the gapless delay and padding, so the
+// library's length is then exact without a scan.
+bool HasEncoderInfoTag(mpg123_handle* handle)
+{
+    long delay = -1, padding = -1;
+    double unused = 0;
+    return mpg123_getstate(handle, MPG123_ENC_DELAY, &delay, &unused) == MPG123_OK &&
+           mpg123_getstate(handle, MPG123_ENC_PADDING, &padding, &unused) == MPG123_OK && delay >= 0 &&
+           padding >= 0;
+}
+
 } // namespace
 
 std::unique_ptr<Decoder> OpenMpg123Decoder(const std::string& path)
@@ -74,7 +87,9 @@ std::unique_ptr<Decoder> OpenMpg123Decoder(const std::string& path)
         return nullptr;
     // Decode straight to 16-bit at the file's own rate and channel count.
     mpg123_format_none(handle);
-    if (mpg123_format(handle, rate, channels, MPG123_ENC_SIGNED_16) != MPG123_OK || mpg123_scan(handle) != MPG123_OK)
+    if (mpg123_format(handle, rate, channels, MPG123_ENC_SIGNED_16) != MPG123_OK)
+        return nullptr;
+    if (!HasEncoderInfoTag(handle) && mpg123_scan(handle) != MPG123_OK)
         return nullptr;
     const int64_t length = mpg123_length(handle);
     if (length <= 0 || !AcceptableFormat(static_cast<uint32_t>(rate), static_cast<uint32_t>(channels)))

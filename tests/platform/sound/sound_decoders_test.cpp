@@ -26,7 +26,8 @@ struct FormatCase {
 
 std::string Name(const FormatCase& c)
 {
-    return ExtensionOf(c.kind).substr(1) + "_" + std::to_string(c.rate);
+    const std::string kind = c.kind == AudioFileKind::Mp3Untagged ? "mp3untagged" : ExtensionOf(c.kind).substr(1);
+    return kind + "_" + std::to_string(c.rate);
 }
 
 constexpr double fixtureSeconds = 3.0;
@@ -84,7 +85,8 @@ TEST_P(DecoderTest, ReportsFormatAndLength)
     const int64_t decoded = int64_t(all.size()) * 2;
     EXPECT_EQ(length, decoded);
     // MP3 is gapless: exactly the samples that were encoded; Vorbis, FLAC and WAV keep them too.
-    if (c.kind != AudioFileKind::Wma) {
+    // Without the info tag the encoder's delay and padding are unknown, so only the length holds.
+    if (c.kind != AudioFileKind::Wma && c.kind != AudioFileKind::Mp3Untagged) {
         EXPECT_EQ(decoded, int64_t(fixtureSeconds * c.rate) * 4);
     }
     if (c.lossless) {
@@ -152,7 +154,8 @@ const FormatCase formatCases[] = {
     {AudioFileKind::Aiff, 44100, BASS_CTYPE_WAVE, true}, {AudioFileKind::Flac, 44100, BASS_CTYPE_FLAC, true},
     {AudioFileKind::Flac, 48000, BASS_CTYPE_FLAC, true}, {AudioFileKind::Ogg, 44100, BASS_CTYPE_OGG, false},
     {AudioFileKind::Ogg, 48000, BASS_CTYPE_OGG, false},  {AudioFileKind::Mp3, 44100, BASS_CTYPE_MP3, false},
-    {AudioFileKind::Mp3, 48000, BASS_CTYPE_MP3, false},  {AudioFileKind::Wma, 44100, BASS_CTYPE_WMA, false},
+    {AudioFileKind::Mp3, 48000, BASS_CTYPE_MP3, false},  {AudioFileKind::Mp3Untagged, 44100, BASS_CTYPE_MP3, false},
+    {AudioFileKind::Wma, 44100, BASS_CTYPE_WMA, false},
     {AudioFileKind::Wma, 48000, BASS_CTYPE_WMA, false},
 };
 
