@@ -1,0 +1,404 @@
+#include "cd/form_SaveToWav.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPointer>
+#include <QProgressBar>
+#include <QScreen>
+#include <QTimer>
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <cstdio>
+#include <mutex>
+#include <vector>
+
+#include "model/class_Switches.h"
+#include "model/class_XMLStorage.h"
+#include "platform/trace/Trace.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/SkinImage.h"
+#include "platform/ui/WindowHelpers.h"
+
+float ExportTotalLength = 0;
+TFormSaveToWav* FormSaveToWav = nullptr;
+
+// ---- TExportButton ----------------------------------------------------------------------------
+
+TExportButton::TExportButton(QWidget* parent, const std::string& skinName, const char* objectName, int left,
+                             int top)
+    : QWidget(parent), normal_(ui::SkinPixmap(skinName)), hover_(ui::SkinPixmap(skinName + "_hover")),
+      down_(ui::SkinPixmap(skinName + "_down"))
+{
+    setObjectName(objectName);
+    move(left, top);
+    if (!normal_.isNull())
+        setFixedSize(normal_.size());
+    setCursor(Qt::PointingHandCursor);
+}
+
+void TExportButton::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QPixmap& shown = pressed_ && !down_.isNull() ? down_ : hovered_ && !hover_.isNull() ? hover_ : normal_;
+    painter.drawPixmap(0, 0, shown);
+}
+
+void TExportButton::enterEvent(QEnterEvent*)
+{
+    hovered_ = true;
+    update();
+}
+
+void TExportButton::leaveEvent(QEvent*)
+{
+    hovered_ = false;
+    update();
+}
+
+void TExportButton::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    pressed_ = true;
+    update();
+}
+
+void TExportButton::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !pressed_)
+        return;
+    pressed_ = false;
+    update();
+    if (rect().contains(event->position().toPoint()) && OnClick)
+        OnClick();
+}
+
+// ---- TFormSaveToWav ---------------------------------------------------------------------------
+
+namespace {
+
+constexpr const char* kTraceSource = ".\\form_savetowav";
+
+bool FileExists(const std::string& path)
+{
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0;
+}
+
+std::string FormatText(const char* format, const std::string& value)
+{
+    std::vector<char> text(std::strlen(format) + value.size() + 1);
+    std::snprintf(text.data(), text.size(), format, value.c_str());
+    return text.data();
+}
+
+QLabel* Background(QWidget* parent, const char* name, const char* skinName)
+{
+    auto* picture = new QLabel(parent);
+    picture->setObjectName(name);
+    picture->setPixmap(ui::SkinPixmap(skinName));
+    picture->setGeometry(0, 0, 483, 140);
+    return picture;
+}
+
+} // namespace
+
+TFormSaveToWav::TFormSaveToWav(QWidget* parent) : QDialog(parent)
+{
+    setObjectName("FormSaveToWav");
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    setWindowTitle("Save to wav");
+    setModal(true);
+
+    towav = Background(this, "towav", "export_wav");
+    tomp3 = Background(this, "tomp3", "export_mp3");
+    tomp3->hide();
+    for (QLabel* picture : {towav, tomp3})
+        picture->installEventFilter(this);
+
+    filename = new QLineEdit(this);
+    filename->setObjectName("filename");
+    filename->setFrame(false);
+    filename->setGeometry(26, 62, 380, 20);
+    filename->setStyleSheet("QLineEdit { color: #e8ebf0; background: #0e1014; border: none;"
+                            " font-family: 'DejaVu Sans'; font-size: 9pt; selection-background-color: #1d3346; }");
+
+    Image3 = new TExportButton(this, "export_browse", "Image3", 418, 55);
+    Image2 = new TExportButton(this, "export_start", "Image2", 283, 98);
+    Image6 = new TExportButton(this, "export_cancel", "Image6", 379, 98);
+    Image3->OnClick = [this] { Button1Click(); };
+    Image2->OnClick = [this] { saveClick(); };
+    Image6->OnClick = [this] { Button3Click(); };
+
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName("ProgressBar1");
+    ProgressBar1->setGeometry(20, 106, 250, 14);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setStyleSheet("QProgressBar { background: #0e1014; border: none; }"
+                                " QProgressBar::chunk { background: #4cc2ff; }");
+    ProgressBar1->hide();
+
+    SaveDialog1.DefaultExt = "wav";
+    SaveDialog1.Filter = "WAV file|*.wav";
+
+    AutoMode = new QTimer(this);
+    AutoMode->setInterval(100);
+    AutoMode->setSingleShot(true);
+    connect(AutoMode, &QTimer::timeout, this, [this] { AutoModeTimer(); });
+
+    EncoderNode1.SetOutputMP3(true);
+    EncoderNode1.SetOutputFileName("c:\\out.mp3");
+    EncoderNode1.MP3KBitRate = 256;
+    EncoderNode1.MP3Channels = 2;
+    EncoderNode1.SampleRate = 44100;
+    EncoderNode1.Channels = 2;
+    EncoderNode1.RealTimeProcess = true;
+    EncoderNode1.LameKeys = "-h";
+    EncoderNode1.OnQueryData = [this](TAudioTransformNode*, void* buffer, int length) {
+        EncoderNode1QueryData(buffer, length);
+    };
+    EncoderNode1.OnEncodeProgress = [this](TAudioTransformNode*) { EncoderNode1EncodeProgress(); };
+
+    FormCreate();
+}
+
+TFormSaveToWav::~TFormSaveToWav()
+{
+    // Destroyed while an export processes messages: the encoder node's own destructor cancels the
+    // run and discards the file; the mixer gets its format back here.
+    RestoreFormat();
+}
+
+void TFormSaveToWav::FormCreate()
+{
+    tomp3->move(0, 0);
+    setFixedSize(towav->size());
+    ui::SetRoundWindowRegion(this, 6);
+}
+
+void TFormSaveToWav::SetMode(bool wavMode)
+{
+    WavMode = wavMode;
+    tomp3->setVisible(!wavMode);
+    mixdata = &snl.mixdata;
+    WavProducer = &snl.WavProducer;
+    SaveDialog1.FileName.clear();
+    if (wavMode) {
+        AutoMode->stop();
+        SaveDialog1.Filter = "WAV file|*.wav";
+        SaveDialog1.DefaultExt = "wav";
+        setWindowTitle("Save to wav");
+    } else {
+        setWindowTitle("Save to mp3");
+        SaveDialog1.Filter = "MP3 file|*.mp3";
+        SaveDialog1.DefaultExt = "mp3";
+        if (IsSwitch("tomp3")) {
+            filename->setText(QString::fromStdString(SwitchValue("tomp3")));
+            AutoMode->start();
+        }
+    }
+    if (LowerFileExtension(filename->text().toStdString()) != (wavMode ? ".wav" : ".mp3"))
+        filename->clear();
+}
+
+void TFormSaveToWav::showEvent(QShowEvent* event)
+{
+    activatedSinceShow_ = false;
+    QDialog::showEvent(event);
+}
+
+void TFormSaveToWav::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        FormActivate();
+}
+
+void TFormSaveToWav::FormActivate()
+{
+    static bool firstActivation = true;
+    if (firstActivation) {
+        firstActivation = false;
+        const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+        if (screen) {
+            QRect placed = frameGeometry();
+            placed.moveCenter(screen->availableGeometry().center());
+            move(placed.topLeft() + QPoint(50, 30));
+        }
+    }
+    // Once per showing: a message box closing activates the window again and must not start a
+    // second export.
+    if (activatedSinceShow_)
+        return;
+    activatedSinceShow_ = true;
+    if (IsSwitch("towavtest"))
+        QTimer::singleShot(0, this, [this] { saveClick(); });
+}
+
+void TFormSaveToWav::saveClick()
+{
+    if (exporting_)
+        return;
+    std::string path = filename->text().toStdString();
+    std::string ext = LowerFileExtension(path);
+    if (ext.empty()) {
+        ext = WavMode ? ".wav" : ".mp3";
+        path += ext;
+        filename->setText(QString::fromStdString(path));
+    } else if (ext != ".mp3" && ext != ".wav") {
+        ui::ShowMessage("Only output to wav or mp3 supported.");
+        return;
+    }
+    repaint();
+    // An empty mix has no length to stop at: the export would never end.
+    const float totalLength = mixdata ? mixdata->TotalLength() : 0.0f;
+    if (!WavProducer || !(totalLength > 0)) {
+        ui::ShowMessage("Empty project. Nothing to export.");
+        return;
+    }
+    if (FileExists(path) && !IsSwitch("towavtest")) {
+        const std::string question = FormatText("Target file %s already exists. Do you want to overwrite it?", path);
+        const QString title = QGuiApplication::applicationDisplayName();
+        if (!ui::AskYesNo(question, title.isEmpty() ? "Sonorel" : title.toStdString()))
+            return;
+    }
+    QPointer<TFormSaveToWav> self(this);
+    QCoreApplication::processEvents();
+    if (!self)
+        return;
+    EncoderNode1.SetOutputFileName(path);
+    EncoderNode1.EncodeTimeLimit = totalLength;
+    ExportTotalLength = totalLength;
+    if (ext == ".mp3")
+        EncoderNode1.SetOutputMP3(true);
+    else
+        EncoderNode1.SetOutputWAV(true);
+    const bool written = Export(path);
+    if (!self)
+        return;
+    QCoreApplication::processEvents();
+    if (!self)
+        return;
+    if (!written && !EncoderNode1.ErrorText().empty() && !closeAfterExport_) {
+        ui::ShowMessage(EncoderNode1.ErrorText());
+        return;
+    }
+    closeAfterExport_ = false;
+    close();
+}
+
+// One run of the encoder, with the mixer at the export's format and the needle at 0 s.
+bool TFormSaveToWav::Export(const std::string& path)
+{
+    QPointer<TFormSaveToWav> self(this);
+    exporting_ = true;
+    Image2->setEnabled(false);
+    Image3->setEnabled(false);
+    filename->setReadOnly(true);
+    UseExportFormat();
+    ProgressBar1->setValue(0);
+    ProgressBar1->show();
+    const bool written = EncoderNode1.Encode();
+    if (!self)
+        return false;
+    EncoderNode1.Stop();
+    ProgressBar1->hide();
+    RestoreFormat();
+    exporting_ = false;
+    Image2->setEnabled(true);
+    Image3->setEnabled(true);
+    filename->setReadOnly(false);
+    trace(written ? "Exported " + path : "Export not written: " + path);
+    return written;
+}
+
+SoundFormat TFormSaveToWav::ExportFormat() const
+{
+    return SoundFormat{EncoderNode1.Channels, EncoderNode1.SampleRate, 16, 0};
+}
+
+void TFormSaveToWav::UseExportFormat()
+{
+    std::lock_guard<cMutex> lock(WavProducer->WavMix.Mutex);
+    WavProducer->Stopped = 1;
+    savedFormat_ = WavProducer->WavMix.Format;
+    formatSaved_ = true;
+    const SoundFormat format = ExportFormat();
+    WavProducer->WavMix.Format = SoundFormat{format.Channels, format.Frequency, format.Bits, savedFormat_.Device};
+    WavProducer->SetNeedlePos(*mixdata, 0.0f, false, -1);
+}
+
+void TFormSaveToWav::RestoreFormat()
+{
+    if (!formatSaved_ || !WavProducer)
+        return;
+    std::lock_guard<cMutex> lock(WavProducer->WavMix.Mutex);
+    WavProducer->Stopped = 1;
+    WavProducer->WavMix.Format = savedFormat_;
+    formatSaved_ = false;
+}
+
+void TFormSaveToWav::EncoderNode1QueryData(void* buffer, int length)
+{
+    WavProducer->RenderStep(buffer, length);
+}
+
+void TFormSaveToWav::EncoderNode1EncodeProgress()
+{
+    if (WavProducer && !WavProducer->Stopped) {
+        const float mainTime = WavProducer->MainTime;
+        trace(TraceValueLine("WavProducer->MainTime", kTraceSource, FloatText(mainTime)));
+        if (ExportTotalLength > 0)
+            ProgressBar1->setValue(static_cast<int>(100 * mainTime / ExportTotalLength));
+    }
+    // Keeps the window painted and lets Esc, Cancel and closing stop the export.
+    QCoreApplication::processEvents();
+}
+
+void TFormSaveToWav::AutoModeTimer()
+{
+    AutoMode->stop();
+    QPointer<TFormSaveToWav> self(this);
+    saveClick();
+    if (self)
+        close();
+}
+
+void TFormSaveToWav::Button1Click()
+{
+    if (exporting_)
+        return;
+    if (SaveDialog1.Execute(this))
+        filename->setText(QString::fromStdString(SaveDialog1.FileName));
+}
+
+void TFormSaveToWav::Button3Click() { close(); }
+
+void TFormSaveToWav::done(int result)
+{
+    if (exporting_) {
+        // Esc, Cancel or closing during an export: the run ends after the block in hand, the
+        // partial file is discarded, and saveClick closes the window then.
+        EncoderNode1.Cancel();
+        closeAfterExport_ = true;
+        return;
+    }
+    QDialog::done(result);
+}
+
+bool TFormSaveToWav::eventFilter(QObject* watched, QEvent* event)
+{
+    if ((watched == towav || watched == tomp3) && event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        ui::DragWindowByControl(this);
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
