@@ -38,11 +38,18 @@ int main(int argc, char** argv)
     const auto start = std::chrono::steady_clock::now();
     const auto end = start + std::chrono::duration<double>(minutes * 60);
     float shown = 0;
+    int64_t worstSeen = 0;
+    float worstAt = 0; // mix time at the poll that first saw the worst wake-up
     while (snl.Playing && std::chrono::steady_clock::now() < end) {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         shown = snl.WavProducer.MainTime; // what the 30 ms poll reads
         (void)snl.WavProducer.PlayingRowIndex.load();
         (void)snl.WavProducer.WaitState.load();
+        const int64_t worst = BASS_GetOutputInfo().worstWakeupLateUs;
+        if (worst > worstSeen) {
+            worstSeen = worst;
+            worstAt = shown;
+        }
     }
     const BassOutputInfo info = BASS_GetOutputInfo();
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -51,6 +58,10 @@ int main(int argc, char** argv)
                 info.nullOutput ? "null" : "real", wall, shown, static_cast<long long>(info.blocksWritten),
                 info.blockFrames, static_cast<long long>(info.worstWakeupLateUs),
                 info.frequency ? info.blockFrames * 1000000 / info.frequency : 0);
+    std::printf("the worst wake-up came before mix time %.2f s\n", worstAt);
+    std::printf("row starts: prepared %lld, opened on the sound thread %lld\n",
+                static_cast<long long>(snl.WavProducer.PreparedRowStarts.load()),
+                static_cast<long long>(snl.WavProducer.OpenedRowStarts.load()));
     snl.WavProducer.Stop();
     DestroySoundDevice();
     return 0;

@@ -1,4 +1,5 @@
-// Timing of the render step: per-block cost with overlapping tempo-changed rows in 10 ms blocks,
+// Timing of the render step: per-block cost with overlapping tempo-changed rows in 10 ms blocks
+// (back to back with every file opened at its row's start, and at live pace with rows opened ahead),
 // and the speed of rendering a 60-minute MP3 mix to memory against decoding and tempo processing
 // the same material alone.
 #include "model/class_Application.h"
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 using namespace sonorel_test;
@@ -39,8 +41,10 @@ void AddRows(cmixdata& rows, const std::string& file, int count, float length, f
     }
 }
 
-// Four rows sounding at once, each with tempo and pitch changed, in 10 ms blocks.
-void BlockCost(const std::string& file)
+// Four rows sounding at once, each with tempo and pitch changed, in 10 ms blocks. With `live` the
+// blocks come in real time, as from the sound device, and the producer opens rows ahead; without,
+// they come back to back and every row opens its file at its start.
+void BlockCost(const std::string& file, bool live)
 {
     cmixdata rows;
     // Each row overlaps the next by most of its length, so four are always sounding and a new row
@@ -58,23 +62,29 @@ void BlockCost(const std::string& file)
         row->overlaplen = 11;
     }
     cWavProducer producer;
+    producer.PrepareSources = live;
     producer.WavMix.Format = SoundFormat{2, kRate, 16, 0};
     producer.SetNeedlePos(rows, 0, false, -1);
     const int frames = 441;
+    const double blockSeconds = frames / double(kRate);
     std::vector<int16_t> block(frames * 2);
     std::vector<double> costs;
+    const auto first = Clock::now();
     while (!producer.Stopped) {
+        if (live)
+            std::this_thread::sleep_until(first + std::chrono::duration<double>(costs.size() * blockSeconds));
         const auto start = Clock::now();
         producer.RenderStep(block.data(), frames * 4);
         costs.push_back(SecondsSince(start));
     }
     std::sort(costs.begin(), costs.end());
-    const double blockSeconds = frames / double(kRate);
     const double p999 = costs[static_cast<size_t>(costs.size() * 0.999)];
-    std::printf("render step, 4 overlapping tempo+pitch rows, 10 ms blocks: %zu blocks, slowest %.2f %% of the "
-                "block, 99.9th percentile %.2f %%, median %.3f %%\n",
-                costs.size(), 100 * costs.back() / blockSeconds, 100 * p999 / blockSeconds,
-                100 * costs[costs.size() / 2] / blockSeconds);
+    std::printf("render step, %s, 4 overlapping tempo+pitch rows, 10 ms blocks: %zu blocks, slowest %.2f %% of the "
+                "block, 99.9th percentile %.2f %%, median %.3f %%; row starts prepared %lld, opened there %lld\n",
+                live ? "live pace, rows opened ahead" : "back to back, rows opened at their starts", costs.size(),
+                100 * costs.back() / blockSeconds, 100 * p999 / blockSeconds,
+                100 * costs[costs.size() / 2] / blockSeconds, static_cast<long long>(producer.PreparedRowStarts),
+                static_cast<long long>(producer.OpenedRowStarts));
 }
 
 // Decodes and tempo-processes each row's fragment alone, in the same blocks: the floor of the render.
@@ -112,8 +122,10 @@ void SixtyMinuteMix(const std::string& file)
         producer.RenderStep(block.data(), blockBytes);
     const double render = SecondsSince(start);
     std::printf("60-minute mix of 20 MP3 rows (+8 %% speed, +1 semitone, 4 s overlaps), %.0f s of mix: rendered in "
-                "%.2f s = %.0fx real time; decoding and tempo alone %.2f s; render/alone speed = %.0f %%\n",
-                total, render, total / render, alone, 100 * alone / render);
+                "%.2f s = %.0fx real time; decoding and tempo alone %.2f s; render/alone speed = %.0f %%; "
+                "row starts prepared %lld, opened there %lld\n",
+                total, render, total / render, alone, 100 * alone / render,
+                static_cast<long long>(producer.PreparedRowStarts), static_cast<long long>(producer.OpenedRowStarts));
 }
 
 } // namespace
@@ -129,8 +141,10 @@ int main()
         std::printf("lame is missing: no MP3 benchmark\n");
         return 1;
     }
-    BlockCost(wav);
-    BlockCost(mp3);
+    for (const bool live : {false, true}) {
+        BlockCost(wav, live);
+        BlockCost(mp3, live);
+    }
     SixtyMinuteMix(mp3);
     if (!quiet.Texts().empty())
         std::printf("messages: %s\n", quiet.Texts().front().c_str());

@@ -88,22 +88,41 @@ void cAudioFileReader::FreeStreams()
 
 void cAudioFileReader::SetFileName(const std::string& fileName, SoundFormat outputFormat)
 {
-    trace("audiofileread.setfilename");
+    Open(fileName, outputFormat);
+    ReportOpen();
+}
+
+void cAudioFileReader::Open(const std::string& fileName, SoundFormat outputFormat)
+{
     OutputFormat = outputFormat;
     if (!FileExists(fileName)) {
-        ui::ShowMessage("Trying to open audio file, file doesn't exist.\r\nFile name: " + fileName);
+        OpenFaultSeen = OpenFault::Missing;
+        MissingFileName = fileName;
         return;
     }
     const BassHandle stream = OpenDecodingStream(fileName);
-    if (!stream)
-        ui::ShowMessage("Can't create stream from audio file:" + fileName);
     FileName = fileName;
-    UseDecodingStream(stream);
+    AttachDecodingStream(stream);
+    if (!stream)
+        OpenFaultSeen = OpenFault::NoStream;
+}
+
+void cAudioFileReader::ReportOpen() const
+{
+    trace("audiofileread.setfilename");
+    ShowFault();
 }
 
 void cAudioFileReader::UseDecodingStream(BassHandle stream)
 {
+    AttachDecodingStream(stream);
+    ShowFault();
+}
+
+void cAudioFileReader::AttachDecodingStream(BassHandle stream)
+{
     FreeStreams();
+    OpenFaultSeen = OpenFault::None;
     DecodeStream = stream;
     if (!DecodeStream)
         return;
@@ -112,10 +131,44 @@ void cAudioFileReader::UseDecodingStream(BassHandle stream)
     // decoding stream would come out late by the stretcher's latency.
     PitchDecodeBassStream = BASS_FX_TempoCreate(DecodeStream, BASS_STREAM_DECODE);
     if (!PitchDecodeBassStream) {
-        ui::ShowMessage("Error creating pitch stream");
+        OpenFaultSeen = OpenFault::NoPitchStream;
     } else if (!ApplyTempo()) {
         TempoRefused = true;
+        OpenFaultSeen = OpenFault::TempoRefused;
+    }
+}
+
+void cAudioFileReader::ShowFault() const
+{
+    switch (OpenFaultSeen) {
+    case OpenFault::None:
+        break;
+    case OpenFault::Missing:
+        ui::ShowMessage("Trying to open audio file, file doesn't exist.\r\nFile name: " + MissingFileName);
+        break;
+    case OpenFault::NoStream:
+        ui::ShowMessage("Can't create stream from audio file:" + FileName);
+        break;
+    case OpenFault::NoPitchStream:
+        ui::ShowMessage("Error creating pitch stream");
+        break;
+    case OpenFault::TempoRefused:
         ui::ShowMessage("Can't set tempo and pitch of audio file:" + FileName);
+        break;
+    }
+}
+
+bool cAudioFileReader::StreamsIntact() const
+{
+    BassChannelInfo info;
+    switch (OpenFaultSeen) {
+    case OpenFault::None:
+        return BASS_ChannelGetInfo(DecodeStream, &info) && BASS_ChannelGetInfo(PitchDecodeBassStream, &info);
+    case OpenFault::Missing:
+    case OpenFault::NoStream:
+        return true; // no stream to lose, and nothing the library did made these
+    default:
+        return false; // may have come from streams freed while being set up
     }
 }
 
@@ -149,7 +202,7 @@ void cAudioFileReader::Read(void* buffer, int64_t n)
     if (canSound) {
         // The library zero-fills whatever a read cannot deliver.
         constexpr int64_t chunk = int64_t{1} << 30;
-        for (int64_t done = 0; done < n; done += chunk)
+        for (int64_t done = TakeReadAhead(bytes, n, int64_t{2} * channels); done < n; done += chunk)
             BASS_ChannelGetData(PitchDecodeBassStream, bytes + done, static_cast<uint32_t>(std::min(chunk, n - done)));
     } else {
         std::memset(bytes, 0, static_cast<size_t>(n));
@@ -172,6 +225,32 @@ void cAudioFileReader::Read(void* buffer, int64_t n)
     pos_mcs = SaturateToInt64(static_cast<double>(pos_mcs) + wholeMcs);
     if (canSound)
         ApplyGain(static_cast<int16_t*>(buffer), frames, channels, t0, t0 + blockSeconds);
+}
+
+void cAudioFileReader::ReadAhead(int64_t frames)
+{
+    const int64_t frameBytes = int64_t{2} * ChannelInfo.channels;
+    if (!PitchDecodeBassStream || TempoRefused || frameBytes <= 0 || frames <= 0 || !Ahead.empty())
+        return;
+    Ahead.resize(static_cast<size_t>(frames * frameBytes));
+    BASS_ChannelGetData(PitchDecodeBassStream, Ahead.data(), static_cast<uint32_t>(Ahead.size()));
+}
+
+// Serves the start of a read from what ReadAhead took, in whole frames as a read of the stream
+// would; returns the bytes of `bytes` it filled (all n once the read ends inside it).
+int64_t cAudioFileReader::TakeReadAhead(uint8_t* bytes, int64_t n, int64_t frameBytes)
+{
+    const int64_t left = static_cast<int64_t>(Ahead.size() - AheadServed);
+    if (left <= 0)
+        return 0;
+    const int64_t whole = n / frameBytes * frameBytes;
+    const int64_t taken = std::min(whole, left);
+    std::memcpy(bytes, Ahead.data() + AheadServed, static_cast<size_t>(taken));
+    AheadServed += static_cast<size_t>(taken);
+    if (taken < whole)
+        return taken; // the rest comes from the stream
+    std::memset(bytes + taken, 0, static_cast<size_t>(n - taken)); // a part frame is silence, as from the stream
+    return n;
 }
 
 void cAudioFileReader::ApplyGain(int16_t* samples, int64_t frames, int channels, double t0, double t1) const

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Truncates toward zero and saturates at the 64-bit range (NaN gives 0): rows from a file may hold
 // absurd speeds or lengths, and a wrapped count would play for ages or not at all.
@@ -42,13 +43,27 @@ public:
     cAudioFileReader(const cAudioFileReader&) = delete;
     cAudioFileReader& operator=(const cAudioFileReader&) = delete;
 
+    // Why opening left the reader silent, kept so that the message can be shown later.
+    enum class OpenFault { None, Missing, NoStream, NoPitchStream, TempoRefused };
+
     // Opens the file and sets tempo and pitch from MixParams. Failures are reported by a message
     // (queued when called off the UI thread); the reader then delivers silence.
     void SetFileName(const std::string& fileName, SoundFormat outputFormat);
 
+    // SetFileName without its trace line and message, for a reader opened ahead of its row's start
+    // on another thread: ReportOpen gives both when the row starts.
+    void Open(const std::string& fileName, SoundFormat outputFormat);
+    void ReportOpen() const;
+
     // Takes a decode-only stream as the decoding stream (SetFileName's second half), builds the
     // tempo stream over it and sets tempo and pitch. 0: no stream, the reader is silent.
     void UseDecodingStream(BassHandle stream);
+
+    OpenFault Fault() const { return OpenFaultSeen; }
+
+    // The reader is as opening left it: its streams were not freed under it since (a new output
+    // set-up frees every stream of the library), and no failure came from that.
+    bool StreamsIntact() const;
 
     // Moves the decoding stream to `sourceSeconds` of source time.
     void SetPosition(double sourceSeconds);
@@ -62,12 +77,25 @@ public:
     // streams cannot deliver is silence.
     void Read(void* buffer, int64_t n);
 
+    // Takes the first `frames` frames from the streams into a buffer that Read serves first: where
+    // a source is prepared ahead of its row's start, so that the start does not pay for the
+    // stretcher's first fill. The samples Read delivers stay the same.
+    void ReadAhead(int64_t frames);
+
     // Mix time elapsed in the fragment, seconds.
     double ElapsedMixSeconds() const;
 
 private:
     void ApplyGain(int16_t* samples, int64_t frames, int channels, double t0, double t1) const;
+    int64_t TakeReadAhead(uint8_t* bytes, int64_t n, int64_t frameBytes);
     void FreeStreams();
+    void AttachDecodingStream(BassHandle stream);
+    void ShowFault() const;
+
+    OpenFault OpenFaultSeen = OpenFault::None;
+    std::string MissingFileName; // the name asked for, when no such file existed
+    std::vector<uint8_t> Ahead;  // what ReadAhead took, whole frames
+    size_t AheadServed = 0;      // bytes of it Read has delivered
 
     bool TempoRefused = false; // the opening tempo or pitch was refused: the reader is silent
     double PosCarryMcs = 0;    // what pos_mcs has not yet counted, below one microsecond

@@ -73,6 +73,19 @@ void MixAdd16(void* out, const void* in, int64_t k)
     }
 }
 
+void cSourceBin::Put(std::unique_ptr<cFileSoundSource> source)
+{
+    if (Enabled && source && Count < kRoom)
+        Sources[Count++] = std::move(source);
+}
+
+void cSourceBin::MoveTo(std::vector<std::unique_ptr<cFileSoundSource>>& out)
+{
+    for (size_t i = 0; i < Count; ++i)
+        out.push_back(std::move(Sources[i]));
+    Count = 0;
+}
+
 void cWavMixer::AddWave(std::unique_ptr<cFileSoundSource> source, float delay, int32_t id)
 {
     trace("WavMix.AddWave id:" + std::to_string(id));
@@ -81,8 +94,10 @@ void cWavMixer::AddWave(std::unique_ptr<cFileSoundSource> source, float delay, i
     std::lock_guard<cMutex> lock(Mutex);
     if (id != -1) {
         for (const auto& event : Events)
-            if (event->RowId == id)
-                return; // a row never sounds twice at once: the new source is destroyed
+            if (event->RowId == id) {
+                Retired.Put(std::move(source)); // a row never sounds twice at once
+                return;
+            }
     }
     auto event = std::make_unique<cSoundEvent>();
     event->RowId = id;
@@ -125,13 +140,15 @@ void cWavMixer::MixBlock(void* out, int64_t n)
         } else {
             // The nearest frame: truncating the float delay twice (to microseconds, then to
             // frames) would start a row one frame early whenever the delay is a hair short.
-            const int64_t frames = SaturateToInt64(std::nearbyint(event->StartDelay * double{Format.Frequency}));
+            const int64_t frames = SaturateToInt64(std::nearbyint(event->StartDelay * static_cast<double>(Format.Frequency)));
             const int64_t offset = std::clamp<int64_t>(frames * FrameBytes(Format), 0, n);
             Fill(*event->Source, output + offset, n - offset);
             event->StartDelay = 0;
         }
-        if (event->Source->Finished)
+        if (event->Source->Finished) {
+            Retired.Put(std::move(event->Source));
             Events.Delete(i);
+        }
     }
 }
 

@@ -5,9 +5,11 @@
 #include "engine/class_MixParams.h"
 #include "engine/class_SoundDevice.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 // The mixer's lock. Recursive, so that the producer can hold it over a whole render step (or a
 // needle move) while the mixer's own operations take it again.
@@ -26,6 +28,24 @@ struct cSoundEvent {
     int64_t RowId = -1;                       // playlist row that started the event
     std::unique_ptr<cFileSoundSource> Source; // owned by the mixer from AddWave on
     float StartDelay = 0;                     // seconds still to wait; 0 means sounding
+};
+
+// Sources whose end came on the sound thread, waiting to be destroyed on another (destroying one
+// frees its streams and closes its file). Its room is fixed, so keeping a source never allocates;
+// a source that finds no room, or any source while the bin is off, is destroyed at once. Guarded by
+// the mixer's lock.
+class cSourceBin {
+public:
+    static constexpr size_t kRoom = 16;
+    bool Enabled = false; // set by whoever empties the bin
+
+    void Put(std::unique_ptr<cFileSoundSource> source);
+    // Moves every kept source to `out`, to be destroyed once the lock is let go.
+    void MoveTo(std::vector<std::unique_ptr<cFileSoundSource>>& out);
+
+private:
+    std::array<std::unique_ptr<cFileSoundSource>, kRoom> Sources;
+    size_t Count = 0;
 };
 
 // Bytes per second of a format (32-bit arithmetic, truncating).
@@ -55,6 +75,7 @@ public:
     cMutex Mutex;                      // guards Events
     cAnyList<cSoundEvent> Events;      // active events, in the order added
     SoundFormat Format;                // the output format
+    cSourceBin Retired;                // finished and dropped sources, when someone empties it
 
     // Takes the source; a second event for a row that is already sounding is dropped (id -1 never is).
     void AddWave(std::unique_ptr<cFileSoundSource> source, float delay, int32_t id);

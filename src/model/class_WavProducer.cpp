@@ -2,7 +2,9 @@
 
 #include "platform/trace/Trace.h"
 
+#include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -14,6 +16,21 @@ constexpr const char* kSourceFile = "class_WavProducer.cpp";
 // A row whose start lies less than this before the clock is due now, not late: the clock and the
 // float row starts may differ by rounding at a block boundary.
 constexpr double kLateTolerance = 0.000001;
+
+// The preparation looks this far ahead of the clock, for at most kRowsAhead rows past the cursor
+// (among the next kRowsExamined). SetNeedlePos itself opens the rows starting within
+// kNeedleLeadSeconds of the needle, which the worker could not have ready for the first block.
+constexpr double kLookaheadSeconds = 5;
+constexpr size_t kRowsAhead = 4;
+constexpr int32_t kRowsExamined = 16;
+constexpr double kNeedleLeadSeconds = 1;
+
+// The worker looks at the cursor this often, and rebuilds its wishes at least every
+// kPreparePeriod (rows come into the look-ahead as the clock runs; rows may be edited).
+constexpr auto kPreparerPoll = std::chrono::milliseconds(10);
+constexpr auto kPreparePeriod = std::chrono::milliseconds(250);
+
+using SourceList = std::vector<std::unique_ptr<cFileSoundSource>>;
 
 std::string NumberText(double value)
 {
@@ -39,6 +56,40 @@ int64_t Mcs(long double seconds)
     return SaturateToInt64(static_cast<double>(seconds * 1000000));
 }
 
+// Where a row's reader is positioned when it starts `offset` seconds into its fragment (a start at
+// the needle) or at its beginning (a start in its block).
+int64_t PositionAtOffsetMcs(const cMixRow& r, double offset)
+{
+    return Mcs(r.start + offset * SourcePerMix(r));
+}
+
+int64_t PositionAtBeginningMcs(const cMixRow& r)
+{
+    return Mcs(r.start);
+}
+
+// The row sounds at mix time `now`: it started at s and plays p seconds.
+bool UnderWay(double s, long double p, double now)
+{
+    return s <= now && now < s + p;
+}
+
+std::vector<float> RowStarts(const cmixdata& rows)
+{
+    std::vector<float> starts(static_cast<size_t>(rows.Count()));
+    for (int32_t i = 0; i < rows.Count(); ++i)
+        starts[static_cast<size_t>(i)] = rows.RowStart(i);
+    return starts;
+}
+
+SourceList OpenAhead(const std::vector<cSourceKey>& keys)
+{
+    SourceList sources;
+    for (const cSourceKey& key : keys)
+        sources.push_back(OpenSourceAhead(key));
+    return sources;
+}
+
 } // namespace
 
 void cWavProducer::SetClock(double origin)
@@ -48,48 +99,98 @@ void cWavProducer::SetClock(double origin)
     MainTime = static_cast<float>(origin);
 }
 
+cWavProducer::~cWavProducer()
+{
+    StopPreparer();
+}
+
 void cWavProducer::SetNeedlePos(cmixdata& rows, float pos, bool obeyTriggers, int32_t soloRow)
 {
-    std::lock_guard<cMutex> lock(WavMix.Mutex);
-    trace("SetNeedlePos");
-    Stopped = 0;
-    WavMix.Clear();
-    ObeyTriggers = obeyTriggers;
-    mixdata = &rows;
-    trace("Fill MixRowPositions");
-    MixRowPositions.Clear();
-    CursorRow = -1;
-    for (int32_t i = 0; i < rows.Count(); ++i) {
-        cMixRowPosition* entry = MixRowPositions.Add();
-        entry->start = rows.RowStart(i);
-        if (CursorRow == -1 && entry->start >= pos) {
-            CursorRow = i;
-            PlayingRowIndex = i;
+    // The caller owns the rows, so it may read them without the lock: the files are opened before
+    // it is taken, and the sound thread is not held while they are.
+    const std::vector<float> starts = RowStarts(rows);
+    std::vector<cSourceKey> keys;
+    if (PrepareSources)
+        keys = NeedleKeys(rows, starts, pos, soloRow);
+    SourceList ready = OpenAhead(keys);
+    SourceList dropped; // destroyed after the lock is let go
+    {
+        std::lock_guard<cMutex> lock(WavMix.Mutex);
+        trace("SetNeedlePos");
+        Stopped = 0;
+        WavMix.Clear();
+        ObeyTriggers = obeyTriggers;
+        mixdata = &rows;
+        trace("Fill MixRowPositions");
+        MixRowPositions.Clear();
+        CursorRow = -1;
+        for (int32_t i = 0; i < rows.Count(); ++i) {
+            cMixRowPosition* entry = MixRowPositions.Add();
+            entry->start = starts[static_cast<size_t>(i)];
+            if (CursorRow == -1 && entry->start >= pos) {
+                CursorRow = i;
+                PlayingRowIndex = i;
+            }
         }
+        if (soloRow != -1) {
+            for (int32_t i = 0; i < MixRowPositions.Count(); ++i)
+                MixRowPositions.Get(i)->added = i == soloRow ? 0 : 1;
+        }
+        SetClock(pos);
+        DtRemainder = 0;
+        WaitState = 0;
+        JustStarted = 1;
+        TraceValue("just started", std::to_string(JustStarted.load()));
+        Prepared.DropAllBut({}, dropped);
+        for (size_t i = 0; i < keys.size(); ++i)
+            Prepared.Put(std::move(keys[i]), ready[i]);
     }
-    if (soloRow != -1) {
-        for (int32_t i = 0; i < MixRowPositions.Count(); ++i)
-            MixRowPositions.Get(i)->added = i == soloRow ? 0 : 1;
+    if (PrepareSources)
+        StartPreparer();
+    NudgePreparer();
+}
+
+// The rows SetNeedlePos opens at once: those AddEvents starts at the needle, then those starting
+// within the lead after it, as the first blocks will start them.
+std::vector<cSourceKey> cWavProducer::NeedleKeys(const cmixdata& rows, const std::vector<float>& starts, float pos,
+                                                 int32_t soloRow) const
+{
+    std::vector<cSourceKey> underWay, next;
+    const double now = pos; // the clock AddEvents reads
+    for (int32_t i = 0; i < rows.Count(); ++i) {
+        const cMixRow& r = *rows.Get(i);
+        const double s = starts[static_cast<size_t>(i)];
+        if (soloRow != -1 && i != soloRow)
+            continue;
+        if (UnderWay(s, r.PlayLength(), now))
+            underWay.push_back(SourceKeyOf(i, r, WavMix.Format, PositionAtOffsetMcs(r, now - s)));
+        else if (s >= now - kLateTolerance && s < now + kNeedleLeadSeconds)
+            next.push_back(SourceKeyOf(i, r, WavMix.Format, PositionAtBeginningMcs(r)));
     }
-    SetClock(pos);
-    DtRemainder = 0;
-    WaitState = 0;
-    JustStarted = 1;
-    TraceValue("just started", std::to_string(JustStarted.load()));
+    underWay.insert(underWay.end(), std::make_move_iterator(next.begin()), std::make_move_iterator(next.end()));
+    if (underWay.size() > cPreparedSources::kSlots)
+        underWay.resize(cPreparedSources::kSlots);
+    return underWay;
 }
 
 void cWavProducer::Stop()
 {
-    std::lock_guard<cMutex> lock(WavMix.Mutex);
-    Stopped = 1;
-    WaitState = 0;
-    JustStarted = 0;
-    WavMix.Clear();
-    mixdata = nullptr;
+    SourceList dropped;
+    {
+        std::lock_guard<cMutex> lock(WavMix.Mutex);
+        Stopped = 1;
+        WaitState = 0;
+        JustStarted = 0;
+        WavMix.Clear();
+        Prepared.DropAllBut({}, dropped);
+        mixdata = nullptr;
+    }
+    NudgePreparer();
 }
 
 void cWavProducer::AddEvents()
 {
+    std::lock_guard<cMutex> lock(WavMix.Mutex); // already held within RenderStep
     if (!JustStarted)
         return;
     JustStarted = 0;
@@ -103,7 +204,7 @@ void cWavProducer::AddEvents()
             break;
         const double s = entry->start;
         const long double p = mixdata->Get(i)->PlayLength();
-        if (s <= now && now < s + p && !entry->added)
+        if (UnderWay(s, p, now) && !entry->added)
             StartRowAt(i, now - s);
     }
 }
@@ -113,11 +214,13 @@ bool cWavProducer::MoveCursorOn()
     if (CursorRow >= mixdata->Count() - 1)
         return false;
     ++CursorRow;
+    CursorMoves.fetch_add(1, std::memory_order_relaxed);
     return true;
 }
 
 void cWavProducer::Advance(int64_t dtMicroseconds)
 {
+    std::lock_guard<cMutex> lock(WavMix.Mutex); // already held within RenderStep
     if (!mixdata || Stopped)
         return;
     bool released = (WaitState == 1 && KeyPressed) || (WaitState == 2 && MouseClicked);
@@ -179,10 +282,7 @@ void cWavProducer::StartRowAt(int32_t row, double offset)
     const cMixRow& r = *mixdata->Get(row);
     const long double p = r.PlayLength();
     const double f = SourcePerMix(r);
-    auto source = std::make_unique<cFileSoundSource>();
-    source->MixParams = r.MixParams;
-    source->SetFileName(r.filename, WavMix.Format);
-    source->SetPosition(Mcs(r.start + offset * f) * 0.000001);
+    std::unique_ptr<cFileSoundSource> source = SourceFor(row, PositionAtOffsetMcs(r, offset));
     source->RemainingMcs = Mcs(p - offset);
     source->LengthMcs = Mcs(p);
     source->pos_mcs = Mcs(offset * f);
@@ -198,16 +298,34 @@ void cWavProducer::StartRowAt(int32_t row, double offset)
 void cWavProducer::StartRowDelayed(int32_t row, double delay)
 {
     const cMixRow& r = *mixdata->Get(row);
-    auto source = std::make_unique<cFileSoundSource>();
-    source->MixParams = r.MixParams;
-    source->SetFileName(r.filename, WavMix.Format);
-    source->SetPosition(Mcs(r.start) * 0.000001);
+    std::unique_ptr<cFileSoundSource> source = SourceFor(row, PositionAtBeginningMcs(r));
     source->RemainingMcs = source->LengthMcs = Mcs(r.PlayLength());
     source->pos_mcs = 0;
     source->BytesRead = 0;
     MixRowPositions.Get(row)->added = 1;
     WavMix.AddWave(std::move(source), static_cast<float>(delay), row);
     PlayingRowIndex = row;
+}
+
+// The row's source, opened with the row's parameters and positioned at positionMcs of source time:
+// the prepared one when it fits, else opened here.
+std::unique_ptr<cFileSoundSource> cWavProducer::SourceFor(int32_t row, int64_t positionMcs)
+{
+    const cMixRow& r = *mixdata->Get(row);
+    CursorMoves.fetch_add(1, std::memory_order_relaxed);
+    std::unique_ptr<cFileSoundSource> source = Prepared.Take(row, r, WavMix.Format, positionMcs, WavMix.Retired);
+    if (source) {
+        ++PreparedRowStarts;
+        source->MixParams = r.MixParams;
+        source->ReportOpen();
+        return source;
+    }
+    ++OpenedRowStarts;
+    source = std::make_unique<cFileSoundSource>();
+    source->MixParams = r.MixParams;
+    source->SetFileName(r.filename, WavMix.Format);
+    source->SetPosition(positionMcs * 0.000001);
+    return source;
 }
 
 void cWavProducer::RenderStep(void* buffer, int64_t n)
@@ -232,4 +350,116 @@ void cWavProducer::RenderStep(void* buffer, int64_t n)
         WavMix.MixBlock(buffer, n);
     if (Stopped)
         WaitState = 0;
+}
+
+size_t cWavProducer::PreparedCount()
+{
+    std::lock_guard<cMutex> lock(WavMix.Mutex);
+    return Prepared.Count();
+}
+
+// ---- The preparation worker --------------------------------------------------------------------
+
+void cWavProducer::StartPreparer()
+{
+    if (Preparer.joinable())
+        return;
+    {
+        std::lock_guard<cMutex> lock(WavMix.Mutex);
+        WavMix.Retired.Enabled = true; // the worker empties the bin from now on
+    }
+    Preparer = std::thread([this] { PrepareLoop(); });
+}
+
+void cWavProducer::StopPreparer()
+{
+    if (!Preparer.joinable())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(PreparerMutex);
+        PreparerQuit = true;
+    }
+    PreparerWake.notify_one();
+    Preparer.join();
+}
+
+void cWavProducer::NudgePreparer()
+{
+    {
+        std::lock_guard<std::mutex> lock(PreparerMutex);
+        PreparerNudged = true;
+    }
+    PreparerWake.notify_one();
+}
+
+void cWavProducer::PrepareLoop()
+{
+    using Clock = std::chrono::steady_clock;
+    uint32_t movesSeen = CursorMoves.load(std::memory_order_relaxed);
+    auto lastRound = Clock::now();
+    std::unique_lock<std::mutex> lock(PreparerMutex);
+    while (!PreparerQuit) {
+        PreparerWake.wait_for(lock, kPreparerPoll, [this] { return PreparerQuit || PreparerNudged; });
+        if (PreparerQuit)
+            break;
+        const uint32_t moves = CursorMoves.load(std::memory_order_relaxed);
+        const bool due = PreparerNudged || moves != movesSeen || Clock::now() - lastRound >= kPreparePeriod;
+        PreparerNudged = false;
+        if (!due)
+            continue;
+        movesSeen = moves;
+        lastRound = Clock::now();
+        lock.unlock();
+        PrepareRound();
+        lock.lock();
+    }
+}
+
+// One look ahead: frees what the sound thread let go of, drops the prepared sources that are no
+// longer wanted and opens the wanted ones that are missing, each outside the mixer's lock.
+void cWavProducer::PrepareRound()
+{
+    std::vector<cSourceKey> missing;
+    SourceList done;
+    {
+        std::lock_guard<cMutex> lock(WavMix.Mutex);
+        WavMix.Retired.MoveTo(done);
+        // While JustStarted is set the needle's sources wait for AddEvents: leave them be.
+        if (!JustStarted) {
+            const std::vector<cSourceKey> wanted = UpcomingKeys();
+            Prepared.DropAllBut(wanted, done);
+            for (const cSourceKey& key : wanted)
+                if (!Prepared.Has(key))
+                    missing.push_back(key);
+        }
+    }
+    done.clear();
+    for (cSourceKey& key : missing) {
+        if (Stopped || !PrepareSources)
+            return;
+        std::unique_ptr<cFileSoundSource> source = OpenSourceAhead(key);
+        std::lock_guard<cMutex> lock(WavMix.Mutex); // let go before `source`, if left, is destroyed
+        if (!Stopped)
+            Prepared.Put(std::move(key), source);
+    }
+}
+
+// The rows the cursor will start next, in their blocks, within the look-ahead. Under the lock.
+std::vector<cSourceKey> cWavProducer::UpcomingKeys() const
+{
+    std::vector<cSourceKey> keys;
+    if (!mixdata || Stopped || CursorRow == -1 || !PrepareSources)
+        return keys;
+    const double now = ClockSeconds();
+    const int32_t last = std::min(mixdata->Count(), CursorRow + kRowsExamined);
+    for (int32_t i = CursorRow; i < last && keys.size() < kRowsAhead; ++i) {
+        const cMixRowPosition* entry = MixRowPositions.Get(i);
+        const cMixRow* r = mixdata->Get(i);
+        if (!entry || !r)
+            break;
+        // A row already behind the clock starts wherever it has got to: not worth opening ahead.
+        if (!entry->added && entry->start >= now - kLateTolerance && entry->start < now + kLookaheadSeconds)
+            keys.push_back(SourceKeyOf(i, *r, WavMix.Format, PositionAtBeginningMcs(*r)));
+    }
+    return keys;
 }

@@ -3,15 +3,32 @@
 #include "engine/class_AnyList.h"
 #include "engine/class_WavMixer.h"
 #include "model/class_MixData.h"
+#include "model/class_PreparedSources.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 // The mix cursor: turns the playlist into timed sound events for the live mixer. The fields that
 // the user-interface thread reads or writes while the sound thread renders are atomic; everything
-// else is touched only under the mixer's lock (SetNeedlePos, RenderStep and Stop hold it).
+// else is touched only under the mixer's lock (SetNeedlePos, AddEvents, Advance, RenderStep and
+// Stop hold it).
+//
+// Opening a file takes milliseconds (an MP3 is scanned for its exact length), far too long for the
+// sound thread. So the rows about to start are opened ahead: those under way at the needle by
+// SetNeedlePos on its caller's thread, the next ones by a worker thread of the producer, and a row
+// takes its prepared source at its start when it was opened as the row would open it then. Any
+// other start opens its file there, as before; the sound is the same either way.
 class cWavProducer {
 public:
+    cWavProducer() = default;
+    ~cWavProducer();
+    cWavProducer(const cWavProducer&) = delete;
+    cWavProducer& operator=(const cWavProducer&) = delete;
+
     cmixdata* mixdata = nullptr;               // rows being rendered; bound by SetNeedlePos
     cAnyList<cMixRowPosition> MixRowPositions; // one entry per row, at the row's index
     std::atomic<uint8_t> MouseClicked{0};
@@ -24,6 +41,10 @@ public:
     std::atomic<float> MainTime{0};           // mix time at the start of the next block, seconds
     std::atomic<int32_t> WaitState{0};        // 0 running, 1 waiting for a key, 2 for a mouse click
     std::atomic<uint8_t> JustStarted{0};
+
+    std::atomic<bool> PrepareSources{true};     // off: every row opens its file at its start
+    std::atomic<int64_t> PreparedRowStarts{0};  // row starts that took a prepared source
+    std::atomic<int64_t> OpenedRowStarts{0};    // row starts that opened their file there
 
     // Binds the rows, ends every sounding event and puts the clock at pos (seconds of mix time).
     void SetNeedlePos(cmixdata& rows, float pos, bool obeyTriggers, int32_t soloRow);
@@ -44,15 +65,37 @@ public:
     // The mix clock at full precision, seconds (MainTime is its single-precision copy).
     double ClockSeconds() const { return ClockOrigin + ClockMcs / 1e6; }
 
+    // How many sources wait prepared for their rows' starts.
+    size_t PreparedCount();
+
 private:
     void StartRowAt(int32_t row, double offset);
     void StartRowDelayed(int32_t row, double delay);
+    std::unique_ptr<cFileSoundSource> SourceFor(int32_t row, int64_t positionMcs);
     bool MoveCursorOn();
     void SetClock(double origin);
+
+    // The preparation.
+    std::vector<cSourceKey> NeedleKeys(const cmixdata& rows, const std::vector<float>& starts, float pos,
+                                       int32_t soloRow) const;
+    std::vector<cSourceKey> UpcomingKeys() const;
+    void StartPreparer();
+    void StopPreparer();
+    void NudgePreparer();
+    void PrepareLoop();
+    void PrepareRound();
 
     // The clock counts whole microseconds from an origin (the needle or a trigger wait), so that it
     // never drifts from the audio however many blocks it adds up.
     double ClockOrigin = 0;
     int64_t ClockMcs = 0;
     int64_t DtRemainder = 0; // RenderStep: what the last blocks' durations left below a microsecond
+
+    cPreparedSources Prepared;           // under the mixer's lock
+    std::atomic<uint32_t> CursorMoves{0}; // bumped by row starts and cursor moves: time to look ahead
+    std::thread Preparer;
+    std::mutex PreparerMutex; // guards the two flags below; never taken by the sound thread
+    std::condition_variable PreparerWake;
+    bool PreparerQuit = false;
+    bool PreparerNudged = false;
 };

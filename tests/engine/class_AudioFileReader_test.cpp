@@ -200,3 +200,44 @@ TEST(AudioFileReader, RefusedPitchIsReportedAndSilent)
     const std::vector<int16_t> samples = r.Read(441);
     EXPECT_EQ(std::count(samples.begin(), samples.end(), 0), 882);
 }
+
+TEST(AudioFileReader, ReadingAheadLeavesTheDeliveredSamplesUnchanged)
+{
+    ui::MessageRecorder messages;
+    // Reads of odd sizes, part frames among them, through a fade: the reader that read ahead
+    // delivers what the plain one does, inside the read-ahead, across its end and after it.
+    struct Case {
+        int channels;
+        int64_t aheadFrames;
+    } cases[] = {{2, 700}, {1, 700}, {6, 64}, {2, 1}};
+    const int64_t reads[] = {441 * 4, 3, 1000, 2, 6, 441 * 4, 5000, 12};
+    for (const Case& c : cases) {
+        std::vector<int16_t> samples(static_cast<size_t>(44100 * c.channels));
+        for (size_t i = 0; i < samples.size(); ++i)
+            samples[i] = static_cast<int16_t>((i * 7919) % 20000 - 10000);
+        PatternReader plain(samples, c.channels, 44100, Fades(true, 0.2f, false, 0), 1000000);
+        PatternReader ahead(samples, c.channels, 44100, Fades(true, 0.2f, false, 0), 1000000);
+        ahead.reader.ReadAhead(c.aheadFrames);
+        for (const int64_t bytes : reads) {
+            std::vector<int16_t> a(static_cast<size_t>(bytes / 2 + 1), 0x5555), b = a;
+            plain.reader.Read(a.data(), bytes);
+            ahead.reader.Read(b.data(), bytes);
+            EXPECT_EQ(a, b) << c.channels << " channels, read of " << bytes;
+        }
+        EXPECT_EQ(plain.reader.pos_mcs, ahead.reader.pos_mcs);
+    }
+}
+
+TEST(AudioFileReader, OpenKeepsItsMessageForTheReport)
+{
+    ui::MessageRecorder messages;
+    const std::string missing = (std::filesystem::temp_directory_path() / "livemix_no_such_file.wav").string();
+    cFileSoundSource source;
+    source.Open(missing, kStereo44);
+    EXPECT_TRUE(messages.Texts().empty());
+    EXPECT_EQ(source.Fault(), cAudioFileReader::OpenFault::Missing);
+    EXPECT_TRUE(source.StreamsIntact());
+    source.ReportOpen();
+    EXPECT_EQ(messages.Texts(),
+              std::vector<std::string>{"Trying to open audio file, file doesn't exist.\r\nFile name: " + missing});
+}

@@ -196,3 +196,24 @@ TEST_F(WavMixerTest, UpdateRowParamsChangesOnlyThatRowsEvents)
     EXPECT_EQ(tempo, 8.0f);
     EXPECT_EQ(rate, 44100.0f);
 }
+
+TEST_F(WavMixerTest, FinishedSourcesWaitInTheBinWhileItHasRoom)
+{
+    struct Case {
+        bool enabled;
+        size_t sources;
+        size_t kept;
+    } cases[] = {{false, 3, 0}, {true, 3, 3}, {true, cSourceBin::kRoom + 4, cSourceBin::kRoom}};
+    for (const Case& c : cases) {
+        mixer.Retired.Enabled = c.enabled;
+        for (size_t i = 0; i < c.sources; ++i)
+            mixer.AddWave(Constant(100, 100, 0.005), 0, static_cast<int32_t>(i));
+        Mix(441); // every fragment ends inside this block
+        EXPECT_EQ(mixer.Events.Count(), 0);
+        std::vector<std::unique_ptr<cFileSoundSource>> kept;
+        mixer.Retired.MoveTo(kept);
+        EXPECT_EQ(kept.size(), c.kept) << c.enabled << " " << c.sources;
+        for (const auto& source : kept)
+            EXPECT_EQ(source->Finished, 1);
+    }
+}

@@ -6,9 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
+#include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -270,4 +274,169 @@ TEST_F(WavProducerTest, NeedleMovesAndStopsDuringRenderingAreSafe)
     sound.join();
     EXPECT_EQ(producer.Stopped, 1);
     EXPECT_EQ(producer.WavMix.Events.Count(), 0);
+}
+
+namespace {
+
+// Waits (at most ten seconds) until the producer's worker has `count` sources ready.
+bool WaitForPrepared(cWavProducer& producer, size_t count)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (producer.PreparedCount() < count) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// What one render of a mix gave: its samples, trace lines and messages, and how rows started.
+struct MixRun {
+    std::vector<int16_t> samples;
+    std::vector<std::string> lines;
+    std::vector<std::string> messages;
+    std::vector<std::string> messagesBeforeTheStarts;
+    int64_t prepared = 0, opened = 0;
+};
+
+} // namespace
+
+class PreparedSourcesTest : public WavProducerTest {
+protected:
+    // Row 0 under way at the needle (opened by SetNeedlePos), row 1 a missing file and row 2 with
+    // tempo and pitch changed, both opened by the worker.
+    void AddMix()
+    {
+        AddRow(2, 0, TriggerNone, 8)->MixParams.pitch = 700;
+        AddRow(1)->filename = file + ".missing.wav";
+        cMixRow* last = AddRow(2, 0, TriggerNone, -20);
+        last->MixParams.pitch = -1500;
+        last->start = 3.5f;
+        last->MixParams.fadein = true;
+        last->MixParams.fadeinlength = 0.5f;
+    }
+
+    // Renders the mix from 0.25 s in 10 ms blocks; after the first block (prepared: once the worker
+    // has rows 1 and 2 ready) `edit` runs.
+    MixRun Render(bool prepare, const std::function<void()>& edit)
+    {
+        MixRun run;
+        StartedRows trace;
+        producer.PrepareSources = prepare;
+        producer.PreparedRowStarts = producer.OpenedRowStarts = 0;
+        messages.Clear();
+        producer.SetNeedlePos(rows, 0.25f, true, -1);
+        std::vector<int16_t> block(441 * 2);
+        producer.RenderStep(block.data(), 441 * 4);
+        run.samples = block;
+        if (prepare) {
+            EXPECT_TRUE(WaitForPrepared(producer, 2));
+        }
+        run.messagesBeforeTheStarts = messages.Texts();
+        edit();
+        while (!producer.Stopped && run.samples.size() < 44100u * 20) {
+            producer.RenderStep(block.data(), 441 * 4);
+            run.samples.insert(run.samples.end(), block.begin(), block.end());
+        }
+        run.lines = trace.lines;
+        run.messages = messages.Texts();
+        run.prepared = producer.PreparedRowStarts;
+        run.opened = producer.OpenedRowStarts;
+        return run;
+    }
+};
+
+TEST_F(PreparedSourcesTest, PreparedRowsSoundTraceAndReportAsRowsOpenedAtTheirStarts)
+{
+    AddMix();
+    const MixRun opened = Render(false, [] {});
+    const MixRun prepared = Render(true, [] {});
+    EXPECT_EQ(opened.prepared, 0);
+    EXPECT_EQ(opened.opened, 3);
+    EXPECT_EQ(prepared.prepared, 3);
+    EXPECT_EQ(prepared.opened, 0);
+    EXPECT_EQ(prepared.samples, opened.samples);
+    EXPECT_EQ(prepared.lines, opened.lines);
+    // The missing file's message comes once, at its row's start, not when it is opened ahead.
+    EXPECT_TRUE(prepared.messagesBeforeTheStarts.empty());
+    const std::vector<std::string> missing{"Trying to open audio file, file doesn't exist.\r\nFile name: " +
+                                           rows.Get(1)->filename};
+    EXPECT_EQ(prepared.messages, missing);
+    EXPECT_EQ(opened.messages, missing);
+}
+
+TEST_F(PreparedSourcesTest, EditsAfterPreparingAreHeard)
+{
+    const std::string file2 = FixtureFolder() + "/other.wav";
+    ASSERT_TRUE(WriteAudioFile(file2, AudioFileKind::Wav, MakeSweepNoise({44100, 1, 10.0, 11}), 44100, 1));
+    struct Case {
+        const char* what;
+        std::function<void(cmixdata&)> edit;
+        bool sourcesStillFit; // the prepared sources serve the starts all the same
+        size_t compareFrom;   // the first sample compared
+    } cases[] = {
+        // A source that no longer fits is opened again, by the worker when it sees the edit in
+        // time, else at the row's start: either way the edit is heard.
+        {"speed", [](cmixdata& r) { r.Get(2)->MixParams.speed = 15; }, false, 0},
+        {"pitch", [](cmixdata& r) { r.Get(2)->MixParams.pitch = 300; }, false, 0},
+        {"fragment start", [](cmixdata& r) { r.Get(2)->start = 1.25f; }, false, 0},
+        {"file", [&](cmixdata& r) { r.Get(1)->filename = file2; }, false, 0},
+        {"volume and fades only",
+         [](cmixdata& r) {
+             r.Get(2)->MixParams.volume = 60;
+             r.Get(2)->MixParams.fadeinlength = 1;
+         },
+         true, 0},
+        // Row 1 has no stream to lose. The sounding row 0 dies with its streams, a little later
+        // where it had read ahead: compare from a second on.
+        {"every stream of the library freed", [](cmixdata&) { BASS_Free(); }, false, 44100 * 2},
+    };
+    for (const Case& c : cases) {
+        rows.Clear();
+        AddMix();
+        const MixRun opened = Render(false, [&] { c.edit(rows); });
+        rows.Clear();
+        AddMix();
+        const MixRun prepared = Render(true, [&] { c.edit(rows); });
+        EXPECT_EQ(prepared.prepared + prepared.opened, 3) << c.what;
+        if (c.sourcesStillFit) {
+            EXPECT_EQ(prepared.opened, 0) << c.what;
+        }
+        ASSERT_EQ(prepared.samples.size(), opened.samples.size()) << c.what;
+        EXPECT_TRUE(std::equal(prepared.samples.begin() + static_cast<long>(c.compareFrom), prepared.samples.end(),
+                               opened.samples.begin() + static_cast<long>(c.compareFrom)))
+            << c.what;
+        EXPECT_EQ(prepared.messages, opened.messages) << c.what;
+    }
+}
+
+TEST_F(PreparedSourcesTest, NeedleMovesStopsAndReloadsWhilePreparingAreSafe)
+{
+    // Short rows keep the worker busy while the needle jumps, the mix stops and the rows are
+    // replaced, as loading a project does.
+    for (int i = 0; i < 12; ++i)
+        AddRow(0.3f, 0.1f, TriggerNone, static_cast<float>(i % 3) * 5)->MixParams.pitch = 100 * i;
+    std::atomic<bool> done{false};
+    std::thread sound([&] {
+        std::vector<int16_t> block(512);
+        while (!done)
+            producer.RenderStep(block.data(), 1024);
+    });
+    for (int round = 0; round < 60; ++round) {
+        producer.SetNeedlePos(rows, static_cast<float>(round % 7) * 0.37f, true, round % 5 == 0 ? 3 : -1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(round % 4));
+        if (round % 3 == 0) {
+            producer.Stop();
+            rows.Clear();
+            for (int i = 0; i < 12; ++i)
+                AddRow(0.2f + 0.05f * (round % 4), 0.05f, TriggerNone, static_cast<float>(round % 2) * 10);
+        }
+        producer.PrepareSources = round % 11 != 10;
+    }
+    producer.Stop();
+    done = true;
+    sound.join();
+    EXPECT_EQ(producer.Stopped, 1);
+    EXPECT_EQ(producer.WavMix.Events.Count(), 0);
+    EXPECT_EQ(producer.PreparedCount(), 0u);
 }
