@@ -458,8 +458,9 @@ TEST_F(PlaylistFrameTest, ADoubleClickRaisesTheHookOnceFromTheEventLoop)
     std::vector<QObject*> senders;
     frame->DoubleClick.OnClick = [&](QObject* sender) { senders.push_back(sender); };
     const QPoint volume = At(150 + 30, frame->Grid->rowViewportPosition(1) + 5);
+    // The hook is deferred to a 1 ms timer; QTest may already run the event loop inside the
+    // double click on a slow (sanitizer) build, so only its single, later call is asserted.
     QTest::mouseDClick(Window(), Qt::LeftButton, {}, volume);
-    EXPECT_TRUE(senders.empty()) << "deferred until the grid's mouse handling is done";
     EXPECT_FALSE(ui::Dragging());
     EXPECT_TRUE(QTest::qWaitFor([&] { return !senders.empty(); }, 2000));
     QTest::qWait(20);
