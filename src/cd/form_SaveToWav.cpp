@@ -5,7 +5,6 @@
 #include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPointer>
 #include <QProgressBar>
 #include <QScreen>
@@ -27,59 +26,6 @@
 
 float ExportTotalLength = 0;
 TFormSaveToWav* FormSaveToWav = nullptr;
-
-// ---- TExportButton ----------------------------------------------------------------------------
-
-TExportButton::TExportButton(QWidget* parent, const std::string& skinName, const char* objectName, int left,
-                             int top)
-    : QWidget(parent), normal_(ui::SkinPixmap(skinName)), hover_(ui::SkinPixmap(skinName + "_hover")),
-      down_(ui::SkinPixmap(skinName + "_down"))
-{
-    setObjectName(objectName);
-    move(left, top);
-    if (!normal_.isNull())
-        setFixedSize(normal_.size());
-    setCursor(Qt::PointingHandCursor);
-}
-
-void TExportButton::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    const QPixmap& shown = pressed_ && !down_.isNull() ? down_ : hovered_ && !hover_.isNull() ? hover_ : normal_;
-    painter.drawPixmap(0, 0, shown);
-}
-
-void TExportButton::enterEvent(QEnterEvent*)
-{
-    hovered_ = true;
-    update();
-}
-
-void TExportButton::leaveEvent(QEvent*)
-{
-    hovered_ = false;
-    update();
-}
-
-void TExportButton::mousePressEvent(QMouseEvent* event)
-{
-    if (event->button() != Qt::LeftButton)
-        return;
-    pressed_ = true;
-    update();
-}
-
-void TExportButton::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (event->button() != Qt::LeftButton || !pressed_)
-        return;
-    pressed_ = false;
-    update();
-    if (rect().contains(event->position().toPoint()) && OnClick)
-        OnClick();
-}
-
-// ---- TFormSaveToWav ---------------------------------------------------------------------------
 
 namespace {
 
@@ -107,6 +53,15 @@ QLabel* Background(QWidget* parent, const char* name, const char* skinName)
     return picture;
 }
 
+// A picture button that keeps its name in the window and shows the hand over it.
+TSkinPicture* Button(QWidget* parent, const char* skinName, const char* name, int left, int top)
+{
+    auto* button = new TSkinPicture(parent, skinName, left, top);
+    button->setObjectName(name);
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+
 } // namespace
 
 TFormSaveToWav::TFormSaveToWav(QWidget* parent) : QDialog(parent)
@@ -129,9 +84,9 @@ TFormSaveToWav::TFormSaveToWav(QWidget* parent) : QDialog(parent)
     filename->setStyleSheet("QLineEdit { color: #e8ebf0; background: #0e1014; border: none;"
                             " font-family: 'DejaVu Sans'; font-size: 9pt; selection-background-color: #1d3346; }");
 
-    Image3 = new TExportButton(this, "export_browse", "Image3", 418, 55);
-    Image2 = new TExportButton(this, "export_start", "Image2", 283, 98);
-    Image6 = new TExportButton(this, "export_cancel", "Image6", 379, 98);
+    Image3 = Button(this, "export_browse", "Image3", 418, 55);
+    Image2 = Button(this, "export_start", "Image2", 283, 98);
+    Image6 = Button(this, "export_cancel", "Image6", 379, 98);
     Image3->OnClick = [this] { Button1Click(); };
     Image2->OnClick = [this] { saveClick(); };
     Image6->OnClick = [this] { Button3Click(); };
@@ -147,6 +102,7 @@ TFormSaveToWav::TFormSaveToWav(QWidget* parent) : QDialog(parent)
 
     SaveDialog1.DefaultExt = "wav";
     SaveDialog1.Filter = "WAV file|*.wav";
+    SaveDialog1.ConfirmOverwrite = false; // the export asks itself, once the file is final
 
     AutoMode = new QTimer(this);
     AutoMode->setInterval(100);
@@ -326,12 +282,15 @@ SoundFormat TFormSaveToWav::ExportFormat() const
 
 void TFormSaveToWav::UseExportFormat()
 {
-    std::lock_guard<cMutex> lock(WavProducer->WavMix.Mutex);
-    WavProducer->Stopped = 1;
-    savedFormat_ = WavProducer->WavMix.Format;
-    formatSaved_ = true;
-    const SoundFormat format = ExportFormat();
-    WavProducer->WavMix.Format = SoundFormat{format.Channels, format.Frequency, format.Bits, savedFormat_.Device};
+    {
+        std::lock_guard<cMutex> lock(WavProducer->WavMix.Mutex);
+        WavProducer->Stopped = 1;
+        savedFormat_ = WavProducer->WavMix.Format;
+        formatSaved_ = true;
+        const SoundFormat format = ExportFormat();
+        WavProducer->WavMix.Format = SoundFormat{format.Channels, format.Frequency, format.Bits, savedFormat_.Device};
+    }
+    // Outside the lock: the needle opens the rows' files, and the sound thread must not wait.
     WavProducer->SetNeedlePos(*mixdata, 0.0f, false, -1);
 }
 

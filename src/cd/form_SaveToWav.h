@@ -2,9 +2,9 @@
 
 #include <QDialog>
 
-#include <functional>
 #include <string>
 
+#include "GraphControls/class_SkinPicture.h"
 #include "engine/class_EncoderNode.h"
 #include "model/class_Application.h"
 
@@ -12,25 +12,6 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QTimer;
-
-// A picture of the export window that acts as a button: `name`, and `name_hover` / `name_down`
-// under the mouse and while pressed.
-class TExportButton : public QWidget {
-public:
-    TExportButton(QWidget* parent, const std::string& skinName, const char* objectName, int left, int top);
-    std::function<void()> OnClick;
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void enterEvent(QEnterEvent*) override;
-    void leaveEvent(QEvent*) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-
-private:
-    QPixmap normal_, hover_, down_;
-    bool hovered_ = false, pressed_ = false;
-};
 
 // The export of the whole mix into one WAV or MP3 file. The main window stops the live mix, calls
 // SetMode, shows the window modally and stops the mix again after it closes. The export renders
@@ -54,9 +35,9 @@ public:
     QLabel* towav = nullptr;
     QLabel* tomp3 = nullptr;
     QLineEdit* filename = nullptr;
-    TExportButton* Image3 = nullptr; // browse
-    TExportButton* Image2 = nullptr; // export
-    TExportButton* Image6 = nullptr; // cancel
+    TSkinPicture* Image3 = nullptr; // browse
+    TSkinPicture* Image2 = nullptr; // export
+    TSkinPicture* Image6 = nullptr; // cancel
     QProgressBar* ProgressBar1 = nullptr;
     cProjectFileDialog SaveDialog1{cProjectFileDialog::Mode::Save};
     QTimer* AutoMode = nullptr;

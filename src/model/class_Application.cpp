@@ -126,6 +126,7 @@ bool cProjectFileDialog::Execute(QWidget* parent)
     dialog.setDefaultSuffix(QString::fromStdString(DefaultExt));
     dialog.setAcceptMode(DialogMode == Mode::Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(DialogMode == Mode::Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !ConfirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
     FileName = dialog.selectedFiles().front().toStdString();

@@ -1,6 +1,7 @@
 // The main window's frame: construction, layout of the pages and strips, start-up and closing.
 #include "windows/form_Main.h"
 
+#include "GraphControls/class_SkinPicture.h"
 #include "model/class_FileLog.h"
 #include "model/class_Folders.h"
 #include "model/class_Settings.h"
@@ -9,7 +10,6 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/ShellOpen.h"
 #include "platform/ui/WindowHelpers.h"
-#include "windows/class_SkinPicture.h"
 #include "windows/form_Transition.h"
 
 #include <QAction>

@@ -1,11 +1,11 @@
 // The main window's help panel: topics from help.txt, context help as the pointer moves.
 #include "windows/form_Main.h"
 
+#include "GraphControls/class_SkinPicture.h"
 #include "model/class_Folders.h"
 #include "model/class_Settings.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/WindowHelpers.h"
-#include "windows/class_SkinPicture.h"
 
 #include <QAbstractScrollArea>
 #include <QEvent>

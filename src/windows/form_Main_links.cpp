@@ -2,10 +2,10 @@
 // trigger window, the preferences window and the export window.
 #include "windows/form_Main.h"
 
+#include "GraphControls/class_SkinPicture.h"
 #include "cd/form_SaveToWav.h"
 #include "model/class_FileLog.h"
 #include "platform/ui/DragController.h"
-#include "windows/class_SkinPicture.h"
 #include "windows/form_Preferences.h"
 #include "windows/form_Trigger.h"
 #include "windows/frame_mixedit.h"

@@ -87,8 +87,9 @@ TEST_F(StoreTest, CacheNameFromRateNameAndSize)
     const std::string odd = folder + "/a/Mix:One\\Two.Final.WAV";
     WriteBytes(odd, "12345");
     EXPECT_EQ(CacheFileName("/data", 882, odd), "/data/882-mix-cl-one-sl-two-dot-final-dot-wav5.cache");
-    if (const char* dataHome = std::getenv("XDG_DATA_HOME"))
+    if (const char* dataHome = std::getenv("XDG_DATA_HOME")) {
         EXPECT_EQ(DefaultWaveCacheFolder(), std::string(dataHome) + "/Sonorel");
+    }
 }
 
 TEST_F(StoreTest, ImageOfEachFileKindHasTheFinalLengthAndTheSound)

@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QPointer>
 #include <QProgressBar>
 #include <QTest>
@@ -15,6 +18,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <unistd.h>
 
 #include "cd/form_SaveToWav.h"
@@ -137,14 +141,7 @@ protected:
 
     std::string Path(const std::string& name) const { return folder + "/" + name; }
 
-    std::vector<std::string> Names() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Names() const { return FileNames(folder); }
 
     static std::vector<std::string>* sources;
     std::string folder;
@@ -264,6 +261,34 @@ TEST_F(SaveToWavTest, ExistingFileIsOverwrittenOnlyAfterYes)
     form->saveClick();
     EXPECT_EQ(messages.Texts().size(), 1u);
     EXPECT_EQ(fs::file_size(path), 44u + kTenSecondsBytes);
+}
+
+// Browse only picks the name: the question about an existing file is the export's, asked once.
+TEST_F(SaveToWavTest, BrowseToAnExistingFileAsksNothingYet)
+{
+    const std::string path = Path("there already.wav");
+    WriteBytes(path, "keep me");
+    auto qtAsked = std::make_shared<bool>(false);
+    QTimer::singleShot(0, [path, qtAsked] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        // A question of the file dialog's own would open inside its accept: note it and say Yes.
+        QTimer::singleShot(0, [qtAsked] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                *qtAsked = true;
+                box->button(QMessageBox::Yes)->click();
+            }
+        });
+        dialog->selectFile(QString::fromStdString(path));
+        static_cast<QDialog*>(dialog)->accept(); // runs the file dialog's own accept
+    });
+    form->show();
+    QTest::mouseClick(form->Image3, Qt::LeftButton);
+    EXPECT_EQ(form->filename->text().toStdString(), path);
+    QTest::qWait(0);
+    EXPECT_FALSE(*qtAsked);
+    EXPECT_TRUE(messages.Texts().empty());
+    EXPECT_EQ(ReadBytes(path), "keep me");
 }
 
 TEST_F(SaveToWavTest, FailuresAreShownAndLeaveTheOldFile)

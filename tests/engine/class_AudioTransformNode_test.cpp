@@ -144,8 +144,9 @@ TEST_F(FileReadNodeTest, EndOfDataGivesSilenceOrNothing)
             std::fill(block.begin(), block.end(), int16_t{5});
             EXPECT_EQ(node.GetData(block.data(), 4000), endSilence ? 4000 : 0);
             EXPECT_TRUE(node.Over());
-            if (endSilence)
+            if (endSilence) {
                 EXPECT_EQ(block[0], 0);
+            }
         }
     }
 }

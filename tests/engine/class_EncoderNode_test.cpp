@@ -269,10 +269,7 @@ TEST_F(EncoderNodeTest, FailuresEndTheRunWithAMessageAndLeaveNoFile)
         EXPECT_FALSE(written);
         EXPECT_EQ(node.ErrorText().rfind(c.headline + "\r\nFile name: " + c.path + "\r\n", 0), 0u) << node.ErrorText();
     }
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    EXPECT_EQ(names, std::vector<std::string>{"old.mp3"});
+    EXPECT_EQ(FileNames(folder), std::vector<std::string>{"old.mp3"});
     EXPECT_EQ(ReadBytes(Path("old.mp3")), "old");
 }
 

@@ -4,6 +4,7 @@
 #include "platform/trace/Trace.h"
 #include "platform/ui/MessageBox.h"
 #include "support/audio_fixtures.h"
+#include "support/trace_lines.h"
 
 #include <gtest/gtest.h>
 
@@ -183,6 +184,55 @@ TEST_F(LivePlaybackTest, LivePlayAndExportRenderGiveTheSameSamples)
     EXPECT_LE(MaxDifference(oddBlocks, exported, exported.size()), 1);
 }
 
+TEST_F(LivePlaybackTest, RowsWithTempoAndPitchSoundTheSameInEveryBlockSize)
+{
+    // Three rows crossfading, the second faster and higher, the third slower.
+    struct TempoRow {
+        float speed;
+        int64_t pitch; // thousandths of a semitone
+        float start, length, overlaplen;
+        MixParams params;
+    } rows[] = {
+        {0, 0, 1.0f, 3, 1.5f, Params(100, 0, 1.5f)},
+        {8, 1000, 0.5f, 4, 1.0f, Params(90, 1.5f, 1.0f)},
+        {-5, 0, 2.0f, 3, 0, Params(100, 1.0f, 0.5f)},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const std::string path = folder + "/tempo" + std::to_string(i) + ".wav";
+        ASSERT_TRUE(WriteAudioFile(path, AudioFileKind::Wav, MakeSweepNoise({kRate, 2, 8.0, uint32_t(i + 7)}), kRate, 2));
+        cMixRow* row = snl.mixdata.Add();
+        row->filename = path;
+        row->start = rows[i].start;
+        row->length = rows[i].length;
+        row->overlap = rows[i].overlaplen > 0;
+        row->overlaplen = rows[i].overlaplen;
+        row->MixParams = rows[i].params;
+        row->MixParams.speed = rows[i].speed;
+        row->MixParams.pitch = rows[i].pitch;
+    }
+    const std::vector<int16_t> exported = RenderAsExport(2 * kRate);
+    struct Case {
+        const char* name;
+        int64_t frames;
+        bool live;
+    } cases[] = {
+        {"256-frame blocks", 256, false},
+        {"10 ms blocks", 441, false},
+        {"2 s blocks again", 2 * kRate, false},
+        {"live, 10 ms blocks", 441, true},
+    };
+    for (const Case& c : cases) {
+        const std::vector<int16_t> rendered = c.live ? PlayLive(static_cast<uint32_t>(c.frames)) : RenderAsExport(c.frames);
+        ASSERT_GE(rendered.size(), exported.size()) << c.name;
+        size_t first = 0;
+        while (first < exported.size() && std::abs(int{rendered[first]} - int{exported[first]}) <= 1)
+            ++first;
+        EXPECT_LE(MaxDifference(rendered, exported, exported.size()), 1)
+            << c.name << ": first difference at " << static_cast<double>(first / 2) / kRate << " s";
+    }
+    EXPECT_TRUE(messages.Texts().empty());
+}
+
 TEST_F(LivePlaybackTest, BlockOf4410FramesAdvancesTheClockByATenth)
 {
     cMixRow* row = snl.mixdata.Add();
@@ -277,19 +327,11 @@ TEST_F(LivePlaybackTest, PlayingRowParamsReachOnlyThatRowsSound)
     ASSERT_EQ(snl.WavProducer.PlayingRowIndex, 1);
     snl.mixdata.Get(0)->MixParams.volume = 10;
     snl.mixdata.Get(1)->MixParams.volume = 20;
-    std::vector<std::string> lines;
-    struct Lines : TraceTarget {
-        std::vector<std::string>* out;
-        void ClearLines() override {}
-        void AppendLine(const std::string& line) override { out->push_back(line); }
-        bool Paused() const override { return false; }
-        bool ClearLogEnabled() const override { return false; }
-    } target;
-    target.out = &lines;
-    SetTraceTarget(&target);
+    TraceLines lines;
+    SetTraceTarget(&lines);
     snl.ApplyPlayingRowParams();
     SetTraceTarget(nullptr);
-    EXPECT_EQ(lines, std::vector<std::string>{"WavProducer.PlayingRowIndex(class_Application_play.cpp):1"});
+    EXPECT_EQ(lines.Lines(), std::vector<std::string>{"WavProducer.PlayingRowIndex(class_Application_play.cpp):1"});
     for (const auto& event : snl.WavProducer.WavMix.Events)
         EXPECT_EQ(event->Source->MixParams.volume, event->RowId == 1 ? 20 : 100);
 }

@@ -1,6 +1,7 @@
 #include "model/class_Application.h"
 
 #include "platform/ui/MessageBox.h"
+#include "support/audio_fixtures.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
@@ -14,28 +15,13 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace fs = std::filesystem;
+using namespace sonorel_test;
 
 namespace {
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
 
 // A fresh folder per test, with helpers for source files and project files in it.
 class ProjectFileTest : public ::testing::Test {
@@ -61,23 +47,16 @@ protected:
     std::string Source(const std::string& name)
     {
         const fs::path path = dir / name;
-        WriteFile(path, "");
+        WriteBytes(path, "");
         return path.string();
     }
     std::string ProjectFile(const std::string& name, const std::string& bytes)
     {
         const fs::path path = dir / name;
-        WriteFile(path, bytes);
+        WriteBytes(path, bytes);
         return path.string();
     }
-    std::vector<std::string> FolderEntries() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> FolderEntries() const { return FileNames(dir); }
 };
 
 cMixRow* AddRow(cSonorelApp& app, const std::string& name, const std::string& file)
@@ -232,7 +211,7 @@ TEST_F(ProjectFileTest, EveryFieldSurvivesSaveLoadSaveByteForByte)
 
     const std::string second = (dir / "again.snmx").string();
     reloaded.SaveToFile(second);
-    EXPECT_EQ(ReadFile(second), ReadFile(first));
+    EXPECT_EQ(ReadBytes(second), ReadBytes(first));
     EXPECT_EQ(FolderEntries().size(), sources.size() + 2); // no temporary file left behind
 }
 
@@ -415,7 +394,7 @@ TEST_F(UnchangedProjectTest, FilesThatAreNoProjectFilesAreRefusedUnread)
     const fs::path fifo = dir / "pipe.snmx";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0); // opening it for a blocking read would hang
     const fs::path huge = dir / "huge.snmx";
-    WriteFile(huge, "<sonorel.mix>");
+    WriteBytes(huge, "<sonorel.mix>");
     fs::resize_file(huge, cXMLStorage::MaxFileBytes + 1);
     for (const fs::path& path : {folder, fifo, huge}) {
         EXPECT_THROW(project.LoadFromFile(path.string()), cXMLStorageError) << path;
@@ -462,7 +441,7 @@ TEST_F(ProjectFileTest, HostileButWellFormedFilesLoadWithoutHarm)
 TEST_F(UnchangedProjectTest, FailedSaveKeepsTheOldFileAndTheFileName)
 {
     const fs::path target = dir / "kept.snmx";
-    WriteFile(target, "OLD");
+    WriteBytes(target, "OLD");
     const auto entriesBefore = FolderEntries();
 
     // The disk fills up in the middle of the write.
@@ -488,7 +467,7 @@ TEST_F(UnchangedProjectTest, FailedSaveKeepsTheOldFileAndTheFileName)
     fs::remove(folder);
     EXPECT_THROW(project.SaveToFile((dir / "no such folder" / "x.snmx").string()), cXMLStorageError);
 
-    EXPECT_EQ(ReadFile(target), "OLD");
+    EXPECT_EQ(ReadBytes(target), "OLD");
     EXPECT_EQ(FolderEntries(), entriesBefore); // no temporary file left behind
     ExpectUnchanged("failed saves");
 }
@@ -496,11 +475,11 @@ TEST_F(UnchangedProjectTest, FailedSaveKeepsTheOldFileAndTheFileName)
 TEST_F(ProjectFileTest, SaveReplacesTheOldFileAndKeepsItsPermissions)
 {
     const fs::path target = dir / "mix.snmx";
-    WriteFile(target, "OLD");
+    WriteBytes(target, "OLD");
     fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     AddRow(project, "row", "/x.wav");
     project.SaveToFile(target.string());
-    EXPECT_EQ(ReadFile(target), project.SaveToText());
+    EXPECT_EQ(ReadBytes(target), project.SaveToText());
     EXPECT_EQ(fs::status(target).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"mix.snmx"});

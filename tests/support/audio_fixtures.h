@@ -45,4 +45,7 @@ std::string FixtureFolder();
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
 
+// The names of the entries of a folder, sorted (to check that nothing else was left there).
+std::vector<std::string> FileNames(const std::string& folder);
+
 } // namespace sonorel_test

@@ -1,5 +1,6 @@
 // The main window driven headless: start-up, help panel, pages, live playback and triggers,
 // closing, the exception handler and the automation switches.
+#include "GraphControls/class_SkinPicture.h"
 #include "cd/form_CDBurn.h"
 #include "cd/form_CDRip.h"
 #include "cd/form_Record.h"
@@ -14,7 +15,7 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/ShellOpen.h"
 #include "support/audio_fixtures.h"
-#include "windows/class_SkinPicture.h"
+#include "support/trace_lines.h"
 #include "windows/class_SonorelApplication.h"
 #include "windows/form_Main.h"
 #include "windows/form_MixView.h"
@@ -41,34 +42,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <stdexcept>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// Collects the trace lines while it is the trace target.
-class TraceLines : public TraceTarget {
-public:
-    void ClearLines() override {}
-    void AppendLine(const std::string& line) override
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        lines_.push_back(line);
-    }
-    bool Paused() const override { return false; }
-    bool ClearLogEnabled() const override { return false; }
-    std::vector<std::string> Lines()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return lines_;
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<std::string> lines_;
-};
 
 std::string HelpFilePath()
 {
@@ -156,8 +134,9 @@ protected:
         CreateForms();
         SetTraceTarget(&traceLines);
         FormMain->show();
-        if (staysOpen)
+        if (staysOpen) {
             ASSERT_TRUE(QTest::qWaitForWindowExposed(FormMain));
+        }
         QTRY_VERIFY(!FormMain->FirstActivation);
     }
 
@@ -171,7 +150,7 @@ protected:
 
     ui::MessageRecorder messages;
     ui::ShellOpenRecorder opened;
-    TraceLines traceLines;
+    sonorel_test::TraceLines traceLines;
 };
 
 TEST_F(MainWindowTest, CreatesTheTwelveWindowsAndStartsInOrder)
@@ -327,8 +306,7 @@ TEST_F(MainWindowTest, LeavingThePlaylistPageStopsTheMix)
     FormMain->FormActivate();
     const struct {
         int from, to;
-        bool stops;
-    } cases[] = {{3, 0}, {3, 2}, {3, 3, true}, {0, 3, false}, {2, 0, false}, {0, 1, false}, {1, 2, false}};
+    } cases[] = {{3, 0}, {3, 2}, {3, 3}, {0, 3}, {2, 0}, {0, 1}, {1, 2}};
     for (const auto& c : cases) {
         FormMain->Pages->setCurrentIndex(c.from);
         const bool fromPlaylist = c.from == PagePlaylistIndex;
@@ -641,8 +619,9 @@ TEST_F(MainWindowTest, ShippedHelpHasEveryTopicAndItsPages)
     for (const std::string& line : lines) {
         const std::string topic = line.substr(0, line.find('#'));
         EXPECT_FALSE(topic.empty()) << line;
-        if (topic.rfind("<APPDIR>/", 0) == 0)
+        if (topic.rfind("<APPDIR>/", 0) == 0) {
             EXPECT_TRUE(fs::is_regular_file(shipped / topic.substr(9))) << topic;
+        }
     }
 }
 

@@ -7,14 +7,11 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <algorithm>
 #include <map>
-
-#include <jpeglib.h>
 
 #include "platform/ui/SkinImage.h"
 #include "skin_catalogue.h"
@@ -27,37 +24,13 @@ using namespace skin;
 constexpr int kColourQuality = 85;
 constexpr int kAlphaQuality = 90;
 
-// Full-resolution colour (4:4:4): the captions are small and coloured, 4:2:0 would blur them.
-bool WriteJpeg(const std::string& path, const QImage& source, int quality, bool grey)
+bool WriteJpeg(const std::string& path, const QImage& image, int quality)
 {
-    const QImage image = source.convertToFormat(grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        std::cerr << "can't write " << path << "\n";
-        return false;
-    }
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, file);
-    cinfo.image_width = JDIMENSION(image.width());
-    cinfo.image_height = JDIMENSION(image.height());
-    cinfo.input_components = grey ? 1 : 3;
-    cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    cinfo.optimize_coding = TRUE;
-    for (int i = 0; i < cinfo.num_components; ++i)
-        cinfo.comp_info[i].h_samp_factor = cinfo.comp_info[i].v_samp_factor = 1;
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(image.constScanLine(int(cinfo.next_scanline)));
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    return std::fclose(file) == 0;
+    std::string error;
+    if (ui::WriteJpegFile(path, image, quality, &error))
+        return true;
+    std::cerr << error << "\n";
+    return false;
 }
 
 class Renderer {
@@ -136,8 +109,8 @@ bool WriteIcon(const std::string& base, const QImage& icon)
     for (int y = 0; y < icon.height(); ++y)
         for (int x = 0; x < icon.width(); ++x)
             alpha.scanLine(y)[x] = uchar(qAlpha(icon.pixel(x, y)));
-    return WriteJpeg(base + ".jpg", colourLayer, kColourQuality, false) &&
-           WriteJpeg(base + "_alpha.jpg", alpha, kAlphaQuality, true);
+    return WriteJpeg(base + ".jpg", colourLayer, kColourQuality) &&
+           WriteJpeg(base + "_alpha.jpg", alpha, kAlphaQuality);
 }
 
 std::string Files(const Picture& pic)
@@ -221,11 +194,11 @@ int WriteAll(const std::filesystem::path& folder)
         if (pic.kind == Kind::Icon) {
             ok &= WriteIcon(base, renderer.Render(pic));
         } else if (pic.kind == Kind::Button) {
-            ok &= WriteJpeg(base + ".jpg", renderer.ButtonImage(pic, ButtonState::Normal), kColourQuality, false);
-            ok &= WriteJpeg(base + "_hover.jpg", renderer.ButtonImage(pic, ButtonState::Hover), kColourQuality, false);
-            ok &= WriteJpeg(base + "_down.jpg", renderer.ButtonImage(pic, ButtonState::Down), kColourQuality, false);
+            ok &= WriteJpeg(base + ".jpg", renderer.ButtonImage(pic, ButtonState::Normal), kColourQuality);
+            ok &= WriteJpeg(base + "_hover.jpg", renderer.ButtonImage(pic, ButtonState::Hover), kColourQuality);
+            ok &= WriteJpeg(base + "_down.jpg", renderer.ButtonImage(pic, ButtonState::Down), kColourQuality);
         } else {
-            ok &= WriteJpeg(base + ".jpg", renderer.Render(pic), kColourQuality, false);
+            ok &= WriteJpeg(base + ".jpg", renderer.Render(pic), kColourQuality);
         }
     }
     WriteReadme((folder / "README.md").string());

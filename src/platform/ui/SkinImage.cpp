@@ -18,7 +18,7 @@ namespace {
 constexpr JDIMENSION kMaxSide = 8192;
 
 // libjpeg reports a fatal error by calling error_exit, which must not return: we jump back to the
-// decoder. Warnings (a truncated file, corrupt data) are counted and make the decode fail too.
+// decoder or encoder. Warnings (a truncated file, corrupt data) are counted and make a decode fail too.
 struct JpegErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
@@ -41,16 +41,23 @@ void OnJpegMessage(j_common_ptr cinfo, int level)
         (*cinfo->err->format_message)(cinfo, err->message);
 }
 
+// Our handlers for one decode or encode; the caller sets the jump point in its own frame.
+jpeg_error_mgr* ErrorManager(JpegErrorManager& err)
+{
+    err.message[0] = '\0';
+    jpeg_std_error(&err.pub);
+    err.pub.error_exit = OnJpegError;
+    err.pub.emit_message = OnJpegMessage;
+    return &err.pub;
+}
+
 // Only trivially destructible objects live in this frame, so the jump of OnJpegError skips no
 // destructor. `out` belongs to the caller; it is reset there on failure.
 bool DecodeJpegMemory(const unsigned char* data, unsigned long size, QImage* out, char* message)
 {
     jpeg_decompress_struct cinfo;
     JpegErrorManager err;
-    err.message[0] = '\0';
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = OnJpegError;
-    err.pub.emit_message = OnJpegMessage;
+    cinfo.err = ErrorManager(err);
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
         std::snprintf(message, JMSG_LENGTH_MAX, "%s", err.message);
@@ -86,6 +93,39 @@ bool DecodeJpegMemory(const unsigned char* data, unsigned long size, QImage* out
     return clean;
 }
 
+// Same rule as DecodeJpegMemory: only trivially destructible objects in this frame.
+bool EncodeJpeg(std::FILE* file, const QImage& image, int quality, char* message)
+{
+    jpeg_compress_struct cinfo;
+    JpegErrorManager err;
+    cinfo.err = ErrorManager(err);
+    if (setjmp(err.jump)) {
+        jpeg_destroy_compress(&cinfo);
+        std::snprintf(message, JMSG_LENGTH_MAX, "%s", err.message);
+        return false;
+    }
+    jpeg_create_compress(&cinfo);
+    jpeg_stdio_dest(&cinfo, file);
+    const bool grey = image.format() == QImage::Format_Grayscale8;
+    cinfo.image_width = JDIMENSION(image.width());
+    cinfo.image_height = JDIMENSION(image.height());
+    cinfo.input_components = grey ? 1 : 3;
+    cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    cinfo.optimize_coding = TRUE;
+    for (int i = 0; i < cinfo.num_components; ++i)
+        cinfo.comp_info[i].h_samp_factor = cinfo.comp_info[i].v_samp_factor = 1;
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(image.constScanLine(int(cinfo.next_scanline)));
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    return true;
+}
+
 bool Fail(std::string* error, const std::string& text)
 {
     if (error)
@@ -119,6 +159,25 @@ bool DecodeJpegFile(const std::string& path, QImage& image, std::string* error)
         image = QImage();
         return Fail(error, "Picture \"" + path + "\" is not a valid JPEG: " + message);
     }
+    return true;
+}
+
+bool WriteJpegFile(const std::string& path, const QImage& image, int quality, std::string* error)
+{
+    const QImage pixels =
+        image.format() == QImage::Format_Grayscale8 ? image : image.convertToFormat(QImage::Format_RGB888);
+    if (pixels.isNull())
+        return Fail(error, "No picture to write to \"" + path + "\".");
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return Fail(error, "Can't write picture \"" + path + "\".");
+    char message[JMSG_LENGTH_MAX];
+    const bool encoded = EncodeJpeg(file, pixels, quality, message);
+    const bool closed = std::fclose(file) == 0;
+    if (!encoded)
+        return Fail(error, "Can't encode picture \"" + path + "\": " + message);
+    if (!closed)
+        return Fail(error, "Can't write picture \"" + path + "\".");
     return true;
 }
 

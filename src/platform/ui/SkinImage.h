@@ -13,6 +13,11 @@ namespace ui {
 // `image` null and, when `error` is given, puts a readable reason (with the path) into it.
 bool DecodeJpegFile(const std::string& path, QImage& image, std::string* error = nullptr);
 
+// Writes a JPEG file: grey when the image is Grayscale8, else RGB, with the colour at full
+// resolution (no chroma subsampling keeps small coloured captions sharp). False, and a readable
+// reason in `error` when given, when the file can't be written. For the skin generator and tests.
+bool WriteJpegFile(const std::string& path, const QImage& image, int quality, std::string* error = nullptr);
+
 // Environment variable that points at another skin folder (tests, a custom skin).
 inline constexpr const char* kSkinFolderVariable = "SONOREL_SKIN_DIR";
 

@@ -60,14 +60,7 @@ protected:
     }
 
     // Only the given names lie in the folder (no temporary file is left behind).
-    std::vector<std::string> FolderNames() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> FolderNames() const { return FileNames(folder); }
 
     std::string folder;
     std::vector<int16_t> samples;

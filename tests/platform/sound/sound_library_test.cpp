@@ -13,6 +13,7 @@
 #include "platform/sound/SoundLibrary.h"
 #include "platform/trace/Trace.h"
 #include "sound_test_util.h"
+#include "support/trace_lines.h"
 
 using sound_test::DecodeAll;
 
@@ -260,23 +261,9 @@ TEST_F(LibraryTest, DeviceTextsEndWithTheNullOutput)
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_DEVICE);
 }
 
-class TraceRecorder : public TraceTarget {
-public:
-    std::vector<std::string> lines;
-    std::mutex lock;
-    void ClearLines() override {}
-    void AppendLine(const std::string& line) override
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        lines.push_back(line);
-    }
-    bool Paused() const override { return false; }
-    bool ClearLogEnabled() const override { return false; }
-};
-
 TEST_F(LibraryTest, NullOutputKeepsTheClockRunningAndSaysSoOnce)
 {
-    TraceRecorder recorder;
+    sonorel_test::TraceLines recorder;
     SetTraceTarget(&recorder);
     ASSERT_TRUE(BASS_Init(BASS_DEVICE_NOSOUND, 48000, 0, nullptr, nullptr));
     EXPECT_FALSE(BASS_Init(BASS_DEVICE_NOSOUND, 48000, 0, nullptr, nullptr)) << "already initialised";
@@ -307,7 +294,8 @@ TEST_F(LibraryTest, NullOutputKeepsTheClockRunningAndSaysSoOnce)
     EXPECT_EQ(BASS_ChannelIsActive(h), BASS_ACTIVE_PLAYING) << "paused, not stopped";
     BASS_SetOption(BASS_OPTION_UPDATEPERIOD, 6);
     SetTraceTarget(nullptr);
-    const auto said = std::count_if(recorder.lines.begin(), recorder.lines.end(),
+    const std::vector<std::string> lines = recorder.Lines();
+    const auto said = std::count_if(lines.begin(), lines.end(),
                                     [](const std::string& l) { return l.find("null output") != std::string::npos; });
     EXPECT_EQ(said, 1);
 }

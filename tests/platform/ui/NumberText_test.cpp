@@ -22,8 +22,9 @@ TEST(NumberText, TextToInt)
     for (const auto& c : cases) {
         int value = 0;
         EXPECT_EQ(TextToInt(c.text, value), c.ok) << c.text;
-        if (c.ok)
+        if (c.ok) {
             EXPECT_EQ(value, c.value) << c.text;
+        }
         EXPECT_EQ(TextToIntDef(c.text, -9), c.ok ? c.value : -9) << c.text;
     }
 }
@@ -40,8 +41,9 @@ TEST(NumberText, TextToFloat)
     for (const auto& c : cases) {
         double value = 0;
         EXPECT_EQ(TextToFloat(c.text, value), c.ok) << c.text;
-        if (c.ok)
+        if (c.ok) {
             EXPECT_DOUBLE_EQ(value, c.value) << c.text;
+        }
     }
 }
 

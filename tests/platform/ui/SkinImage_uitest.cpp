@@ -2,14 +2,11 @@
 
 #include <QDir>
 #include <QTemporaryDir>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <vector>
-
-#include <jpeglib.h>
 
 namespace {
 
@@ -27,32 +24,10 @@ QImage TwoColourImage()
 }
 
 // Writes `image` as a JPEG (RGB, or grey when the image is Grayscale8) with full-size colour.
-void WriteJpeg(const std::string& path, const QImage& image, int quality = 95)
+void WriteJpeg(const std::string& path, const QImage& image)
 {
-    const bool grey = image.format() == QImage::Format_Grayscale8;
-    FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, file);
-    cinfo.image_width = JDIMENSION(image.width());
-    cinfo.image_height = JDIMENSION(image.height());
-    cinfo.input_components = grey ? 1 : 3;
-    cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    for (int i = 0; i < cinfo.num_components; ++i)
-        cinfo.comp_info[i].h_samp_factor = cinfo.comp_info[i].v_samp_factor = 1;
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(image.constScanLine(int(cinfo.next_scanline)));
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::fclose(file);
+    std::string error;
+    ASSERT_TRUE(ui::WriteJpegFile(path, image, 95, &error)) << error;
 }
 
 std::vector<char> ReadBytes(const std::string& path)
@@ -158,6 +133,15 @@ TEST_F(SkinImageTest, BrokenFilesFailCleanly)
         EXPECT_TRUE(image.isNull()) << name;
         EXPECT_NE(error.find(name), std::string::npos) << name << ": " << error;
     }
+}
+
+TEST_F(SkinImageTest, WritingWhereNoFileCanBeMadeFailsWithAReason)
+{
+    std::string error;
+    EXPECT_FALSE(ui::WriteJpegFile(Path("no folder/x.jpg"), TwoColourImage(), 90, &error));
+    EXPECT_NE(error.find("no folder/x.jpg"), std::string::npos) << error;
+    EXPECT_FALSE(ui::WriteJpegFile(Path("null.jpg"), QImage(), 90, &error));
+    EXPECT_FALSE(fs::exists(Path("null.jpg")));
 }
 
 TEST_F(SkinImageTest, LooksUpPicturesByNameAndAppliesAlpha)

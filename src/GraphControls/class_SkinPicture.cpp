@@ -1,4 +1,4 @@
-#include "windows/class_SkinPicture.h"
+#include "GraphControls/class_SkinPicture.h"
 
 #include "platform/ui/SkinImage.h"
 
