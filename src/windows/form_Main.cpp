@@ -10,6 +10,7 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/ShellOpen.h"
 #include "platform/ui/WindowHelpers.h"
+#include "windows/class_SonorelApplication.h"
 #include "windows/form_Transition.h"
 
 #include <QAction>
@@ -381,11 +382,15 @@ void TFormMain::FormActivate()
     ShowPage(PageStartIndex);
     snl.InitOutput(StoredDeviceIndex(), ReadSettingInt(OutputFrequency));
     RunSwitchesBeforeProject();
-    const std::string first = ParamStr(1);
-    if (!first.empty() && QFileInfo(QString::fromStdString(first)).isFile())
-        LoadProject(first);
-    else if (ReadSettingBool(LoadLast) && QFileInfo(QString::fromStdString(ReadSettingString(LastProject))).isFile())
-        LoadProject(ReadSettingString(LastProject));
+    // A corrupt project is reported like any failed command, and the start-up goes on without it.
+    DeliverGuarded([this] {
+        const std::string first = ParamStr(1);
+        if (!first.empty() && QFileInfo(QString::fromStdString(first)).isFile())
+            LoadProject(first);
+        else if (ReadSettingBool(LoadLast) && QFileInfo(QString::fromStdString(ReadSettingString(LastProject))).isFile())
+            LoadProject(ReadSettingString(LastProject));
+        return true;
+    });
     RunSwitchesAfterProject();
     if (ReadSettingInt(ShowHelp) == 1)
         HelpButtonClick();

@@ -570,6 +570,21 @@ TEST_F(MainWindowTest, StartsOnTheFirstParameterOrTheLastProject)
     }
 }
 
+TEST_F(MainWindowTest, ACorruptLastProjectIsReportedAndTheStartUpGoesOn)
+{
+    const std::string project = sonorel_test::FixtureFolder() + "/corrupt.snmx";
+    sonorel_test::WriteBytes(project, "<Sonorel><mix><row name=\"a\" start=\"x");
+    WriteSettingString(LoadLast, "1");
+    WriteSettingString(LastProject, project);
+    WriteSettingString(ShowHelp, "1");
+    Start();
+    ASSERT_EQ(messages.Texts().size(), 1u);
+    EXPECT_TRUE(Contains(messages.Texts()[0], "Unhandled application exception:\r\n")) << messages.Texts()[0];
+    EXPECT_EQ(snl.mixdata.Count(), 0);
+    EXPECT_EQ(FormMain->Pages->currentIndex(), PageStartIndex);
+    EXPECT_TRUE(FormMain->HelpPanel->isVisible()) << "the steps after the project still ran";
+}
+
 TEST_F(MainWindowTest, HelpTestSwitch)
 {
     const std::string page = sonorel_test::FixtureFolder() + "/help.html";
