@@ -207,15 +207,16 @@ void cAudioFileReader::Read(void* buffer, int64_t n)
     } else {
         std::memset(bytes, 0, static_cast<size_t>(n));
     }
+    const int64_t frameBytes = int64_t{2} * std::max(channels, 1);
+    const int64_t framesBefore = BytesRead / frameBytes;
+    if (BytesRead == 0)
+        FadeOriginSeconds = ElapsedMixSeconds();
     BytesRead += n;
 
     // The samples are at the output rate, so the block lasts n / (rate x channels x 2) of mix time
     // whatever the source's own rate.
-    const double t0 = ElapsedMixSeconds();
-    const int64_t frameBytes = int64_t{2} * std::max(channels, 1);
     const int64_t frames = n / frameBytes;
     const int32_t rate = OutputFormat.Frequency > 0 ? OutputFormat.Frequency : 1;
-    const double blockSeconds = static_cast<double>(frames) / rate;
     // pos_mcs moves in whole microseconds; the fractions carry over to the next block, so that the
     // fade clock never falls behind the blocks it counts however short they are.
     const double blockMcs = static_cast<double>(frames) * 1000000 / rate;
@@ -224,7 +225,7 @@ void cAudioFileReader::Read(void* buffer, int64_t n)
     PosCarryMcs = std::isfinite(sourceMcs) ? sourceMcs - wholeMcs : 0;
     pos_mcs = SaturateToInt64(static_cast<double>(pos_mcs) + wholeMcs);
     if (canSound)
-        ApplyGain(static_cast<int16_t*>(buffer), frames, channels, t0, t0 + blockSeconds);
+        ApplyGain(static_cast<int16_t*>(buffer), frames, channels, framesBefore);
 }
 
 void cAudioFileReader::ReadAhead(int64_t frames)
@@ -253,10 +254,19 @@ int64_t cAudioFileReader::TakeReadAhead(uint8_t* bytes, int64_t n, int64_t frame
     return n;
 }
 
-void cAudioFileReader::ApplyGain(int16_t* samples, int64_t frames, int channels, double t0, double t1) const
+// The mix time of the fragment's frame `frame` (counted from the first one Read delivered).
+double cAudioFileReader::FrameSeconds(int64_t frame) const
+{
+    const int32_t rate = OutputFormat.Frequency > 0 ? OutputFormat.Frequency : 1;
+    return FadeOriginSeconds + static_cast<double>(frame) / rate;
+}
+
+void cAudioFileReader::ApplyGain(int16_t* samples, int64_t frames, int channels, int64_t firstFrame) const
 {
     const double full = std::max(0.0, MixParams.volume * 0.01);
     const double end = LengthMcs * 0.000001;
+    const double t0 = FrameSeconds(firstFrame);
+    const double t1 = FrameSeconds(firstFrame + frames);
     const bool fadingIn = MixParams.fadein && MixParams.fadeinlength > 0 && t0 < MixParams.fadeinlength;
     const bool fadingOut = MixParams.fadeout && MixParams.fadeoutlength > 0 && t1 > end - MixParams.fadeoutlength;
     if (!fadingIn && !fadingOut) {
@@ -268,9 +278,10 @@ void cAudioFileReader::ApplyGain(int16_t* samples, int64_t frames, int channels,
     }
     // Inside a fade the gain follows the fade's line frame by frame: a linear ramp from the gain at
     // the block's start to the gain at its end, bent where a fade begins or ends inside the block.
-    const double frameSeconds = frames > 0 ? (t1 - t0) / frames : 0;
+    // Each frame's time comes from its index in the fragment, not from the block's start, so that
+    // the same frame gets the same gain whatever the block sizes.
     for (int64_t f = 0; f < frames; ++f) {
-        const double gain = FragmentGain(MixParams, t0 + f * frameSeconds, LengthMcs);
+        const double gain = FragmentGain(MixParams, FrameSeconds(firstFrame + f), LengthMcs);
         int16_t* frame = samples + f * channels;
         for (int c = 0; c < channels; ++c)
             frame[c] = RoundToSample(frame[c] * gain);

@@ -86,7 +86,8 @@ public:
     double ElapsedMixSeconds() const;
 
 private:
-    void ApplyGain(int16_t* samples, int64_t frames, int channels, double t0, double t1) const;
+    double FrameSeconds(int64_t frame) const;
+    void ApplyGain(int16_t* samples, int64_t frames, int channels, int64_t firstFrame) const;
     int64_t TakeReadAhead(uint8_t* bytes, int64_t n, int64_t frameBytes);
     void FreeStreams();
     void AttachDecodingStream(BassHandle stream);
@@ -99,6 +100,7 @@ private:
 
     bool TempoRefused = false; // the opening tempo or pitch was refused: the reader is silent
     double PosCarryMcs = 0;    // what pos_mcs has not yet counted, below one microsecond
+    double FadeOriginSeconds = 0; // mix time of the first frame Read delivered (the start offset)
 };
 
 // One sounding row: a reader that counts down the fragment's remaining playing time.

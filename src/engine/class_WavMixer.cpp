@@ -157,16 +157,21 @@ void cWavMixer::Fill(cFileSoundSource& source, uint8_t* out, int64_t m)
     // The block's duration in whole microseconds, carrying the remainder to the source's next
     // block: short blocks would otherwise let a fragment overrun its end.
     const int64_t bytesPerSecond = BytesPerSecond(Format);
-    const int64_t scaled = m * 1000000 + source.CountdownCarry;
+    const int64_t carry = source.CountdownCarry;
+    const int64_t scaled = m * 1000000 + carry;
     const int64_t blockMcs = scaled / bytesPerSecond;
     source.CountdownCarry = scaled % bytesPerSecond;
     if (source.RemainingMcs > blockMcs) {
         ReadConverted(source, Buffer.get(), m, Format);
         source.RemainingMcs -= blockMcs;
     } else {
-        // The fragment ends in this block: its last samples, then silence.
+        // The fragment ends in this block: its last samples, then silence. The carry is time the
+        // earlier blocks used beyond what they counted down; taking it off the remaining time puts
+        // the last frame where the fragment's length says whatever the block sizes were. (Here
+        // RemainingMcs is at most one block, so the product cannot overflow.)
         const int64_t remaining = std::max<int64_t>(source.RemainingMcs, 0);
-        const int64_t last = std::min(McsToAlignedBytes(remaining, Format), m);
+        const int64_t exactBytes = std::max<int64_t>(remaining * bytesPerSecond - carry, 0) / 1000000;
+        const int64_t last = std::min(FrameAlign(exactBytes, Format), m);
         ReadConverted(source, Buffer.get(), last, Format);
         std::memset(reinterpret_cast<uint8_t*>(Buffer.get()) + last, 0, static_cast<size_t>(m - last));
         source.Finished = 1;

@@ -267,7 +267,7 @@ void cWavProducer::Advance(int64_t dtMicroseconds)
             }
         }
         if (!entry->added)
-            StartRowDelayed(row, std::max(0.0, s - now));
+            StartRowDelayed(row, DelayToStartFrame(s));
         if (!MoveCursorOn())
             break;
     }
@@ -275,6 +275,21 @@ void cWavProducer::Advance(int64_t dtMicroseconds)
         ClockMcs += dtMicroseconds;
         MainTime = static_cast<float>(ClockSeconds());
     }
+}
+
+// The delay from the coming block's first frame to the frame nearest mix time s, both counted on
+// the output's frames from the clock's origin, so that a row starts on the same frame whatever the
+// blocks were (a delay taken from the clock, which counts truncated microseconds, rounds either way
+// where s falls near half a frame). The block's first frame is the one whose time the clock reading
+// lies less than a microsecond before.
+double cWavProducer::DelayToStartFrame(double s) const
+{
+    const int64_t rate = WavMix.Format.Frequency;
+    if (rate <= 0)
+        return std::max(0.0, s - ClockSeconds());
+    const int64_t blockFrame = ClockMcs / 1000000 * rate + (ClockMcs % 1000000 * rate + 999999) / 1000000;
+    const int64_t startFrame = SaturateToInt64(std::round((s - ClockOrigin) * static_cast<double>(rate)));
+    return static_cast<double>(std::max<int64_t>(startFrame - blockFrame, 0)) / static_cast<double>(rate);
 }
 
 void cWavProducer::StartRowAt(int32_t row, double offset)
