@@ -183,8 +183,19 @@ void SyncFolderOf(const fs::path& target)
     }
 }
 
-void WriteFileSafely(const std::string& path, const std::string& bytes)
+// A project saved through a symbolic link replaces the file the link points to, not the link.
+std::string ResolvedTarget(const std::string& path)
 {
+    std::error_code ec;
+    if (!fs::is_symlink(path, ec))
+        return path;
+    const fs::path resolved = fs::weakly_canonical(path, ec);
+    return ec ? path : resolved.string();
+}
+
+void WriteFileSafely(const std::string& requested, const std::string& bytes)
+{
+    const std::string path = ResolvedTarget(requested);
     struct stat old {};
     const bool replacesFile = stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
     TemporaryFile temporary(path, replacesFile ? (old.st_mode & 07777) : 0666);

@@ -486,6 +486,19 @@ TEST_F(ProjectFileTest, SaveReplacesTheOldFileAndKeepsItsPermissions)
     EXPECT_EQ(project.FileName, target.string());
 }
 
+TEST_F(ProjectFileTest, SaveThroughALinkReplacesTheLinkedFileAndKeepsTheLink)
+{
+    const fs::path real = dir / "real.snmx";
+    const fs::path link = dir / "link.snmx";
+    WriteBytes(real, "OLD");
+    fs::create_symlink(real, link);
+    AddRow(project, "row", "/x.wav");
+    project.SaveToFile(link.string());
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadBytes(real), project.SaveToText());
+    EXPECT_EQ(project.FileName, link.string());
+}
+
 // Makes a locale that writes "," as its decimal separator, if this machine can build one.
 bool UseCommaLocale(const fs::path& folder)
 {
