@@ -8,7 +8,7 @@ PACKAGES=(
   cmake ninja-build pkg-config g++ qt6-base-dev qt6-base-dev-tools libgl-dev portaudio19-dev
   libasound2-dev libjack-jackd2-dev libsndfile1-dev libmpg123-dev libvorbis-dev libavformat-dev
   libavcodec-dev libavutil-dev libswresample-dev libsoundtouch-dev libsoxr-dev libcdio-dev
-  libcdio-paranoia-dev libburn-dev libpugixml-dev libjpeg62-turbo-dev libgtest-dev googletest
+  libcdio-paranoia-dev libburn-dev libtag1-dev libpugixml-dev libjpeg62-turbo-dev libgtest-dev googletest
   libbenchmark-dev lame xvfb xauth fonts-dejavu-core
   sox libsox-fmt-all ffmpeg
 )

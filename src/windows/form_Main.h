@@ -255,12 +255,6 @@ int HelpContext(const QWidget* control);
 // The main window's time format: "%dm %.1fs" of whole minutes and the rest of the seconds.
 std::string FormatMinutesSeconds(float seconds);
 
-// Folders under the documents folder where projects, CD rips and recordings go; each is created
-// (its last level) when missing.
-std::string GetDataFolder();
-std::string GetCDRipFolder();
-std::string GetRecordFolder();
-
 // The fixed files of the self-test switches, in the application-data folder.
 std::string TestWavPath();
 std::string TestProjectPath();

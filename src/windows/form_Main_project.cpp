@@ -1,5 +1,5 @@
 // The main window's project commands (new, load, save, exit), the project-changed refresh, the
-// page commands and the data folders.
+// page commands.
 #include "windows/form_Main.h"
 
 #include "model/class_FileLog.h"
@@ -15,13 +15,6 @@
 
 namespace {
 
-// Creates the folder's last level when it is missing; failures show up at the first file made in it.
-std::string EnsureFolder(const std::string& path)
-{
-    QDir().mkdir(QString::fromStdString(path));
-    return path;
-}
-
 void FillZoneGrid(QTableWidget* grid, const cBin& bin, bool withTimes)
 {
     grid->setRowCount(bin.Items.Count());
@@ -36,21 +29,6 @@ void FillZoneGrid(QTableWidget* grid, const cBin& bin, bool withTimes)
 }
 
 } // namespace
-
-std::string GetDataFolder()
-{
-    return EnsureFolder(GetDocumentsFolder() + "/Sonorel");
-}
-
-std::string GetCDRipFolder()
-{
-    return EnsureFolder(GetDataFolder() + "/CD Rip");
-}
-
-std::string GetRecordFolder()
-{
-    return EnsureFolder(GetDataFolder() + "/Record");
-}
 
 void TFormMain::NewProject1Click()
 {
