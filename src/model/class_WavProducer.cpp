@@ -248,8 +248,10 @@ void cWavProducer::Advance(int64_t dtMicroseconds)
         // The block's end as the next block's clock will read, so that a start on the boundary
         // belongs to exactly one block.
         const double blockEnd = ClockOrigin + (ClockMcs + dtMicroseconds) / 1e6;
-        if (blockEnd <= s)
+        if (blockEnd <= s) {
+            StartRowsDueBeforeTheCursor(blockEnd);
             break; // not due in this block
+        }
         if (ObeyTriggers && !entry->added) {
             WaitState = 0;
             const int32_t trigger = mixRow->trigger;
@@ -260,8 +262,7 @@ void cWavProducer::Advance(int64_t dtMicroseconds)
                     PlayingRowIndex = row;
                     break;
                 }
-                // One release starts one row.
-                released = false;
+                // The release holds for the whole block: every triggered row due in it starts.
                 MouseClicked = 0;
                 KeyPressed = 0;
             }
@@ -274,6 +275,27 @@ void cWavProducer::Advance(int64_t dtMicroseconds)
     if (WaitState == 0) {
         ClockMcs += dtMicroseconds;
         MainTime = static_cast<float>(ClockSeconds());
+    }
+}
+
+// An overlap longer than the row above makes a later row start before the cursor's row: such a row
+// starts in the block that holds its own start, from the beginning of its fragment, whatever the
+// order of starts. A row with a trigger waits for the cursor, and so does every row after it.
+void cWavProducer::StartRowsDueBeforeTheCursor(double blockEnd)
+{
+    const double now = ClockSeconds();
+    for (int32_t row = CursorRow; row < mixdata->Count(); ++row) {
+        cMixRowPosition* entry = MixRowPositions.Get(row);
+        const cMixRow* mixRow = mixdata->Get(row);
+        if (!entry || !mixRow)
+            break;
+        if (entry->added)
+            continue;
+        if (ObeyTriggers && (mixRow->trigger == TriggerMouse || mixRow->trigger == TriggerKey))
+            break;
+        const double s = entry->start;
+        if (row != CursorRow && s >= now - kLateTolerance && s < blockEnd)
+            StartRowDelayed(row, DelayToStartFrame(s));
     }
 }
 

@@ -71,6 +71,7 @@ public:
 private:
     void StartRowAt(int32_t row, double offset);
     void StartRowDelayed(int32_t row, double delay);
+    void StartRowsDueBeforeTheCursor(double blockEnd);
     double DelayToStartFrame(double s) const;
     std::unique_ptr<cFileSoundSource> SourceFor(int32_t row, int64_t positionMcs);
     bool MoveCursorOn();

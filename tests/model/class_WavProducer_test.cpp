@@ -191,6 +191,72 @@ TEST_F(WavProducerTest, TriggersHoldTheMixUntilReleased)
     }
 }
 
+TEST_F(WavProducerTest, OneReleaseStartsEveryTriggeredRowDueInTheBlock)
+{
+    AddRow(10, 2);
+    AddRow(1, 0.95f, TriggerMouse); // 8 s
+    AddRow(10, 0, TriggerMouse);    // 8.05 s: in the same 0.1 s block
+    AddRow(10, 0, TriggerMouse);    // 18.05 s: waits for a click of its own
+    producer.SetNeedlePos(rows, 0, true, -1);
+    AdvanceTo(8, 100000);
+    producer.Advance(100000);
+    ASSERT_EQ(producer.WaitState, 2);
+    producer.MouseClicked = 1;
+    producer.Advance(100000);
+    ASSERT_NE(EventOf(1), nullptr);
+    ASSERT_NE(EventOf(2), nullptr);
+    EXPECT_NEAR(EventOf(2)->StartDelay, 0.05, 1e-5);
+    EXPECT_EQ(producer.WaitState, 0);
+    EXPECT_EQ(producer.MouseClicked, 0);
+    AdvanceTo(18, 100000);
+    producer.Advance(100000);
+    EXPECT_EQ(producer.WaitState, 2);
+    EXPECT_EQ(EventOf(3), nullptr);
+}
+
+// Each row sounds from the first sample of its fragment at its own start, whatever the order of
+// the starts: the rows before it are silent and its source opens with a click.
+TEST_F(WavProducerTest, EveryRowStartsOnItsOwnFrameWhateverTheOrderOfStarts)
+{
+    const std::string silent = FixtureFolder() + "/silent.wav";
+    const std::string click = FixtureFolder() + "/click.wav";
+    std::vector<int16_t> samples(size_t{44100} * 2 * 12, 0);
+    ASSERT_TRUE(WriteAudioFile(silent, AudioFileKind::Wav, samples, 44100, 2));
+    samples[0] = samples[1] = 16000;
+    ASSERT_TRUE(WriteAudioFile(click, AudioFileKind::Wav, samples, 44100, 2));
+    struct Row {
+        float length, overlap;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Row> silentRows; // before the clicking row
+        double clickAt;              // seconds
+    } cases[] = {
+        {"no overlap", {{10, 0}}, 10},
+        {"overlap equal to the first row", {{10, 10}}, 0},
+        {"overlap equal to the row above", {{10, 0}, {2, 2}}, 10},
+        {"overlap longer than the row above", {{10, 0}, {2, 8}}, 4},
+        {"two rows back", {{10, 0}, {2, 4}, {1, 5}}, 4},
+    };
+    for (const Case& c : cases) {
+        rows.Clear();
+        for (const Row& r : c.silentRows)
+            AddRow(r.length, r.overlap)->filename = silent;
+        AddRow(5)->filename = click;
+        producer.SetNeedlePos(rows, 0, false, -1);
+        const int64_t frames = 333; // blocks that do not divide the start times
+        std::vector<int16_t> block(frames * 2), mix;
+        for (int i = 0; i < 44100 * 20 / frames && !producer.Stopped; ++i) {
+            producer.RenderStep(block.data(), frames * 4);
+            mix.insert(mix.end(), block.begin(), block.end());
+        }
+        const auto first = std::find_if(mix.begin(), mix.end(), [](int16_t v) { return v != 0; });
+        ASSERT_NE(first, mix.end()) << c.name;
+        EXPECT_EQ((first - mix.begin()) / 2, std::lround(c.clickAt * 44100)) << c.name;
+        EXPECT_EQ(*first, 16000) << c.name;
+    }
+}
+
 TEST_F(WavProducerTest, TriggersAreIgnoredWhenNotObeyed)
 {
     AddRow(10, 2);
@@ -236,7 +302,7 @@ TEST_F(WavProducerTest, RowsThatStartBeforeTheClockDoNotStallTheMix)
     AddRow(2);     // 17..19
     producer.SetNeedlePos(rows, 0, true, -1);
     const int64_t delivered = RenderToEnd(441, 44100 * 60);
-    EXPECT_EQ(started.rows, (std::vector<int>{0, 1, 3, 4, 5}));
+    EXPECT_EQ(started.rows, (std::vector<int>{0, 2, 3, 1, 4, 5}));
     EXPECT_NEAR(delivered / 44100.0, 19.0, 0.011);
     EXPECT_EQ(producer.CursorRow, 5);
 }
