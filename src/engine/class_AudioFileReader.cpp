@@ -130,6 +130,11 @@ void cAudioFileReader::AttachDecodingStream(BassHandle stream)
     // The row's gain is applied to the tempo stream's output (see Read), not here: a gain set on the
     // decoding stream would come out late by the stretcher's latency.
     PitchDecodeBassStream = BASS_FX_TempoCreate(DecodeStream, BASS_STREAM_DECODE);
+    // A source of more than two channels is read as its front pair: the reader delivers what the
+    // tempo stream does.
+    BassChannelInfo tempoInfo;
+    if (BASS_ChannelGetInfo(PitchDecodeBassStream, &tempoInfo))
+        ChannelInfo.channels = tempoInfo.channels;
     if (!PitchDecodeBassStream) {
         OpenFaultSeen = OpenFault::NoPitchStream;
     } else if (!ApplyTempo()) {

@@ -27,7 +27,7 @@ float TempoSampleRate(uint32_t sourceFrequency, int32_t outputFrequency);
 class cAudioFileReader {
 public:
     BassHandle PitchDecodeBassStream = 0; // the tempo stream: the stream that is read
-    BassChannelInfo ChannelInfo;          // of the decoding stream
+    BassChannelInfo ChannelInfo;          // of the decoding stream; channels as the tempo stream delivers
     std::unique_ptr<int16_t[]> ConvertBuffer; // the mixer's channel conversion scratch
     int64_t ConvertBufferSize = 0;            // bytes
     BassHandle DecodeStream = 0;

@@ -54,6 +54,24 @@ struct PatternReader {
     }
 };
 
+// Amplitude of the component at `hz` of channel `channel`, from a Hann-windowed projection over
+// the frames [from, from + count): exact for a pure tone, and blind to tones far from `hz`.
+double ToneAmplitude(const std::vector<int16_t>& samples, int channels, int channel, int rate, double hz,
+                     size_t from, size_t count)
+{
+    const double pi = std::acos(-1.0);
+    double re = 0, im = 0, weights = 0;
+    for (size_t n = 0; n < count; ++n) {
+        const double w = 0.5 - 0.5 * std::cos(2 * pi * n / count);
+        const double x = samples[(from + n) * channels + channel];
+        const double phase = 2 * pi * hz * double(from + n) / rate;
+        re += w * x * std::cos(phase);
+        im += w * x * std::sin(phase);
+        weights += w;
+    }
+    return 2 * std::hypot(re, im) / weights;
+}
+
 } // namespace
 
 TEST(FragmentGain, FollowsVolumeAndFadesAtBlockStarts)
@@ -240,4 +258,73 @@ TEST(AudioFileReader, OpenKeepsItsMessageForTheReport)
     source.ReportOpen();
     EXPECT_EQ(messages.Texts(),
               std::vector<std::string>{"Trying to open audio file, file doesn't exist.\r\nFile name: " + missing});
+}
+
+// A source at another rate than the output's is resampled at high quality: the treble stays flat,
+// and the content plays at the rate the truncated SampleRate gives (a tone of f comes out at
+// f x output x SampleRate / source^2).
+TEST(AudioFileReader, OtherRatesStayFlatToTheTopOfTheirBand)
+{
+    ui::MessageRecorder messages;
+    struct Case {
+        int sourceRate;
+        std::vector<double> tones; // Hz; the first is the reference
+    } cases[] = {
+        {48000, {1000, 8000, 12000, 14000, 16000, 18000}},
+        {96000, {1000, 8000, 12000, 14000, 16000, 18000}},
+        {192000, {1000, 12000, 18000}},
+        {32000, {1000, 8000, 12000, 14000}},
+        {22050, {1000, 5000, 8000, 9500}},
+        {8000, {500, 2000, 3500}},
+    };
+    const double pi = std::acos(-1.0);
+    for (const Case& c : cases) {
+        const size_t frames = size_t(c.sourceRate) * 2;
+        std::vector<int16_t> samples(frames);
+        for (size_t n = 0; n < frames; ++n) {
+            double v = 0;
+            for (double hz : c.tones)
+                v += 0.1 * std::sin(2 * pi * hz * double(n) / c.sourceRate);
+            samples[n] = static_cast<int16_t>(std::lround(v * 32767));
+        }
+        PatternReader r(samples, 1, c.sourceRate, MixParams{}, 100000000, SoundFormat{1, 44100, 16, 0});
+        const std::vector<int16_t> out = r.Read(44100);
+        const double sampleRate = TempoSampleRate(c.sourceRate, 44100);
+        const double scale = 44100.0 * sampleRate / (double(c.sourceRate) * c.sourceRate);
+        const double reference = ToneAmplitude(out, 1, 0, 44100, c.tones[0] * scale, 8820, 32768);
+        EXPECT_NEAR(reference, 0.1 * 32767, 0.1 * 32767 * 0.0116) << c.sourceRate; // 0.1 dB
+        for (double hz : c.tones) {
+            const double level = ToneAmplitude(out, 1, 0, 44100, hz * scale, 8820, 32768);
+            EXPECT_NEAR(20 * std::log10(level / reference), 0.0, 0.1) << c.sourceRate << " Hz source, tone " << hz;
+        }
+    }
+}
+
+// Sources of any channel count reach the tempo stage as their front pair, with and without tempo,
+// pitch or a rate change, so no channel count can stop the performance.
+TEST(AudioFileReader, WideSourcesPlayTheirFrontPair)
+{
+    ui::MessageRecorder messages;
+    struct Setting {
+        const char* name;
+        int sourceRate;
+        float speed;
+        int32_t pitch;
+    } settings[] = {{"unchanged", 44100, 0, 0}, {"tempo and pitch", 44100, 10, 1500}, {"rate change", 48000, 0, 0}};
+    for (const int channels : {3, 6, 15, 16, 17, 32}) {
+        for (const Setting& s : settings) {
+            std::vector<int16_t> perChannel(static_cast<size_t>(channels), 0);
+            perChannel[0] = 6000;
+            perChannel[1] = -9000;
+            MixParams params;
+            params.speed = s.speed;
+            params.pitch = s.pitch;
+            PatternReader r(ConstantSamples(s.sourceRate, perChannel), channels, s.sourceRate, params, 100000000);
+            ASSERT_EQ(r.reader.ChannelInfo.channels, 2u) << channels << " " << s.name;
+            EXPECT_TRUE(messages.Texts().empty()) << channels << " " << s.name;
+            const std::vector<int16_t> out = r.Read(22050);
+            EXPECT_NEAR(out[2 * 11025], 6000, 60) << channels << " " << s.name;
+            EXPECT_NEAR(out[2 * 11025 + 1], -9000, 90) << channels << " " << s.name;
+        }
+    }
 }

@@ -236,8 +236,9 @@ bool BASS_ChannelRemoveEffect(BassHandle channel, int effect);
 
 // ---- Tempo streams -------------------------------------------------------------------------
 
-// Creates a tempo stream reading the decode-only stream `source`: it changes tempo, playback rate
-// and pitch (SoundTouch) and delivers 16-bit samples at the source's channel count. The tempo
+// Creates a tempo stream reading the decode-only stream `source`: it changes the playback rate
+// (libsoxr, high quality), tempo and pitch (SoundTouch) and delivers 16-bit samples at the source's
+// channel count, or the source's front pair (its first two channels) when it has more. The tempo
 // stream's info reports the source's frequency. flags: BASS_STREAM_DECODE (required),
 // BASS_FX_FREESOURCE. 0 on failure (bad source, source not decode-only).
 BassHandle BASS_FX_TempoCreate(BassHandle source, uint32_t flags);
@@ -245,7 +246,8 @@ BassHandle BASS_FX_TempoCreate(BassHandle source, uint32_t flags);
 // Sets a tempo stream: tempo change in percent (-95..5000; 0 = unchanged), the playback rate in Hz
 // (the source is read as if it were at this rate: sampleRate / source rate is a change of speed and
 // pitch together; 0 keeps it), pitch change in semitones (-60..60). With tempo 0, pitch 0 and the
-// rate equal to the source's rate the stream passes the source through bit for bit. False for a bad
+// rate equal to the source's rate the stream passes the source (or its front pair) through bit for
+// bit. False for a bad
 // handle or an out-of-range value (the setting is then unchanged).
 bool BASS_FX_TempoSet(BassHandle tempo, float tempoPercent, float sampleRate, float pitchSemitones);
 bool BASS_FX_TempoGet(BassHandle tempo, float* tempoPercent, float* sampleRate, float* pitchSemitones);

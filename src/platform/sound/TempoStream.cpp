@@ -1,4 +1,5 @@
-// The tempo stream: tempo, playback rate and pitch of a decoding stream changed by SoundTouch.
+// The tempo stream: a decoding stream's front pair, resampled by libsoxr to its playback rate, then
+// its tempo and pitch changed by SoundTouch.
 
 #include <algorithm>
 #include <cmath>
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include <soundtouch/SoundTouch.h>
+#include <soxr.h>
 
 #include "platform/sound/SoundChannel.h"
 
@@ -27,10 +29,14 @@ struct TempoSetting {
     }
 };
 
+// More channels than a pair reach the stretcher as the front pair (the first two channels).
+constexpr uint32_t maxTempoChannels = 2;
+
 class TempoStream : public Channel {
 public:
     TempoStream(std::shared_ptr<Channel> source, BassHandle sourceHandle, uint32_t flags)
-        : Channel(source->info.frequency, source->info.channels, flags & BASS_STREAM_DECODE, BASS_CTYPE_TEMPO),
+        : Channel(source->info.frequency, std::min(source->info.channels, maxTempoChannels),
+                  flags & BASS_STREAM_DECODE, BASS_CTYPE_TEMPO),
           source_(std::move(source)), sourceHandle_(sourceHandle), freeSource_((flags & BASS_FX_FREESOURCE) != 0)
     {
         setting_.sampleRate = static_cast<float>(info.frequency);
@@ -39,8 +45,11 @@ public:
         input16_.resize(size_t(chunkFrames) * info.channels);
         inputFloat_.resize(input16_.size());
         outputFloat_.resize(input16_.size());
+        if (source_->info.channels > info.channels)
+            wide_.resize(size_t(chunkFrames) * source_->info.channels);
         seenSeeks_ = source_->SeekCount();
     }
+    ~TempoStream() override { FreeResampler(); }
 
     BassHandle SourceHandle() const { return sourceHandle_; }
     TempoSetting Setting() const { return setting_; }
@@ -49,10 +58,11 @@ public:
     {
         if (!setting.Valid(info.frequency))
             return false;
+        if (setting.sampleRate != setting_.sampleRate && !MakeResampler(setting.sampleRate))
+            return false;
         setting_ = setting;
         touch_.setTempoChange(setting.tempo);
         touch_.setPitchSemiTones(setting.pitch);
-        touch_.setRate(setting.sampleRate / static_cast<float>(info.frequency));
         return true;
     }
 
@@ -86,10 +96,10 @@ protected:
             if (produced == wanted)
                 break;
             if (Neutral() && touch_.numSamples() == 0) {
-                produced += Bypass(out + size_t(produced) * channels, wanted - produced);
+                produced += Pull(out + size_t(produced) * channels, wanted - produced);
                 break;
             }
-            if (SourceEnded()) {
+            if (fedAll_) {
                 if (flushed_)
                     break;
                 touch_.flush();
@@ -109,32 +119,111 @@ private:
         return source_->released ? failed : op(*source_);
     }
 
-    bool Neutral() const
-    {
-        return setting_.tempo == 0 && setting_.pitch == 0 && setting_.sampleRate == static_cast<float>(info.frequency);
-    }
-
-    bool SourceEnded() const { return source_->released || source_->Ended(); }
+    // Tempo and pitch unchanged: the stretcher is passed by (the rate is the resampler's).
+    bool Neutral() const { return setting_.tempo == 0 && setting_.pitch == 0; }
 
     void Restart()
     {
         touch_.clear();
-        flushed_ = false;
+        if (resampler_)
+            soxr_clear(resampler_);
+        pendingOffset_ = pendingFrames_ = 0;
+        sourceDone_ = drained_ = fedAll_ = flushed_ = false;
         seenSeeks_ = source_->SeekCount();
         MarkRepositioned();
     }
 
-    // Neutral setting: the source's samples untouched.
-    uint32_t Bypass(int16_t* out, uint32_t frames)
+    // The rate change is a resampling by libsoxr at high quality, so that the treble of a source at
+    // another rate than the output's stays flat; libsoxr keeps the time alignment of its input.
+    // Undithered, so that the same input always gives the same samples. Source frames already
+    // waiting for an old resampler go to the new one.
+    bool MakeResampler(float sampleRate)
+    {
+        FreeResampler();
+        drained_ = false;
+        if (sampleRate != static_cast<float>(info.frequency)) {
+            soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
+            io.flags |= SOXR_NO_DITHER;
+            const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+            soxr_error_t error = nullptr;
+            // Read at sampleRate, delivered at the source's own rate: sampleRate / source rate is the
+            // change of speed, exactly as a playback rate.
+            resampler_ = soxr_create(sampleRate, info.frequency, info.channels, &error, &io, &quality, nullptr);
+            if (error) {
+                resampler_ = nullptr;
+                return false;
+            }
+            pending_.resize(size_t(chunkFrames) * info.channels);
+        }
+        return true;
+    }
+
+    void FreeResampler()
+    {
+        if (resampler_)
+            soxr_delete(resampler_);
+        resampler_ = nullptr;
+    }
+
+    // Up to `frames` frames of the source's front pair at the source's own channel count or two.
+    uint32_t ReadSource(int16_t* out, uint32_t frames)
     {
         if (source_->released)
             return 0;
-        return source_->Read(out, frames * FrameBytes()) / FrameBytes();
+        if (wide_.empty())
+            return source_->Read(out, frames * FrameBytes()) / FrameBytes();
+        const uint32_t sourceChannels = source_->info.channels;
+        frames = std::min(frames, chunkFrames);
+        const uint32_t got = source_->Read(wide_.data(), frames * sourceChannels * 2) / (sourceChannels * 2);
+        for (uint32_t f = 0; f < got; ++f)
+            std::copy_n(wide_.data() + size_t(f) * sourceChannels, info.channels, out + size_t(f) * info.channels);
+        return got;
+    }
+
+    // Up to `frames` frames of the source at the playback rate; fewer only at its end.
+    uint32_t Pull(int16_t* out, uint32_t frames)
+    {
+        uint32_t produced = 0;
+        while (produced < frames) {
+            const uint32_t room = frames - produced;
+            int16_t* at = out + size_t(produced) * info.channels;
+            if (!resampler_) {
+                const uint32_t got = pendingOffset_ < pendingFrames_ ? TakePending(at, room) : ReadSource(at, room);
+                produced += got;
+                if (got == 0)
+                    break;
+                continue;
+            }
+            if (drained_)
+                break;
+            if (pendingOffset_ == pendingFrames_ && !sourceDone_) {
+                pendingOffset_ = 0;
+                pendingFrames_ = ReadSource(pending_.data(), chunkFrames);
+                sourceDone_ = pendingFrames_ == 0;
+            }
+            size_t used = 0, made = 0;
+            soxr_process(resampler_, sourceDone_ ? nullptr : pending_.data() + pendingOffset_ * info.channels,
+                         pendingFrames_ - pendingOffset_, &used, at, room, &made);
+            pendingOffset_ += used;
+            produced += static_cast<uint32_t>(made);
+            if (sourceDone_ && made == 0)
+                drained_ = true;
+        }
+        return produced;
+    }
+
+    uint32_t TakePending(int16_t* out, uint32_t frames)
+    {
+        const uint32_t taken = std::min<uint32_t>(frames, static_cast<uint32_t>(pendingFrames_ - pendingOffset_));
+        std::copy_n(pending_.data() + pendingOffset_ * info.channels, size_t(taken) * info.channels, out);
+        pendingOffset_ += taken;
+        return taken;
     }
 
     void Feed()
     {
-        const uint32_t got = source_->released ? 0 : source_->Read(input16_.data(), chunkFrames * FrameBytes()) / FrameBytes();
+        const uint32_t got = Pull(input16_.data(), chunkFrames);
+        fedAll_ = got == 0;
         const size_t samples = size_t(got) * info.channels;
         // SoundTouch is linear: it works on the 16-bit values as they are, no scaling needed.
         std::copy_n(input16_.data(), samples, inputFloat_.data());
@@ -160,7 +249,15 @@ private:
     std::vector<int16_t> input16_;
     std::vector<float> inputFloat_;
     std::vector<float> outputFloat_;
+    std::vector<int16_t> wide_;      // a read of a source with more channels than a pair
+    soxr_t resampler_ = nullptr;     // null at the source's own rate
+    std::vector<int16_t> pending_;   // source frames waiting for the resampler
+    size_t pendingOffset_ = 0;
+    size_t pendingFrames_ = 0;
     uint64_t seenSeeks_ = 0;
+    bool sourceDone_ = false; // the source has delivered all it has
+    bool drained_ = false;    // and the resampler has given out its last frames
+    bool fedAll_ = false;     // the stretcher has had everything
     bool flushed_ = false;
 };
 
@@ -184,7 +281,7 @@ BassHandle BASS_FX_TempoCreate(BassHandle sourceHandle, uint32_t flags)
     std::shared_ptr<Channel> source = FindChannel(sourceHandle);
     if (!source)
         return 0;
-    if (!source->DecodeOnly() || source->info.channels > SOUNDTOUCH_MAX_CHANNELS)
+    if (!source->DecodeOnly())
         return Fail(BASS_ERROR_FORMAT, BassHandle(0));
     if ((flags & BASS_STREAM_DECODE) == 0 && !OutputInitialised())
         return Fail(BASS_ERROR_INIT, BassHandle(0));

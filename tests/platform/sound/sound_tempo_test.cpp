@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/sound/SoundLibrary.h"
@@ -100,6 +101,24 @@ TEST_F(TempoTest, RateTrickPlaysAnotherRateAtTheOutputRate)
     // Taken as 44.1 kHz samples: three seconds long, still 1 kHz.
     EXPECT_NEAR(double(out.size()), 3.0 * 44100, 44100 * 0.01);
     EXPECT_NEAR(MeasureFrequency(out, 1, 44100, 4410), 1000.0, 1.0);
+}
+
+// The rate change keeps the content where the rate puts it: a click at source frame k comes out at
+// frame k x source / sampleRate, and the stream's length is the source's scaled the same way.
+TEST_F(TempoTest, RateChangeKeepsClicksAndLengthInPlace)
+{
+    for (const int rate : {8000, 22050, 32000, 48000, 96000, 192000}) {
+        const int64_t frames = rate; // one second
+        const int64_t clickAt = rate / 10 * 3;
+        std::vector<int16_t> samples(static_cast<size_t>(frames), 0);
+        samples[static_cast<size_t>(clickAt)] = 30000;
+        const float sampleRate = float(int64_t(rate) * rate / 44100);
+        const auto out = DecodeAll(Tempo(Source(samples, rate, 1), 0, sampleRate, 0), 4 * 333);
+        const double scale = rate / double(sampleRate);
+        EXPECT_NEAR(double(out.size()), frames * scale, 2) << rate;
+        const auto peak = std::max_element(out.begin(), out.end());
+        EXPECT_NEAR(double(peak - out.begin()), clickAt * scale, 1) << rate;
+    }
 }
 
 TEST_F(TempoTest, RefusedSettingsLeaveTheStreamAsItWas)
