@@ -149,6 +149,30 @@ std::string ReadBytes(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+bool SetFlacTotalSamples(std::string& bytes, uint64_t total)
+{
+    // "fLaC", the stream header's block header, then 13 bytes before the count's top 4 bits.
+    if (bytes.size() < 26 || bytes.compare(0, 4, "fLaC") != 0)
+        return false;
+    bytes[21] = static_cast<char>((bytes[21] & 0xF0) | ((total >> 32) & 0x0F));
+    for (int i = 0; i < 4; ++i)
+        bytes[22 + i] = static_cast<char>(total >> (24 - 8 * i));
+    return true;
+}
+
+bool SetMp3InfoFrames(std::string& bytes, uint32_t frames)
+{
+    // The tag's name, 4 bytes of flags (bit 0: a frame count follows), the count big-endian.
+    size_t at = bytes.find("Info");
+    if (at == std::string::npos || at > 200)
+        at = bytes.find("Xing");
+    if (at == std::string::npos || at + 12 > bytes.size() || (bytes[at + 7] & 1) == 0)
+        return false;
+    for (int i = 0; i < 4; ++i)
+        bytes[at + 8 + i] = static_cast<char>(frames >> (24 - 8 * i));
+    return true;
+}
+
 std::vector<std::string> FileNames(const std::string& folder)
 {
     std::vector<std::string> names;

@@ -45,6 +45,12 @@ std::string FixtureFolder();
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
 
+// Length fields rewritten as broken or streaming encoders leave them, in a file's bytes:
+// the total sample count of a FLAC file's stream header (36 bits; 0 means unknown), and the frame
+// count of an MP3's info tag (the file must have one). False when the field is not found.
+bool SetFlacTotalSamples(std::string& bytes, uint64_t total);
+bool SetMp3InfoFrames(std::string& bytes, uint32_t frames);
+
 // The names of the entries of a folder, sorted (to check that nothing else was left there).
 std::vector<std::string> FileNames(const std::string& folder);
 

@@ -1,9 +1,14 @@
 // MP3 through libmpg123: gapless (the encoder's delay and padding are cut), the exact length at
 // open, sample-exact seeks. The length comes from the encoder's info tag when the file has one
-// (frame count, delay and padding); only a file without it is scanned whole, which reads the
-// entire file and costs tens of milliseconds for a long track.
+// (frame count, delay and padding) and its frame count fits the file's bytes; any other file is
+// scanned whole, which reads the entire file and costs tens of milliseconds for a long track.
 
 #include <mpg123.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
 
 #include "platform/sound/SoundDecoders.h"
 #include "platform/sound/SoundLibrary.h"
@@ -14,6 +19,10 @@ namespace {
 // Garbage that happens to contain a frame sync word is not taken for MP3: the first frame must
 // come within this many bytes (ID3v2 tags are skipped separately by the library).
 constexpr long resyncLimit = 16384;
+
+// The info tag sits in the first frame after the ID3v2 tag, if any; one not found this far in is
+// missing, and the file is scanned.
+constexpr std::streamsize tagSearchBytes = 16384;
 
 bool LibraryReady()
 {
@@ -68,6 +77,68 @@ bool HasEncoderInfoTag(mpg123_handle* handle)
            padding >= 0;
 }
 
+// The fewest bytes a frame of the file's kind can take: at the lowest bitrate of its MPEG version
+// and layer (32 kbit/s, or 8 for layers II and III of MPEG 2 and 2.5), without padding. 0 when
+// the frame is unknown.
+int64_t SmallestFrameBytes(mpg123_handle* handle)
+{
+    mpg123_frameinfo2 frame{};
+    if (mpg123_info2(handle, &frame) != MPG123_OK || frame.rate <= 0)
+        return 0;
+    const bool mpeg1 = frame.version == MPG123_1_0;
+    const int64_t lowestBitrate = mpeg1 || frame.layer == 1 ? 32000 : 8000;
+    const int64_t bytesPerBitrate = frame.layer == 1 ? 48 : (frame.layer == 3 && !mpeg1 ? 72 : 144);
+    return bytesPerBitrate * lowestBitrate / frame.rate;
+}
+
+// The frame count the info tag ("Xing" or "Info") carries, big-endian after its flags; 0 when it
+// has none. The library replaces a missing or zero count with an estimate from the file's size.
+int64_t TagFrameCount(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    char id3[10] = {};
+    if (file.read(id3, sizeof id3) && std::string_view(id3, 3) == "ID3") {
+        const auto size = [&](int i) { return static_cast<std::streamoff>(id3[i] & 0x7F); };
+        file.seekg(10 + (size(6) << 21 | size(7) << 14 | size(8) << 7 | size(9)));
+    } else {
+        file.clear();
+        file.seekg(0);
+    }
+    std::string head(tagSearchBytes, '\0');
+    file.read(head.data(), tagSearchBytes);
+    head.resize(static_cast<size_t>(file.gcount()));
+    size_t at = std::min(head.find("Xing"), head.find("Info"));
+    if (at == std::string::npos || at + 12 > head.size() || (head[at + 7] & 1) == 0)
+        return 0;
+    int64_t count = 0;
+    for (size_t i = at + 8; i < at + 12; ++i)
+        count = count << 8 | static_cast<unsigned char>(head[i]);
+    return count;
+}
+
+// A frame count from the tag is believed only when the tag has one and the file's bytes can hold
+// that many frames: a corrupt or truncated tag may claim years of sound for a few kilobytes.
+bool TagFitsTheFile(mpg123_handle* handle, const std::string& path)
+{
+    std::error_code error;
+    const auto bytes = std::filesystem::file_size(path, error);
+    const int64_t frames = mpg123_framelength(handle);
+    const int64_t smallest = SmallestFrameBytes(handle);
+    return !error && frames > 0 && frames == TagFrameCount(path) && smallest > 0 &&
+           frames <= static_cast<int64_t>(bytes) / smallest;
+}
+
+// Opens the file on the handle, set to decode straight to 16-bit at the file's own rate and channel
+// count.
+bool OpenAs16Bit(mpg123_handle* handle, const std::string& path, long& rate, int& channels)
+{
+    int encoding = 0;
+    if (mpg123_open(handle, path.c_str()) != MPG123_OK || mpg123_getformat(handle, &rate, &channels, &encoding) != MPG123_OK)
+        return false;
+    mpg123_format_none(handle);
+    return mpg123_format(handle, rate, channels, MPG123_ENC_SIGNED_16) == MPG123_OK;
+}
+
 } // namespace
 
 std::unique_ptr<Decoder> OpenMpg123Decoder(const std::string& path)
@@ -82,15 +153,19 @@ std::unique_ptr<Decoder> OpenMpg123Decoder(const std::string& path)
     mpg123_param(handle, MPG123_RESYNC_LIMIT, resyncLimit, 0);
     auto decoder = std::make_unique<Mpg123Decoder>(handle); // closes the handle on every way out
     long rate = 0;
-    int channels = 0, encoding = 0;
-    if (mpg123_open(handle, path.c_str()) != MPG123_OK || mpg123_getformat(handle, &rate, &channels, &encoding) != MPG123_OK)
+    int channels = 0;
+    if (!OpenAs16Bit(handle, path, rate, channels))
         return nullptr;
-    // Decode straight to 16-bit at the file's own rate and channel count.
-    mpg123_format_none(handle);
-    if (mpg123_format(handle, rate, channels, MPG123_ENC_SIGNED_16) != MPG123_OK)
+    if (HasEncoderInfoTag(handle) && !TagFitsTheFile(handle, path)) {
+        // A tag that lies about the frames cannot be trusted for the gapless trim either (the
+        // library would apply it to a length it does not have): the file is read as it is.
+        mpg123_close(handle);
+        mpg123_param(handle, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0);
+        if (!OpenAs16Bit(handle, path, rate, channels) || mpg123_scan(handle) != MPG123_OK)
+            return nullptr;
+    } else if (!HasEncoderInfoTag(handle) && mpg123_scan(handle) != MPG123_OK) {
         return nullptr;
-    if (!HasEncoderInfoTag(handle) && mpg123_scan(handle) != MPG123_OK)
-        return nullptr;
+    }
     const int64_t length = mpg123_length(handle);
     if (length <= 0 || !AcceptableFormat(static_cast<uint32_t>(rate), static_cast<uint32_t>(channels)))
         return nullptr;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include <sndfile.h>
 
@@ -94,6 +95,31 @@ bool LooksLikeMpeg(const std::string& path)
     return mpeg;
 }
 
+// A FLAC file written by a streaming encoder leaves its total length unknown (libsndfile then
+// reports the largest count), and a corrupted header may claim any length: a count is believed
+// only when its last frame can be reached, else the file is decoded once to count its frames.
+// The file is left at its start, opened afresh after a failed check; -1 when it cannot be.
+sf_count_t CheckedFlacFrames(SNDFILE*& file, const std::string& path, sf_count_t claimed)
+{
+    short frame[maxChannels];
+    if (claimed > 0 && sf_seek(file, claimed - 1, SEEK_SET) == claimed - 1 && sf_readf_short(file, frame, 1) == 1 &&
+        sf_seek(file, 0, SEEK_SET) == 0)
+        return claimed;
+    // A failed seek may leave the decoder stuck: count on a fresh handle, then start afresh.
+    SF_INFO info{};
+    sf_close(file);
+    file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file)
+        return -1;
+    std::vector<short> chunk(size_t(4096) * maxChannels);
+    sf_count_t frames = 0;
+    for (sf_count_t got; (got = sf_readf_short(file, chunk.data(), 4096)) > 0;)
+        frames += got;
+    sf_close(file);
+    file = sf_open(path.c_str(), SFM_READ, &info);
+    return file ? frames : -1;
+}
+
 } // namespace
 
 std::unique_ptr<Decoder> OpenSndfileDecoder(const std::string& path, bool flacOnly)
@@ -110,6 +136,13 @@ std::unique_ptr<Decoder> OpenSndfileDecoder(const std::string& path, bool flacOn
     if (refused || !info.seekable || info.frames < 0 ||
         !AcceptableFormat(static_cast<uint32_t>(info.samplerate), static_cast<uint32_t>(info.channels))) {
         sf_close(file);
+        return nullptr;
+    }
+    if (major == SF_FORMAT_FLAC)
+        info.frames = CheckedFlacFrames(file, path, info.frames);
+    if (info.frames < 0) {
+        if (file)
+            sf_close(file);
         return nullptr;
     }
     ScaleFloatData(file, info.format);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <memory>
 
 #include "platform/sound/SoundChannel.h"
@@ -40,7 +41,12 @@ public:
         info.plugin = decoder_->type;
         length_ = decoder_->lengthFrames;
     }
-    int64_t Length() override { return length_ * FrameBytes(); }
+    int64_t Length() override
+    {
+        const int64_t frameBytes = FrameBytes();
+        const int64_t most = std::numeric_limits<int64_t>::max() / frameBytes;
+        return std::min(length_, most) * frameBytes; // saturates: a length is never read as "unknown"
+    }
     int64_t Position() override { return frame_ * FrameBytes(); }
     bool SeekFrame(int64_t frame) override
     {

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <thread>
 
@@ -280,6 +282,52 @@ TEST_F(BadInputTest, HeaderClaimingMoreDataThanTheFileHolds)
     const BassHandle h = BASS_StreamCreateFile(File("big.wav"), BASS_STREAM_DECODE);
     if (h) { // refusing it is as good as reading what is there
         EXPECT_EQ(DecodeAll(h), samples);
+    }
+}
+
+// Length fields that are unknown or lie (streaming encoders, corrupt or truncated headers and tags)
+// give way to the length the file decodes to: the stream is as long as its samples, seeks reach
+// the exact frame of a sequential decode, and no length is read as "unknown". An MP3 whose tag is
+// not believed loses the tag's gapless trim too: up to two frames more.
+TEST_F(BadInputTest, LengthFieldsThatLieGiveWayToTheDecodedLength)
+{
+    const auto samples = MakeSweepNoise({44100, 2, 1.5, 4});
+    struct Case {
+        const char* name;
+        AudioFileKind kind;
+        std::function<bool(std::string&)> corrupt;
+        size_t slackFrames; // how much longer than the intact file it may decode
+    } cases[] = {
+        {"FLAC length unknown", AudioFileKind::Flac, [](std::string& b) { return SetFlacTotalSamples(b, 0); }, 0},
+        {"FLAC length huge", AudioFileKind::Flac, [](std::string& b) { return SetFlacTotalSamples(b, 0xFFFFFFFFFull); }, 0},
+        {"FLAC length too long", AudioFileKind::Flac, [](std::string& b) { return SetFlacTotalSamples(b, 100000); }, 0},
+        {"MP3 tag 0x00FFFFFF frames", AudioFileKind::Mp3, [](std::string& b) { return SetMp3InfoFrames(b, 0x00FFFFFF); }, 2304},
+        {"MP3 tag 0xFFFFFFFF frames", AudioFileKind::Mp3, [](std::string& b) { return SetMp3InfoFrames(b, 0xFFFFFFFF); }, 2304},
+        {"MP3 tag 0 frames", AudioFileKind::Mp3, [](std::string& b) { return SetMp3InfoFrames(b, 0); }, 2304},
+        {"MP3 tag 2000 frames", AudioFileKind::Mp3, [](std::string& b) { return SetMp3InfoFrames(b, 2000); }, 2304},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!CanWrite(c.kind))
+            continue;
+        const std::string good = File("good" + ExtensionOf(c.kind));
+        ASSERT_TRUE(WriteAudioFile(good, c.kind, samples, 44100, 2));
+        const auto intact = DecodeAll(BASS_StreamCreateFile(good, BASS_STREAM_DECODE));
+        std::string bytes = ReadBytes(good);
+        ASSERT_TRUE(c.corrupt(bytes));
+        const std::string bad = File("bad" + ExtensionOf(c.kind));
+        WriteBytes(bad, bytes);
+        const BassHandle h = BASS_StreamCreateFile(bad, BASS_STREAM_DECODE);
+        ASSERT_NE(h, 0u);
+        const auto decoded = DecodeAll(h);
+        EXPECT_EQ(BASS_ChannelGetLength(h), int64_t(decoded.size()) * 2);
+        EXPECT_GE(decoded.size(), intact.size());
+        EXPECT_LE(decoded.size(), intact.size() + 2 * c.slackFrames);
+        if (c.slackFrames == 0)
+            EXPECT_EQ(decoded, intact);
+        const int64_t middle = int64_t(decoded.size()) / 4 * 4; // bytes of the first half's whole frames
+        ASSERT_TRUE(BASS_ChannelSetPosition(h, middle));
+        EXPECT_EQ(DecodeAll(h), std::vector<int16_t>(decoded.begin() + middle / 2, decoded.end()));
     }
 }
 
