@@ -8,8 +8,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -36,12 +38,49 @@ std::int64_t FileSize(const std::string& path)
     return error ? 0 : static_cast<std::int64_t>(size);
 }
 
+std::string ReadBytes(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
 bool OlderThan(const std::string& file, const std::string& reference)
 {
     std::error_code a, b;
     const auto fileTime = fs::last_write_time(file, a);
     const auto referenceTime = fs::last_write_time(reference, b);
     return !a && !b && fileTime < referenceTime;
+}
+
+// The record beside a cache file: which source the image is of and what the image's bytes were, so
+// that an image of another file, or one damaged after it was written, is never drawn as this one.
+std::string CacheRecordName(const std::string& cachePath) { return cachePath + ".source"; }
+
+std::string ImageChecksum(const char* image, std::int64_t length)
+{
+    return QCryptographicHash::hash(QByteArrayView(image, static_cast<qsizetype>(length)), QCryptographicHash::Sha1)
+        .toHex()
+        .toStdString();
+}
+
+// The record's text for the source `path` and the image bytes; empty when the source cannot be
+// looked at (no record is then trusted or written).
+std::string CacheRecord(const std::string& path, const char* image, std::int64_t length)
+{
+    std::error_code sizeError, timeError;
+    const auto size = fs::file_size(path, sizeError);
+    const auto time = fs::last_write_time(path, timeError);
+    if (sizeError || timeError)
+        return {};
+    return "path=" + fs::absolute(path).lexically_normal().string() + "\nsize=" + std::to_string(size) +
+           "\nmtime=" + std::to_string(time.time_since_epoch().count()) + "\nsha1=" + ImageChecksum(image, length) +
+           "\n";
+}
+
+bool WriteWhole(const std::string& path, const char* bytes, std::int64_t length)
+{
+    QSaveFile file(QString::fromStdString(path)); // a temporary file, renamed when complete
+    return file.open(QIODevice::WriteOnly) && file.write(bytes, length) == length && file.commit();
 }
 
 void LowerLoaderPriority()
@@ -166,8 +205,10 @@ double cFormatTransformChannel::LengthSeconds() const
 
 // ---- TReadMP3 -----------------------------------------------------------------------------
 
-TReadMP3::TReadMP3(cFormatTransformChannel& reader, std::int16_t* image, std::int64_t imageLength, std::string cachePath)
-    : reader(reader), image(reinterpret_cast<char*>(image)), imageLength(imageLength), cachePath(std::move(cachePath))
+TReadMP3::TReadMP3(cFormatTransformChannel& reader, std::int16_t* image, std::int64_t imageLength, std::string cachePath,
+                   std::string sourcePath)
+    : reader(reader), image(reinterpret_cast<char*>(image)), imageLength(imageLength), cachePath(std::move(cachePath)),
+      sourcePath(std::move(sourcePath))
 {
 }
 
@@ -204,15 +245,21 @@ void TReadMP3::Execute()
         WriteCache();
 }
 
-// Only a cache file of exactly the image's length is trusted: anything else was cut short or
-// belongs to another file.
+// A cache file is trusted only when it has exactly the image's length and the record beside it
+// names this source as it is now and the checksum of these very bytes: anything else was cut
+// short, damaged, or belongs to another file.
 bool TReadMP3::ReadCache()
 {
     if (FileSize(cachePath) != imageLength)
         return false;
-    std::ifstream file(cachePath, std::ios::binary);
-    if (!file.read(image, imageLength))
+    // Read aside first, so that a view never draws an image that is then refused.
+    const std::string cached = ReadBytes(cachePath);
+    if (static_cast<std::int64_t>(cached.size()) != imageLength)
         return false;
+    const std::string record = CacheRecord(sourcePath, cached.data(), imageLength);
+    if (record.empty() || ReadBytes(CacheRecordName(cachePath)) != record)
+        return false;
+    std::memcpy(image, cached.data(), cached.size());
     filled = imageLength;
     return true;
 }
@@ -245,10 +292,11 @@ void TReadMP3::Decode()
 void TReadMP3::WriteCache() const
 {
     QDir().mkpath(QString::fromStdString(fs::path(cachePath).parent_path().string()));
-    QSaveFile file(QString::fromStdString(cachePath)); // a temporary file, renamed when complete
-    if (!file.open(QIODevice::WriteOnly) || file.write(image, imageLength) != imageLength)
-        return; // an unwritable cache folder only costs the next load a decode
-    file.commit();
+    // The record goes last: a cache whose record is missing or from before is not trusted.
+    // An unwritable cache folder only costs the next load a decode.
+    const std::string record = CacheRecord(sourcePath, image, imageLength);
+    if (!record.empty() && WriteWhole(cachePath, image, imageLength))
+        WriteWhole(CacheRecordName(cachePath), record.data(), static_cast<std::int64_t>(record.size()));
 }
 
 // ---- cMemStreamReadAudio ------------------------------------------------------------------
@@ -300,7 +348,7 @@ void cMemStreamReadAudio::LoadFile(const std::string& path)
         transform.targetFormat, static_cast<std::int64_t>(std::clamp(seconds, 0.0, 1.0e12) * 1000000.0));
     image.assign(static_cast<size_t>(length / 2), 0);
     if (!image.empty()) {
-        loader = std::make_unique<TReadMP3>(transform, image.data(), ImageLength(), PrepareCachePath(path));
+        loader = std::make_unique<TReadMP3>(transform, image.data(), ImageLength(), PrepareCachePath(path), path);
         loader->Start();
     }
     loaded = true;

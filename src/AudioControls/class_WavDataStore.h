@@ -68,12 +68,13 @@ private:
     std::string fileName;
 };
 
-// The loader thread: fills the image from the cache file when one of the right size exists, else
-// by decoding in one-second chunks, then writes the cache file (under a temporary name, renamed
-// when complete).
+// The loader thread: fills the image from the cache file when the record beside it vouches for it
+// (the same source, unchanged, and the image's checksum), else by decoding in one-second chunks,
+// then writes the cache file and its record (each under a temporary name, renamed when complete).
 class TReadMP3 {
 public:
-    TReadMP3(cFormatTransformChannel& reader, std::int16_t* image, std::int64_t imageLength, std::string cachePath);
+    TReadMP3(cFormatTransformChannel& reader, std::int16_t* image, std::int64_t imageLength, std::string cachePath,
+             std::string sourcePath);
     ~TReadMP3(); // stops and waits for the thread
     TReadMP3(const TReadMP3&) = delete;
     TReadMP3& operator=(const TReadMP3&) = delete;
@@ -96,6 +97,7 @@ private:
     char* image;
     std::int64_t imageLength;
     std::string cachePath;
+    std::string sourcePath;
     std::atomic<bool> running{false};
     std::atomic<bool> stopRequested{false};
     std::atomic<bool> fromCache{false};

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <limits>
 #include <stdexcept>
@@ -119,38 +120,75 @@ TEST_F(StoreTest, ImageOfEachFileKindHasTheFinalLengthAndTheSound)
     }
 }
 
-TEST_F(StoreTest, CacheIsWrittenCompleteAndReusedOnlyAtItsSize)
+TEST_F(StoreTest, CacheIsWrittenCompleteAndReusedOnlyWhenItsRecordVouchesForIt)
 {
     const std::string path = WriteSweep(folder, "song.wav", 10.0);
     const std::string cache = CacheFileName(store.CacheFolder, 441, path);
+    const std::string record = cache + ".source";
     store.SetFileName(path);
     store.WaitLoaded();
     EXPECT_FALSE(store.LoadedFromCache());
     const std::vector<int16_t> decoded = ImageOf(store);
-    ASSERT_EQ(ReadBytes(cache), std::string(reinterpret_cast<const char*>(decoded.data()), 8820));
-    for (const auto& entry : fs::directory_iterator(store.CacheFolder))
-        EXPECT_EQ(entry.path().string(), cache) << "no temporary file is left";
+    const std::string decodedBytes(reinterpret_cast<const char*>(decoded.data()), 8820);
+    ASSERT_EQ(ReadBytes(cache), decodedBytes) << "the cache file is the image, nothing else";
+    EXPECT_EQ(FileNames(store.CacheFolder), (std::vector<std::string>{fs::path(cache).filename().string(),
+                                                                      fs::path(record).filename().string()}))
+        << "no temporary file is left";
 
-    // A cache of the right size is read as it is, without decoding.
-    const std::string marked(8820, '\x11');
-    WriteBytes(cache, marked);
+    // Untouched, the cache is read instead of decoding.
     store.SetFileName("");
     EXPECT_EQ(store.GetMemStart(), nullptr);
     store.SetFileName(path);
     store.WaitLoaded();
     EXPECT_TRUE(store.LoadedFromCache());
-    EXPECT_EQ(ImageOf(store), std::vector<int16_t>(4410, 0x1111));
+    EXPECT_EQ(ImageOf(store), decoded);
 
-    // A short cache (a crash while it was written, another file's image) is decoded over.
-    for (size_t wrongSize : {size_t(0), size_t(4000), size_t(9000)}) {
-        SCOPED_TRACE(wrongSize);
-        WriteBytes(cache, std::string(wrongSize, '\x22'));
+    // The same name and size in another folder: its image lands in the same cache file.
+    fs::create_directories(folder + "/other");
+    const std::string other = folder + "/other/song.wav";
+    ASSERT_TRUE(WriteAudioFile(other, AudioFileKind::Wav, MakeSweepNoise(SignalSpec{44100, 2, 10.0, 99}), 44100, 2));
+    ASSERT_EQ(fs::file_size(other), fs::file_size(path));
+    ASSERT_EQ(CacheFileName(store.CacheFolder, 441, other), cache);
+    const std::string savedRecord = ReadBytes(record);
+
+    struct Case {
+        const char* name;
+        std::function<void()> damage;
+    } cases[] = {
+        {"empty", [&] { WriteBytes(cache, ""); }},
+        {"short", [&] { WriteBytes(cache, std::string(4000, '\x22')); }},
+        {"long", [&] { WriteBytes(cache, std::string(9000, '\x22')); }},
+        {"zeros", [&] { WriteBytes(cache, std::string(8820, '\0')); }},
+        {"random bytes", [&] {
+             std::string noise(8820, '\0');
+             for (size_t i = 0; i < noise.size(); ++i)
+                 noise[i] = static_cast<char>((i * 2654435761u) >> 13);
+             WriteBytes(cache, noise);
+         }},
+        {"one byte changed", [&] { WriteBytes(cache, std::string(decodedBytes).replace(100, 1, "\x7f")); }},
+        {"no record", [&] { fs::remove(record); }},
+        {"damaged record", [&] { WriteBytes(record, savedRecord.substr(0, savedRecord.size() / 2)); }},
+        {"source touched since", [&] { fs::last_write_time(path, fs::last_write_time(path) - std::chrono::seconds(5)); }},
+        {"image of the other file", [&] {
+             TWavDataStore another;
+             another.CacheFolder = store.CacheFolder;
+             another.SetFileName(other);
+             another.WaitLoaded();
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.damage();
         store.SetFileName("");
         store.SetFileName(path);
         store.WaitLoaded();
         EXPECT_FALSE(store.LoadedFromCache());
         EXPECT_EQ(ImageOf(store), decoded);
-        EXPECT_EQ(fs::file_size(cache), 8820u) << "and rewritten whole";
+        EXPECT_EQ(ReadBytes(cache), decodedBytes) << "and rewritten whole";
+        store.SetFileName("");
+        store.SetFileName(path);
+        store.WaitLoaded();
+        EXPECT_TRUE(store.LoadedFromCache()) << "the rebuilt cache is used";
     }
 }
 
