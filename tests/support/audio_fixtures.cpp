@@ -1,6 +1,7 @@
 #include "support/audio_fixtures.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -171,6 +172,50 @@ bool SetMp3InfoFrames(std::string& bytes, uint32_t frames)
     for (int i = 0; i < 4; ++i)
         bytes[at + 8 + i] = static_cast<char>(frames >> (24 - 8 * i));
     return true;
+}
+
+namespace {
+
+// Ogg's page checksum: CRC-32 with the polynomial 0x04C11DB7, no reflection, initial value 0.
+uint32_t OggCrc(const std::string& bytes, size_t from, size_t length)
+{
+    uint32_t crc = 0;
+    for (size_t i = from; i < from + length; ++i) {
+        crc ^= uint32_t(static_cast<unsigned char>(bytes[i])) << 24;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = crc & 0x80000000u ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+    }
+    return crc;
+}
+
+} // namespace
+
+bool SetOggFirstGranule(std::string& bytes, int64_t firstGranule)
+{
+    bool first = true;
+    int64_t shift = 0;
+    for (size_t at = 0; at + 27 <= bytes.size() && bytes.compare(at, 4, "OggS") == 0;) {
+        const size_t segments = static_cast<unsigned char>(bytes[at + 26]);
+        size_t length = 27 + segments;
+        for (size_t i = 0; i < segments && at + 27 + i < bytes.size(); ++i)
+            length += static_cast<unsigned char>(bytes[at + 27 + i]);
+        if (at + length > bytes.size())
+            break;
+        int64_t granule = 0;
+        std::memcpy(&granule, bytes.data() + at + 6, 8);
+        if (granule != 0 && granule != -1) { // header pages carry 0, pages where no packet ends -1
+            if (first)
+                shift = firstGranule - granule;
+            first = false;
+            granule += shift;
+            std::memcpy(bytes.data() + at + 6, &granule, 8);
+            std::memset(bytes.data() + at + 22, 0, 4);
+            const uint32_t crc = OggCrc(bytes, at, length);
+            std::memcpy(bytes.data() + at + 22, &crc, 4);
+        }
+        at += length;
+    }
+    return !first;
 }
 
 std::vector<std::string> FileNames(const std::string& folder)

@@ -51,6 +51,11 @@ std::string ReadBytes(const std::string& path);
 bool SetFlacTotalSamples(std::string& bytes, uint64_t total);
 bool SetMp3InfoFrames(std::string& bytes, uint32_t frames);
 
+// Moves every audio page's granule position of an Ogg file by the same amount, so that the first
+// becomes `firstGranule` (negative: an encoder's pre-skip), and recomputes the page checksums.
+// False when the bytes hold no audio page.
+bool SetOggFirstGranule(std::string& bytes, int64_t firstGranule);
+
 // The names of the entries of a folder, sorted (to check that nothing else was left there).
 std::vector<std::string> FileNames(const std::string& folder);
 

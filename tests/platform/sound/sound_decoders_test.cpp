@@ -331,6 +331,36 @@ TEST_F(BadInputTest, LengthFieldsThatLieGiveWayToTheDecodedLength)
     }
 }
 
+// An Ogg file whose first audio page carries a negative granule position (an encoder's pre-skip)
+// positions exactly like any other: every seek reaches the frame of the sequential decode, at the
+// start, inside the first pages and further on, and the length is the decoded one.
+TEST_F(BadInputTest, OggWithPreSkipPositionsExactly)
+{
+    const auto samples = MakeSweepNoise({44100, 2, 3.0, 6});
+    const std::string natural = File("natural.ogg");
+    ASSERT_TRUE(WriteAudioFile(natural, AudioFileKind::Ogg, samples, 44100, 2));
+    for (const int64_t firstGranule : {int64_t(-104), int64_t(-2000)}) {
+        SCOPED_TRACE(firstGranule);
+        std::string bytes = ReadBytes(natural);
+        ASSERT_TRUE(SetOggFirstGranule(bytes, firstGranule));
+        const std::string path = File("preskip" + std::to_string(-firstGranule) + ".ogg");
+        WriteBytes(path, bytes);
+        const BassHandle h = BASS_StreamCreateFile(path, BASS_STREAM_DECODE);
+        ASSERT_NE(h, 0u);
+        const auto sequential = DecodeAll(h);
+        EXPECT_EQ(BASS_ChannelGetLength(h), int64_t(sequential.size()) * 2);
+        const int64_t frames = int64_t(sequential.size()) / 2;
+        for (const int64_t frame : {int64_t(0), int64_t(1), int64_t(103), int64_t(1000), int64_t(5000), int64_t(13000),
+                                    int64_t(14100), int64_t(20000), int64_t(44100), frames - 600}) {
+            ASSERT_TRUE(BASS_ChannelSetPosition(h, frame * 4)) << frame;
+            std::vector<int16_t> got(1024);
+            ASSERT_EQ(BASS_ChannelGetData(h, got.data(), 2048), 2048) << frame;
+            const auto from = sequential.begin() + frame * 2;
+            EXPECT_TRUE(std::equal(got.begin(), got.end(), from)) << "seek to frame " << frame;
+        }
+    }
+}
+
 TEST_F(BadInputTest, FileDeletedWhileOpenStillDecodes)
 {
     const auto samples = MakeSweepNoise({44100, 2, 1.0, 3});
