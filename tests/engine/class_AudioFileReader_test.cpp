@@ -310,7 +310,9 @@ TEST(AudioFileReader, WideSourcesPlayTheirFrontPair)
         int sourceRate;
         float speed;
         int32_t pitch;
-    } settings[] = {{"unchanged", 44100, 0, 0}, {"tempo and pitch", 44100, 10, 1500}, {"rate change", 48000, 0, 0}};
+    } settings[] = {{"unchanged", 44100, 0, 0},     {"tempo and pitch", 44100, 10, 1500},
+                    {"rate change", 48000, 0, 0},   {"8 kHz with tempo", 8000, -20, 0},
+                    {"192 kHz with pitch", 192000, 0, -700}};
     for (const int channels : {3, 6, 15, 16, 17, 32}) {
         for (const Setting& s : settings) {
             std::vector<int16_t> perChannel(static_cast<size_t>(channels), 0);
