@@ -189,19 +189,24 @@ TEST_F(LivePlaybackTest, RowsWithTempoAndPitchSoundTheSameInEveryBlockSize)
     // Three rows crossfading, the second faster and a semitone higher, the third slower. The second
     // starts 0.48 frames after a frame, where a clock a microsecond short rounds the start the other
     // way; the third plays 132316.98 frames and ends without a fade, so that its last frame shows.
+    // Then two sources at other rates, resampled, the second also stretched and lowered.
     struct TempoRow {
         float speed;
         int64_t pitch; // thousandths of a semitone
         float length, overlaplen;
         MixParams params;
+        int rate = kRate;
     } rows[] = {
         {0, 0, 3.5514395f, 1.5f, Params(100, 0, 1.5f)},
         {8, 1000, 4.0f, 1.0f, Params(90, 1.5f, 1.0f)},
         {-5, 0, 2.8503661f, 0, Params(100, 1.0f, 0)},
+        {0, 0, 2.0f, 0.7f, Params(100, 0.5f, 0.7f), 48000},
+        {6, -500, 2.5f, 0, Params(100, 0.7f, 0), 96000},
     };
     for (size_t i = 0; i < std::size(rows); ++i) {
         const std::string path = folder + "/tempo" + std::to_string(i) + ".wav";
-        ASSERT_TRUE(WriteAudioFile(path, AudioFileKind::Wav, MakeSweepNoise({kRate, 2, 8.0, uint32_t(i + 7)}), kRate, 2));
+        const int rate = rows[i].rate;
+        ASSERT_TRUE(WriteAudioFile(path, AudioFileKind::Wav, MakeSweepNoise({rate, 2, 8.0, uint32_t(i + 7)}), rate, 2));
         cMixRow* row = snl.mixdata.Add();
         row->filename = path;
         row->start = 0.5f * static_cast<float>(i + 1);
