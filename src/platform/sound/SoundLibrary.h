@@ -247,8 +247,7 @@ BassHandle BASS_FX_TempoCreate(BassHandle source, uint32_t flags);
 // (the source is read as if it were at this rate: sampleRate / source rate is a change of speed and
 // pitch together; 0 keeps it), pitch change in semitones (-60..60). With tempo 0, pitch 0 and the
 // rate equal to the source's rate the stream passes the source (or its front pair) through bit for
-// bit. False for a bad
-// handle or an out-of-range value (the setting is then unchanged).
+// bit. False for a bad handle or an out-of-range value (the setting is then unchanged).
 bool BASS_FX_TempoSet(BassHandle tempo, float tempoPercent, float sampleRate, float pitchSemitones);
 bool BASS_FX_TempoGet(BassHandle tempo, float* tempoPercent, float* sampleRate, float* pitchSemitones);
 

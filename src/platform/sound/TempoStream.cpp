@@ -139,8 +139,7 @@ private:
     // waiting for an old resampler go to the new one.
     bool MakeResampler(float sampleRate)
     {
-        FreeResampler();
-        drained_ = false;
+        soxr_t made = nullptr;
         if (sampleRate != static_cast<float>(info.frequency)) {
             soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
             io.flags |= SOXR_NO_DITHER;
@@ -148,13 +147,14 @@ private:
             soxr_error_t error = nullptr;
             // Read at sampleRate, delivered at the source's own rate: sampleRate / source rate is the
             // change of speed, exactly as a playback rate.
-            resampler_ = soxr_create(sampleRate, info.frequency, info.channels, &error, &io, &quality, nullptr);
-            if (error) {
-                resampler_ = nullptr;
+            made = soxr_create(sampleRate, info.frequency, info.channels, &error, &io, &quality, nullptr);
+            if (error)
                 return false;
-            }
             pending_.resize(size_t(chunkFrames) * info.channels);
         }
+        FreeResampler();
+        resampler_ = made;
+        drained_ = false;
         return true;
     }
 
