@@ -1,5 +1,7 @@
 #include "engine/class_AudioTransformNode.h"
 
+#include "engine/class_AudioFileReader.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -70,7 +72,7 @@ int64_t TFileReadNode::StreamLength() const
 
 int64_t TFileReadNode::FractionBytes(double f) const
 {
-    return DownToFrame(static_cast<int64_t>(static_cast<double>(StreamLength()) * f));
+    return DownToFrame(SaturateToInt64(static_cast<double>(StreamLength()) * f));
 }
 
 float TFileReadNode::GetPos() const
@@ -111,15 +113,15 @@ void TFileReadNode::SetPlayPosition(float f)
     if (LowerFileExtension(fileName_) == ".mp3") {
         // Reach the point by decoding a quarter second up to it rather than by a raw seek.
         // Near the start the decoder runs from 0 up to the point itself.
-        const int64_t point = static_cast<int64_t>(static_cast<double>(length) * f);
+        const int64_t point = SaturateToInt64(static_cast<double>(length) * f);
         const int64_t leadIn = BASS_ChannelSeconds2Bytes(read_channel, 0.25);
         const int64_t target = point - leadIn;
         BASS_ChannelSetPosition(read_channel, std::max<int64_t>(target, 0));
         SkipDecoded(target >= 0 ? leadIn : point);
     } else {
-        BASS_ChannelSetPosition(read_channel, static_cast<int64_t>(static_cast<double>(length) * f));
+        BASS_ChannelSetPosition(read_channel, SaturateToInt64(static_cast<double>(length) * f));
     }
-    bytesSent_ = DownToFrame(static_cast<int64_t>(static_cast<double>(length) * (f - lastSetPos_)));
+    bytesSent_ = DownToFrame(SaturateToInt64(static_cast<double>(length) * (f - lastSetPos_)));
 }
 
 void TFileReadNode::SetLoopLen(float f)
