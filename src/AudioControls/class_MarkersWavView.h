@@ -95,6 +95,8 @@ public:
     void ImageMouseUp(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y) override;
 
 protected:
+    // Ends a marker drag without its end event (for a subclass that has just freed the marker).
+    void EndMarkerDrag() { dragging = false; }
     void PostDraw(QPainter& canvas) override;
     void CallViewChange() override;
 
