@@ -37,6 +37,7 @@ struct cMarker {
 struct cZone {
     cMarker* Start = nullptr;
     cMarker* End = nullptr;
+    void* Link = nullptr; // the owner's object the zone stands for; the view neither sets nor reads it
 };
 
 // A ruler label: minutes and seconds, the seconds with `decimals` digits ("2:05.3" for 125.3 s
