@@ -7,7 +7,6 @@
 #include "model/class_Folders.h"
 #include "model/class_Switches.h"
 #include "model/form_LoadRepository.h"
-#include "platform/trace/Trace.h"
 #include "platform/ui/MessageBox.h"
 #include "windows/frame_mixedit.h"
 #include "windows/frame_reposedit.h"
@@ -231,25 +230,6 @@ void TFormMain::DeleteFile1Click()
     }
     if (snl.OnChange)
         snl.OnChange(nullptr);
-}
-
-void TFormMain::ReposEdit2StringGrid1Click()
-{
-    snl.SelectedZone = bingrid->StringGrid1->Row();
-    bingrid->StringGrid1Click();
-    const cBinItem* zone = CurrentZone();
-    if (!zone)
-        return;
-    LoopView->SetFileName(zone->filename);
-    trace("Zone " + std::to_string(snl.SelectedZone) + " change selection");
-    LoopView->SetSelStart(ZonePos(zone->start));
-    LoopView->SetSelLen(ZonePos(zone->length));
-    LoopView->SelectedZoneIndex = snl.SelectedZone + 1;
-    UpdateSelectionColour();
-    if (cZone* selection = LoopView->Zones.Get(0)) {
-        selection->Start->Visible = false;
-        selection->End->Visible = false;
-    }
 }
 
 void TFormMain::bingridStringGrid1DblClick()

@@ -357,6 +357,24 @@ void TFormMain::bingridAssignDataClick()
     LoopView->Redraw();
 }
 
+// Selects the zone of the zone grid's current row in the view.
+void TFormMain::ReposEdit2StringGrid1Click()
+{
+    snl.SelectedZone = bingrid->StringGrid1->Row();
+    bingrid->StringGrid1Click();
+    const cBinItem* zone = CurrentZone();
+    if (!zone)
+        return;
+    LoopView->SetFileName(zone->filename);
+    trace("Zone " + std::to_string(snl.SelectedZone) + " change selection");
+    LoopView->SetSelStart(ZonePos(zone->start));
+    LoopView->SetSelLen(ZonePos(zone->length));
+    LoopView->SelectedZoneIndex = snl.SelectedZone + 1;
+    UpdateSelectionColour();
+    if (cZone* selection = LoopView->Zones.Get(0))
+        ShowZoneMarkers(selection, false);
+}
+
 void TFormMain::LoopEditorClick()
 {
     LogToFile("Zone Editor", true, true);

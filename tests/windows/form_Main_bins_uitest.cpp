@@ -1,6 +1,7 @@
 // The main window's bins: the zone editor page, the source list and strips, adding sources, drops
 // into the playlist and the project commands, driven headless.
 #include "AudioControls/class_AudioView.h"
+#include "cd/form_SaveToWav.h"
 #include "model/class_Switches.h"
 #include "model/form_LoadRepository.h"
 #include "platform/ui/DragController.h"
@@ -15,6 +16,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -782,6 +784,17 @@ TEST_F(BinsTest, AMixMadeInsideTheProgramSurvivesSaveNewAndLoad)
 
     const float mixLength = snl.mixdata.TotalLength();
     EXPECT_NEAR(mixLength, 0.4f * 5 + 0.2f * 5, 1e-3);
+    const std::string wav = sonorel_test::FixtureFolder() + "/made here.wav";
+    FormSaveToWav->SetMode(true);
+    FormSaveToWav->filename->setText(QString::fromStdString(wav));
+    QTimer::singleShot(0, FormSaveToWav, [] {
+        FormSaveToWav->saveClick();
+        FormSaveToWav->close();
+    });
+    FormSaveToWav->exec();
+    EXPECT_NEAR(static_cast<double>(fs::file_size(wav) - 44), mixLength * 44100 * 4, 4 * 2);
+    EXPECT_EQ(messages.Texts(), (std::vector<std::string>{"All unsaved data in current project will be lost. Continue?"}))
+        << "nothing failed on the way";
 }
 
 } // namespace
