@@ -1,7 +1,8 @@
 // The speed of making a mix inside the program: adding a 60-minute MP3 source (with and without
 // the encoder's info tag), dropping a zone into a 500-row playlist, and saving a zone in a
-// project of 100 bins of 50 zones. Run under xvfb-run: bins_bench [FOLDER] (the MP3s are made in
-// FOLDER once, with sox and lame, and kept there for later runs).
+// project of 100 bins of 50 zones. Run under xvfb-run: bins_bench [FOLDER [--edits-only]] (the MP3s are made in
+// FOLDER once, with sox and lame, and kept there for later runs). --edits-only after FOLDER skips
+// the adding.
 #include "AudioControls/class_AudioView.h"
 #include "model/class_Switches.h"
 #include "platform/ui/DragController.h"
@@ -168,8 +169,10 @@ int main(int argc, char** argv)
         QCoreApplication::processEvents();
     const std::string tagged = HourLongMp3(folder, true);
     const std::string untagged = HourLongMp3(folder, false);
-    AddingAnHourLongSource(tagged);
-    AddingAnHourLongSource(untagged);
+    if (argc <= 2 || std::string(argv[2]) != "--edits-only") {
+        AddingAnHourLongSource(tagged);
+        AddingAnHourLongSource(untagged);
+    }
     DroppingAZoneInto500Rows(tagged);
     SavingAZoneIn100BinsOf50(tagged);
     DestroyForms();

@@ -344,12 +344,12 @@ void TFormMain::bingridAssignDataClick()
     while (LoopView->Markers.Count() > 1)
         LoopView->Markers.Delete(LoopView->Markers.Count() - 1);
     LoopView->Zones.Clear();
-    ShowZoneMarkers(LoopView->AddZone("", -1.0f, -1.0f), false);
+    ShowZoneMarkers(LoopView->AddZone("", -1.0f, -1.0f, false), false);
     if (const cBin* bin = bingrid->data) {
         for (int i = 0; i < bin->Items.Count(); ++i) {
             cBinItem* item = bin->Items.At(i);
             const float start = ZonePos(item->start);
-            LoopView->AddZone(std::to_string(i + 1), start, ZonePos(item->length))->Link = item;
+            LoopView->AddZone(std::to_string(i + 1), start, ZonePos(item->length), false)->Link = item;
         }
     }
     if (LoopView->SelectedZoneIndex >= LoopView->Zones.Count())
