@@ -298,7 +298,7 @@ QAction* TFormMain::AddHiddenAction(const QString& caption, const QKeySequence& 
 void TFormMain::BuildActions()
 {
     Playstsop1 = AddHiddenAction("Play/stop", Qt::Key_Space, &TFormMain::Playstsop1Click);
-    // Zoom and zone looping belong to the zone editor page, built with it.
+    // Zoom and zone looping act only while the zone editor page is shown.
     ZoomIn1 = AddHiddenAction("Zoom In", QKeySequence(Qt::CTRL | Qt::Key_I), &TFormMain::ZoomIn1Click);
     ZoomOut1 = AddHiddenAction("ZoomOut", QKeySequence(Qt::CTRL | Qt::Key_O), &TFormMain::ZoomOut1Click);
     ZoneEditor1 = AddHiddenAction("Zone Editor", QKeySequence(Qt::CTRL | Qt::Key_Z), &TFormMain::LoopEditorClick);

@@ -111,16 +111,15 @@ std::optional<MsgResult> Record(const RecordedMessage& message)
     return answer;
 }
 
-// With a recorder installed, records the input and gives its answer; otherwise nothing.
+// With a recorder installed and an answer queued, records the input and gives the answer;
+// otherwise nothing (the real dialog runs).
 std::optional<std::optional<std::string>> RecordInput(const RecordedInput& input)
 {
     RecorderState& rec = Recorder();
     std::lock_guard<std::mutex> lock(rec.lock);
-    if (!rec.active)
+    if (!rec.active || rec.inputAnswers.empty())
         return std::nullopt;
     rec.inputs.push_back(input);
-    if (rec.inputAnswers.empty())
-        return std::optional<std::string>();
     std::optional<std::string> answer = rec.inputAnswers.front();
     rec.inputAnswers.pop_front();
     return answer;

@@ -58,7 +58,8 @@ struct RecordedInput {
 
 // Tests install a recorder: while it lives, no box is shown; every message (from any thread) is
 // recorded, and questions are answered from the queue of answers (then by the default answer).
-// Input boxes and file dialogs take their answers from a second queue (then Cancel).
+// Input boxes and file dialogs take their answers from a second queue; with none queued the real
+// dialog runs (a test that drives it itself).
 class MessageRecorder {
 public:
     MessageRecorder();
