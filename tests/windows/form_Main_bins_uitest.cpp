@@ -464,6 +464,28 @@ TEST_F(BinsTest, ZoneKeysActOnlyOnTheZoneEditorPage)
     EXPECT_FALSE(View()->Player().IsPlaying()) << "Space stops the zone editor's preview";
 }
 
+TEST_F(BinsTest, DoubleClickingAZonePlaysItAndAStripOpensItsBinInTheZoneEditor)
+{
+    AddBin("A", SongA(), {Zone("a", SongA(), 0, 1)});
+    AddBin("B", SongB(), {Zone("b1", SongB(), 0, 1), Zone("b2", SongB(), 2, 1)});
+    Show(PagePlaylistIndex);
+    FormMain->playlisteditorClick();
+    TPlaylistGrid* strip = FormMain->ReposEdits[1]->StringGrid1;
+    QTest::mouseClick(Window(), Qt::LeftButton, {}, GridRow(strip, 1));
+    QTest::keyClick(FormMain, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(FormMain->Pages->currentIndex(), PageBinEditIndex);
+    EXPECT_EQ(FormMain->FilesList->currentRow(), 1);
+    EXPECT_EQ(FormMain->bingrid->data, snl.Bins.At(1));
+    EXPECT_EQ(FormMain->bingrid->StringGrid1->Row(), 1) << "the zone clicked in the strip";
+    EXPECT_EQ(View()->SelectedZoneIndex, 2);
+
+    FormMain->Image13Click();
+    QTest::mouseDClick(Window(), Qt::LeftButton, {}, GridRow(FormMain->bingrid->StringGrid1, 0));
+    EXPECT_TRUE(View()->Player().IsPlaying());
+    EXPECT_EQ(FormMain->PlayMode, 2);
+    EXPECT_EQ(snl.SelectedZone, 0);
+}
+
 // ---- Sources -------------------------------------------------------------------------------
 
 TEST_F(BinsTest, AFileFromTheOpenDialogBecomesTheSelectedSource)
