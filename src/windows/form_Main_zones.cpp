@@ -113,10 +113,8 @@ void TFormMain::ZoneEditPlayClick()
         if (zone && NearlyEqual(ZonePos(zone->start), selStart) && NearlyEqual(ZonePos(zone->length), selLen))
             PlayMode = 2;
     } else if (!zone) {
-        if (!LoopView->FileName().empty()) {
-            LoopView->Player().Play(0, 0, false, true);
-            LoopView->Player().SetPlayPosition(selStart);
-        }
+        LoopView->Play(0.0f);
+        LoopView->Player().SetPlayPosition(selStart);
         PlayMode = 4;
     } else {
         const float zs = ZonePos(zone->start);
