@@ -203,7 +203,8 @@ public:
     QMenu* bingridPopup;
     TAudioView* LoopView;
     QScrollBar* ScrollBar1;
-    int8_t PlayMode = 0; // 0 stopped, 1 selection, 2 zone, 3 cursor to zone end, 4 cursor to file end (looping but 4)
+    // 0 stopped; looping: 1 the selection, 2 the zone, 3 the cursor to the zone end; 4 the cursor to the file end
+    int8_t PlayMode = 0;
     cBinItem ZoneBeforeMove; // the dragged zone's item as it was when the marker drag started
 
     // Playlist page.
