@@ -718,6 +718,20 @@ TEST_F(BinsTest, RemovingAndRenamingSourcesRefreshesListStripsAndTitles)
     EXPECT_EQ(messages.Inputs().back().caption, "Rename");
     EXPECT_EQ(messages.Inputs().back().prompt, "New Name");
 
+    FormMain->FilesList->setCurrentRow(0);
+    FormMain->FilesListClick();
+    TPlaylistGrid* zones = FormMain->bingrid->StringGrid1;
+    zones->setFocus();
+    messages.QueueInput("first");
+    QTest::keyClick(zones, Qt::Key_F2);
+    EXPECT_EQ(snl.Bins.At(0)->Items.At(0)->title, "first");
+    EXPECT_EQ(snl.mixdata.At(0)->name, "first");
+    QTest::keyClick(zones, Qt::Key_Delete);
+    EXPECT_EQ(snl.Bins.At(0)->Items.Count(), 0);
+    EXPECT_EQ(View()->Zones.Count(), 1);
+    EXPECT_EQ(View()->GetSelLen(), 0.0f);
+    EXPECT_EQ(snl.mixdata.At(0)->name, "first") << "rows made from a deleted zone stay";
+
     FormMain->FilesList->setCurrentRow(1);
     FormMain->DeleteFile1Click();
     FormMain->FilesList->setCurrentRow(0);
