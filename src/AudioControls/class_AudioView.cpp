@@ -27,7 +27,9 @@ void TAudioView::SetFileName(const std::string& path)
         store.SetFileName(path);
         player.SetFileName(path);
     } catch (...) {
-        // Neither the freed image nor the sound of the last file stays behind.
+        // Neither the freed image nor the sound of the last file stays behind, and the name is
+        // forgotten: the next call with it tries again (and fails again) instead of passing as loaded.
+        fileName.clear();
         player.SetFileName("");
         SetMemBuffer(store.GetMemStart(), store.GetMemLen());
         throw;

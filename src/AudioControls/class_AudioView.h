@@ -25,8 +25,8 @@ public:
 
     const std::string& FileName() const { return fileName; }
     // Loads the image and the player (a name already shown does nothing). When either cannot
-    // open the file its exception passes on; the view then shows the store's current image and
-    // plays nothing.
+    // open the file its exception passes on; the view then shows the store's current image,
+    // plays nothing and has no file name.
     void SetFileName(const std::string& path);
     // The file, its view from `start` for `len` seconds, and no selection.
     void DisplayFileZone(const std::string& path, float start, float len);

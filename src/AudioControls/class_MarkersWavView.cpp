@@ -79,7 +79,7 @@ cMarker* TMarkersWavView::AddMarker(float pos, const std::string& caption, int z
     return marker;
 }
 
-cZone* TMarkersWavView::AddZone(const std::string& name, float start, float len)
+cZone* TMarkersWavView::AddZone(const std::string& name, float start, float len, bool redraw)
 {
     const std::string zoneName = name.empty() ? std::to_string(Zones.Count() + 1) : name;
     cZone* zone = Zones.Add();
@@ -87,7 +87,8 @@ cZone* TMarkersWavView::AddZone(const std::string& name, float start, float len)
     zone->Start = AddMarker(start == -1.0f ? selStart : start, "(" + zoneName, zoneIndex);
     zone->End = AddMarker(len == -1.0f ? selStart + selLen : start + len, zoneName + ")", zoneIndex);
     zone->End->CaptionLeft = true;
-    Redraw();
+    if (redraw)
+        Redraw();
     return zone;
 }
 

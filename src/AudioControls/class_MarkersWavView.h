@@ -37,6 +37,7 @@ struct cMarker {
 struct cZone {
     cMarker* Start = nullptr;
     cMarker* End = nullptr;
+    void* Link = nullptr; // the owner's object the zone stands for; the view neither sets nor reads it
 };
 
 // A ruler label: minutes and seconds, the seconds with `decimals` digits ("2:05.3" for 125.3 s
@@ -74,8 +75,9 @@ public:
     const std::vector<cMarker*>& DrawnMarkers() const { return drawnMarkers; }
 
     // Adds a zone and its two markers. start -1.0 takes SelStart, len -1.0 ends it at
-    // SelStart + SelLen; an empty name becomes the zone's number (count + 1).
-    cZone* AddZone(const std::string& name, float start, float len);
+    // SelStart + SelLen; an empty name becomes the zone's number (count + 1). Without `redraw`
+    // the caller redraws once after adding many.
+    cZone* AddZone(const std::string& name, float start, float len, bool redraw = true);
     // Removes the zone and its markers (other markers keep their zone indexes).
     void DeleteZone(int index);
     virtual void SelectionToMarkers();

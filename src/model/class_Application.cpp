@@ -2,11 +2,9 @@
 
 #include "platform/ui/MessageBox.h"
 
-#include <QFileDialog>
-#include <QStringList>
-
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 
 cSonorelApp snl;
@@ -108,28 +106,15 @@ void RemoveEntriesWithoutSource(cAnyList<Entry>& entries)
     }
 }
 
-// Qt wants "Caption (*.ext)" filters; ours are "Caption|*.ext" pairs.
-QString QtFilter(const std::string& filter)
-{
-    const QStringList parts = QString::fromStdString(filter).split('|');
-    QStringList filters;
-    for (int i = 0; i + 1 < parts.size(); i += 2)
-        filters << parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
-    return filters.join(";;");
-}
-
 } // namespace
 
 bool cProjectFileDialog::Execute(QWidget* parent)
 {
-    QFileDialog dialog(parent, QString(), QString::fromStdString(FileName), QtFilter(Filter));
-    dialog.setDefaultSuffix(QString::fromStdString(DefaultExt));
-    dialog.setAcceptMode(DialogMode == Mode::Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(DialogMode == Mode::Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, !ConfirmOverwrite);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const std::optional<std::string> chosen =
+        ui::ChooseFile(parent, {DialogMode == Mode::Save, Filter, DefaultExt, FileName, ConfirmOverwrite});
+    if (!chosen)
         return false;
-    FileName = dialog.selectedFiles().front().toStdString();
+    FileName = *chosen;
     return true;
 }
 

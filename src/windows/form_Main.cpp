@@ -1,6 +1,7 @@
 // The main window's frame: construction, layout of the pages and strips, start-up and closing.
 #include "windows/form_Main.h"
 
+#include "AudioControls/class_AudioView.h"
 #include "GraphControls/class_SkinPicture.h"
 #include "model/class_FileLog.h"
 #include "model/class_Folders.h"
@@ -12,6 +13,7 @@
 #include "platform/ui/WindowHelpers.h"
 #include "windows/class_SonorelApplication.h"
 #include "windows/form_Transition.h"
+#include "windows/frame_reposedit.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -20,6 +22,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -68,22 +71,6 @@ QLabel* NewTimeLabel(QWidget* parent, int left, int top, int width, Qt::Alignmen
     label->setStyleSheet("color: white; background: transparent; font-family: 'Trebuchet MS', 'DejaVu Sans';"
                          " font-weight: bold; font-size: 15px;");
     return label;
-}
-
-QTableWidget* NewGrid(QWidget* parent, const QRect& place, int columns)
-{
-    auto* grid = new QTableWidget(0, columns, parent);
-    grid->setGeometry(place);
-    grid->horizontalHeader()->hide();
-    grid->verticalHeader()->hide();
-    grid->setShowGrid(false);
-    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    grid->verticalHeader()->setDefaultSectionSize(20);
-    grid->horizontalHeader()->setStretchLastSection(true);
-    return grid;
 }
 
 } // namespace
@@ -191,9 +178,32 @@ void TFormMain::BuildZoneEditorPage()
     Image16 = new TSkinPicture(PageBinEdit, "zone_start_page", 509, 490);
     FilesList = new QListWidget(PageBinEdit);
     FilesList->setGeometry(509, 126, 124, 133);
-    bingrid = NewGrid(PageBinEdit, QRect(177, 318, 321, 204), 3);
-    bingrid->setColumnWidth(0, 161);
-    bingrid->setColumnWidth(1, 70);
+    FilesList->setStyleSheet("QListWidget { font-family: Arial, 'DejaVu Sans'; font-weight: bold; }"
+                             " QListWidget::item { height: 14px; }");
+    bingrid = new TFrameReposEdit(PageBinEdit);
+    bingrid->setGeometry(177, 318, 321, 204);
+
+    LoopView = new TAudioView(PageBinEdit);
+    LoopView->setGeometry(177, 126, 321, 162);
+    LoopView->DataStereo = true;
+    LoopView->DataBytesPerSample = 2;
+    LoopView->SetColorPCM(4775727);
+    LoopView->SetColorPCMOrig(0x808080);
+    LoopView->ColorSelectionBack = 0xFFFFFF;
+    LoopView->ColorSelectionPCM = 3834646;
+    LoopView->Scale = 1;
+    LoopView->SetViewLen(1);
+    LoopView->SetViewMargin(15);
+    LoopView->RightButtonSelect = true;
+    LoopView->TotalTime = -1;
+    LoopView->FontColor = 0xFFFFFF;
+    LoopView->SelectedZoneIndex = -1;
+    LoopView->TimeLineShow = true;
+    LoopView->TimeLineDist = 50;
+    LoopView->CacheAudioImage = true;
+    ScrollBar1 = new QScrollBar(Qt::Horizontal, PageBinEdit);
+    ScrollBar1->setGeometry(177, 290, 321, 14);
+    LoopView->ConnectScrollbar(ScrollBar1);
     WatchHelp(Image8, 38);
     WatchHelp(ZoomIn, 32);
     WatchHelp(ZoomOut, 33);
@@ -202,7 +212,7 @@ void TFormMain::BuildZoneEditorPage()
     WatchHelp(Image38, 36);
     WatchHelp(Image24, 37);
     WatchHelp(FilesList, 30);
-    WatchHelp(bingrid, 31);
+    WatchHelp(bingrid->StringGrid1, 31);
 }
 
 void TFormMain::BuildPlaylistPage()
@@ -231,9 +241,10 @@ void TFormMain::BuildPlaylistPage()
         ReposTitles[k] = new QLabel(PagePlaylist);
         ReposTitles[k]->setGeometry(stripLeft[k] + 1, 391, 95, 13);
         ReposTitles[k]->setStyleSheet("color: white; font-weight: bold; font-size: 10px; background: transparent;");
-        ReposEdits[k] = NewGrid(PagePlaylist, QRect(stripLeft[k], 407, stripWidth[k], 104), 1);
-        ReposEdits[k]->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        WatchHelp(ReposEdits[k], 24);
+        ReposEdits[k] = new TFrameReposEdit(PagePlaylist);
+        ReposEdits[k]->setGeometry(stripLeft[k], 407, stripWidth[k], 104);
+        ReposEdits[k]->StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        WatchHelp(ReposEdits[k]->StringGrid1, 24);
     }
     BinsScroll = new QScrollBar(Qt::Horizontal, PagePlaylist);
     BinsScroll->setGeometry(171, 513, 307, 16);
@@ -287,17 +298,20 @@ QAction* TFormMain::AddHiddenAction(const QString& caption, const QKeySequence& 
 void TFormMain::BuildActions()
 {
     Playstsop1 = AddHiddenAction("Play/stop", Qt::Key_Space, &TFormMain::Playstsop1Click);
-    // Zoom and zone looping belong to the zone editor page, built with it.
-    ZoomIn1 = AddHiddenAction("Zoom In", QKeySequence(Qt::CTRL | Qt::Key_I), nullptr);
-    ZoomOut1 = AddHiddenAction("ZoomOut", QKeySequence(Qt::CTRL | Qt::Key_O), nullptr);
+    // Zoom and zone looping act only while the zone editor page is shown.
+    ZoomIn1 = AddHiddenAction("Zoom In", QKeySequence(Qt::CTRL | Qt::Key_I), &TFormMain::ZoomIn1Click);
+    ZoomOut1 = AddHiddenAction("ZoomOut", QKeySequence(Qt::CTRL | Qt::Key_O), &TFormMain::ZoomOut1Click);
     ZoneEditor1 = AddHiddenAction("Zone Editor", QKeySequence(Qt::CTRL | Qt::Key_Z), &TFormMain::LoopEditorClick);
     PlaylistEditor1 =
         AddHiddenAction("Playlist Editor", QKeySequence(Qt::CTRL | Qt::Key_P), &TFormMain::playlisteditorClick);
-    LoopToZoneEnd1 = AddHiddenAction("Loop To Zone End", QKeySequence(Qt::CTRL | Qt::Key_Space), nullptr);
+    LoopToZoneEnd1 =
+        AddHiddenAction("Loop To Zone End", QKeySequence(Qt::CTRL | Qt::Key_Space), &TFormMain::LoopToZoneEndClick);
     OpenFromDisk1 = AddHiddenAction("Open From Disk", QKeySequence(Qt::CTRL | Qt::Key_F), nullptr);
+    connect(OpenFromDisk1, &QAction::triggered, this, [this] { openmp3Click(OpenFromDisk1); });
     NewProject1 = AddHiddenAction("New Project", QKeySequence(), &TFormMain::NewProject1Click);
     Load1 = AddHiddenAction("Load Project", QKeySequence(), &TFormMain::Load1Click);
     Save1 = AddHiddenAction("Save Project", QKeySequence(), &TFormMain::Save1Click);
+    // Bins come from adding sources: "Add Bin" does nothing.
     AddBin1 = AddHiddenAction("Add Bin", QKeySequence(), nullptr);
     Exit1 = AddHiddenAction("Exit", QKeySequence(), &TFormMain::Exit1Click);
     OnChange = AddHiddenAction("OnChange", QKeySequence(), nullptr);
@@ -331,7 +345,10 @@ void TFormMain::ConnectPictures()
     KeyboardWait->OnDblClick = [this] { KeyboardWaitDblClick(); };
     ToWav->OnClick = [this] { ToWavClick(); };
     Image30->OnClick = [this] { Image30Click(); };
-    connect(FilesList, &QListWidget::itemClicked, this, [this] { FilesListClick(); });
+    selectfromdisk->OnClick = [this] { openmp3Click(selectfromdisk); };
+    loadrepos->OnClick = [this] { loadreposClick(); };
+    ConnectZoneEditor();
+    ConnectBins();
 }
 
 void TFormMain::FormCreate()
@@ -346,6 +363,10 @@ void TFormMain::FormCreate()
     LoadHelpTopics();
     ui::SetDoubleBufferedControls(this);
     FilesList->setCurrentRow(0);
+    ProjOpenDialog.Filter = ProjSaveDialog.Filter = "Sonorel Project|*.snmx";
+    AudioOpen.Filter = "MP3, WAV, WMA|*.mp3;*.wav;*.wma";
+    AudioOpen.DefaultExt.clear();
+    LoopView->OptionMarkerZoneSelect = false;
     snl.OnChange = [this](QObject* sender) { OnChangeClick(sender); };
     Pages->setFixedSize(Image4->size());
     resize(Image4->size());

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -19,8 +20,11 @@ class QStackedWidget;
 class QTableWidget;
 class QTextBrowser;
 class QTimer;
+class TAudioView;
 class TFramePlaylist;
+class TFrameReposEdit;
 class TSkinPicture;
+struct cMarker;
 
 // Page indexes of `Pages`.
 enum : int { PageStartIndex = 0, PageNewProjectIndex = 1, PageBinEditIndex = 2, PagePlaylistIndex = 3 };
@@ -77,14 +81,55 @@ public:
     void LoadProject(const std::string& path); // load, remember the path, show the playlist
     void PlaylistStringGridClick();
     void PlaylistPopupPopup(); // checks the trigger item of the selected row
-    void mixedit1DragDropClick(QObject* sender);
 
-    // Pages and sources.
+    // Drops on the playlist page.
+    void mixedit1DragDropClick(QObject* sender);
+    void PlaylistBackDragDrop(QWidget* source);
+    void TransitionDblClick();
+    void TransformationDblClick();
+
+    // Zone editor page.
+    void ZoneEditPlayClick();
+    void Image13Click(); // stop
+    void ZoomInClick();
+    void ZoomOutClick();
+    void ZoomIn1Click();  // Ctrl+I, on the zone editor page only
+    void ZoomOut1Click(); // Ctrl+O, on the zone editor page only
+    void Button1Click();  // save the selection as a zone
+    void Image24Click();  // rename the current zone
+    void LoopToZoneEndClick();
+    void LoopViewSelChange();
+    void LoopViewSelEnd();
+    void LoopViewMarkerMoveStart(cMarker* marker);
+    void LoopViewMarkerMove(cMarker* marker);
+    void LoopViewMarkerMoveEnd(cMarker* marker);
+    void bingridAssignDataClick();
+    void UpdateSelectionColour();
+
+    // Source list and bins.
     void LoopEditorClick();
     void playlisteditorClick();
     void FilesListClick();
+    void Rename2Click();
+    void DeleteFile1Click();
+    void ReposEdit2StringGrid1Click();
+    void bingridStringGrid1DblClick();
+    void bingridDoubleClickClick();
+    void bingridSelectItemClick();
+    void bingridDelete2Click();
     void BinsScrollChange();
+    void loadreposClick();
+
+    // Adding sources.
+    void openmp3Click(QObject* sender); // without a sender (automation) the dialog is skipped
+    // Adds the file as a new bin and shows it in the zone editor; `select` also selects it in the
+    // source list. A file the view cannot open throws and adds nothing.
+    void OpenSourceFile(const std::string& fileName, bool select);
     bool HasSourceFiles();
+    // What the CD rip and record wizards made: each file becomes a source, the last one selected.
+    // With `oneBin`, the last file holds every track and gets one zone per track, track i ending
+    // at trackEnds[i] seconds.
+    void AddWizardSources(const std::vector<std::string>& files, bool oneBin, const std::vector<float>& trackEnds);
 
     // Export.
     void ToWavClick();
@@ -153,7 +198,14 @@ public:
     TSkinPicture* Image23; // add bin
     TSkinPicture* Image16; // start page
     QListWidget* FilesList;
-    QTableWidget* bingrid;
+    QMenu* FilesPopup;
+    TFrameReposEdit* bingrid;
+    QMenu* bingridPopup;
+    TAudioView* LoopView;
+    QScrollBar* ScrollBar1;
+    // 0 stopped; looping: 1 the selection, 2 the zone, 3 the cursor to the zone end; 4 the cursor to the file end
+    int8_t PlayMode = 0;
+    cBinItem ZoneBeforeMove; // the dragged zone's item as it was when the marker drag started
 
     // Playlist page.
     TFramePlaylist* PlaylistEdit;
@@ -178,7 +230,8 @@ public:
     TSkinPicture* Image18; // zone editor
     TSkinPicture* Image11; // start page
     std::array<QLabel*, 3> ReposTitles;
-    std::array<QTableWidget*, 3> ReposEdits;
+    std::array<TFrameReposEdit*, 3> ReposEdits;
+    QMenu* BinPopup;
     QScrollBar* BinsScroll;
 
     // Help panel.
@@ -209,6 +262,7 @@ public:
 
     cProjectFileDialog ProjOpenDialog{cProjectFileDialog::Mode::Open};
     cProjectFileDialog ProjSaveDialog{cProjectFileDialog::Mode::Save};
+    cProjectFileDialog AudioOpen{cProjectFileDialog::Mode::Open};
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -237,6 +291,13 @@ private:
     void SetPlaylistRows(); // the frame shows the project's rows
     void FocusPlaylist();
     void ToggleZonePlay();
+    void ConnectZoneEditor();
+    void ConnectBins();
+    void DetachBins(); // before bins are removed or replaced: no frame or zone keeps one
+    void FocusStripOfCurrentBin();
+    cBinItem* CurrentZone() const; // bingrid's bin's item at bingrid's current row
+    float ZonePos(float seconds) const; // seconds as a fraction of LoopView's file (0 without one)
+    void PlayZoneRange(float start, float length);
     int StoredDeviceIndex();
     void SetSelectedRowTrigger(int trigger);
     void ToggleSelectedRowTrigger(int trigger);
@@ -251,6 +312,19 @@ extern TFormMain* FormMain;
 // The help context of a control: the help.txt line that describes it (0 uses line 1).
 void SetHelpContext(QWidget* control, int helpContext);
 int HelpContext(const QWidget* control);
+
+// The zone name proposed for a new zone of the bin: its title, " #" and the first number from
+// the zone count + 1 that no zone's title uses.
+std::string MakeUniqueZoneName(const cBin& bin);
+// Rows made from the old zone (same name, file, start and length) take the new name and bounds.
+void FixPlaylistAfterRename(cmixdata& mix, const cBinItem& oldItem, const cBinItem& newItem);
+// A parameter icon dragged off a row: the parameter goes back to its neutral value.
+void ResetGrabbedParameter(cMixRow& row, int dragPart);
+// The artist and title tags of a sound file, trimmed; false when the sound layer opens no stream
+// of it or both are blank.
+bool ReadArtistTitle(const std::string& fileName, std::string& artist, std::string& title);
+// A new source's title: "artist - title" from its tags, or the one it has, or its file name.
+std::string SourceTitle(const std::string& fileName);
 
 // The main window's time format: "%dm %.1fs" of whole minutes and the rest of the seconds.
 std::string FormatMinutesSeconds(float seconds);

@@ -6,9 +6,11 @@
 #include "cd/form_SaveToWav.h"
 #include "model/class_FileLog.h"
 #include "platform/ui/DragController.h"
+#include "platform/ui/MessageBox.h"
 #include "windows/form_Preferences.h"
 #include "windows/form_Trigger.h"
 #include "windows/frame_mixedit.h"
+#include "windows/frame_reposedit.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -61,6 +63,13 @@ void TFormMain::PlacePlaylistFrame()
 
     MakeDraggablePicture(MouseWait);
     MakeDraggablePicture(KeyboardWait);
+    MakeDraggablePicture(Transition);
+    MakeDraggablePicture(Transformation);
+    // The page background takes every drop: a row's icon dropped there resets its parameter.
+    for (QWidget* background : {static_cast<QWidget*>(PlaylistBack), static_cast<QWidget*>(NavigationTop),
+                                static_cast<QWidget*>(NavigationImage)})
+        ui::SetDropTarget(background, {[](QWidget*, QPoint, ui::DragState, bool& accept) { accept = true; },
+                                       [this](QWidget* source, QPoint) { PlaylistBackDragDrop(source); }});
 }
 
 void TFormMain::PlaylistPopupPopup()
@@ -72,23 +81,84 @@ void TFormMain::PlaylistPopupPopup()
     TriggerKeyboard->setChecked(trigger == TriggerKey);
 }
 
-// A trigger picture dropped on a row gives that row the trigger; a row that waits for a trigger
-// never overlaps the row before it.
+void ResetGrabbedParameter(cMixRow& row, int dragPart)
+{
+    ::MixParams& params = row.MixParams;
+    switch (dragPart) {
+    case TFramePlaylist::PartVolume: params.volume = 100; break;
+    case TFramePlaylist::PartSpeed: params.speed = 0; break;
+    case TFramePlaylist::PartPitch: params.pitch = 0; break;
+    case TFramePlaylist::PartTime: row.trigger = ::TriggerNone; break;
+    case TFramePlaylist::PartOverlap:
+        row.overlap = false;
+        row.overlaplen = 0;
+        break;
+    case TFramePlaylist::PartFadeIn:
+        params.fadein = false;
+        params.fadeinlength = 0;
+        break;
+    case TFramePlaylist::PartFadeOut:
+        params.fadeout = false;
+        params.fadeoutlength = 0;
+        break;
+    default: break; // a whole row, or nothing grabbed
+    }
+}
+
+// A zone dropped on the playlist becomes a row there; a trigger picture dropped on a row gives
+// that row the trigger (a row that waits for a trigger never overlaps the row before it); an
+// editor picture opens its editor for the row.
 void TFormMain::mixedit1DragDropClick(QObject* sender)
 {
-    if (sender != MouseWait && sender != KeyboardWait)
+    if (!snl.WavProducer.Stopped) {
+        ui::ShowMessage("Can't drag and drop while playing.");
+        return;
+    }
+    auto* source = qobject_cast<QWidget*>(sender);
+    if (auto* bin = source ? qobject_cast<TFrameReposEdit*>(source->parentWidget()) : nullptr) {
+        const cBinItem* item = bin->data ? bin->data->Items.Get(bin->StringGrid1->Row()) : nullptr;
+        if (item && PlaylistEdit->DropRow == -1)
+            PlaylistEdit->AddRow(*item);
+        else if (item)
+            PlaylistEdit->InsertRow(*item);
+    }
+    if (snl.mixdata.Count() == 0)
+        return;
+    if (sender == MouseWait || sender == KeyboardWait) {
+        if (cMixRow* row = snl.mixdata.Get(snl.SelectedRow)) {
+            row->trigger = sender == MouseWait ? ::TriggerMouse : TriggerKey;
+            RefreshPlaylistRow(PlaylistCurrentRow());
+            if (cMixRow* previous = snl.mixdata.Get(snl.SelectedRow - 1)) {
+                previous->overlap = false;
+                previous->overlaplen = 0;
+                RefreshPlaylistRow(snl.SelectedRow - 1);
+            }
+        }
+    }
+    if (sender == Transition)
+        TransitionDblClick();
+    if (sender == Transformation)
+        TransformationDblClick();
+}
+
+void TFormMain::PlaylistBackDragDrop(QWidget* source)
+{
+    if (!snl.WavProducer.Stopped) {
+        ui::ShowMessage("Can't modify playlist while playing.");
+        return;
+    }
+    if (source != PlaylistEdit->Grid)
         return;
     cMixRow* row = snl.mixdata.Get(snl.SelectedRow);
     if (!row)
         return;
-    row->trigger = sender == MouseWait ? ::TriggerMouse : TriggerKey;
+    ResetGrabbedParameter(*row, PlaylistEdit->DragPart);
     RefreshPlaylistRow(PlaylistCurrentRow());
-    if (cMixRow* previous = snl.mixdata.Get(snl.SelectedRow - 1)) {
-        previous->overlap = false;
-        previous->overlaplen = 0;
-        RefreshPlaylistRow(snl.SelectedRow - 1);
-    }
 }
+
+// The transition and transformation editors come with their own windows.
+void TFormMain::TransitionDblClick() {}
+void TFormMain::TransformationDblClick() {}
 
 int TFormMain::PlaylistCurrentRow() const
 {
@@ -121,9 +191,6 @@ void TFormMain::FocusPlaylist()
 {
     PlaylistEdit->Grid->setFocus();
 }
-
-// The zone editor's view and its playback come with the zone editor page.
-void TFormMain::ToggleZonePlay() {}
 
 void TFormMain::ShowTriggerWindow(int waitState)
 {

@@ -1,34 +1,26 @@
 // The main window's project commands (new, load, save, exit), the project-changed refresh, the
-// page commands.
+// source list and the bin strips, and the page commands.
 #include "windows/form_Main.h"
 
+#include "AudioControls/class_AudioView.h"
 #include "model/class_FileLog.h"
 #include "model/class_Folders.h"
+#include "model/class_Switches.h"
+#include "model/form_LoadRepository.h"
 #include "platform/ui/MessageBox.h"
+#include "windows/frame_mixedit.h"
+#include "windows/frame_reposedit.h"
 
-#include <QDir>
+#include <QAction>
 #include <QLabel>
-#include <QStackedWidget>
 #include <QListWidget>
+#include <QMenu>
 #include <QScrollBar>
-#include <QTableWidget>
+#include <QSignalBlocker>
+#include <QStackedWidget>
 
-namespace {
-
-void FillZoneGrid(QTableWidget* grid, const cBin& bin, bool withTimes)
-{
-    grid->setRowCount(bin.Items.Count());
-    for (int32_t i = 0; i < bin.Items.Count(); ++i) {
-        const cBinItem& zone = *bin.Items.At(i);
-        grid->setItem(i, 0, new QTableWidgetItem(QString::fromStdString(zone.title)));
-        if (!withTimes)
-            continue;
-        grid->setItem(i, 1, new QTableWidgetItem(QString::asprintf("%.2fs", zone.start)));
-        grid->setItem(i, 2, new QTableWidgetItem(QString::asprintf("%.2fs", zone.length)));
-    }
-}
-
-} // namespace
+#include <algorithm>
+#include <exception>
 
 void TFormMain::NewProject1Click()
 {
@@ -41,6 +33,7 @@ void TFormMain::NewProject1Click()
     // The sound thread must let go of the rows before they are freed.
     StopMix();
     snl.WavProducer.Stop();
+    DetachBins();
     snl.mixdata.Clear();
     snl.Bins.Clear();
     if (snl.OnChange)
@@ -76,9 +69,18 @@ void TFormMain::Image21Click()
 
 void TFormMain::LoadProject(const std::string& path)
 {
-    // Loading stops the renderer before it replaces the rows.
+    // Loading stops the renderer before it replaces the rows, and the frames let go of the bins
+    // before they are replaced (the missing-source messages repaint the window meanwhile).
     StopMix();
-    snl.LoadFromFile(path);
+    DetachBins();
+    try {
+        snl.LoadFromFile(path);
+    } catch (...) {
+        OnChangeClick(nullptr); // the project is unchanged: show it again
+        throw;
+    }
+    // A missing file leaves the project as it was, without a change callback.
+    OnChangeClick(nullptr);
     ProjSaveDialog.FileName = path;
     ShowPage(PagePlaylistIndex);
 }
@@ -99,24 +101,41 @@ void TFormMain::OnChangeClick(QObject*)
     SetPlaylistRows();
     PlaylistStringGridClick();
 
-    const int remembered = FilesList->currentRow();
-    FilesList->clear();
-    for (const auto& bin : snl.Bins)
-        FilesList->addItem(QString::fromStdString(bin->title));
-    FilesList->setCurrentRow(remembered < FilesList->count() ? remembered : -1);
-    if (FilesList->currentRow() < 0 && snl.Bins.Count() > 0)
-        FilesList->setCurrentRow(0);
-    if (snl.Bins.Count() == 0)
-        bingrid->setRowCount(0);
+    {
+        const QSignalBlocker quiet(FilesList);
+        const int remembered = FilesList->currentRow();
+        FilesList->clear();
+        for (const auto& bin : snl.Bins)
+            FilesList->addItem(QString::fromStdString(bin->title));
+        FilesList->setCurrentRow(remembered < FilesList->count() ? remembered : -1);
+        if (FilesList->currentRow() < 0 && snl.Bins.Count() > 0)
+            FilesList->setCurrentRow(0);
+    }
+    if (snl.Bins.Count() == 0) {
+        LoopView->SetFileName("");
+        DetachBins();
+    }
     FilesListClick();
 
     const int bins = snl.Bins.Count();
-    BinsScroll->setMaximum(bins > 3 ? bins - 3 : 0);
-    BinsScroll->setPageStep(3);
-    if (bins <= 3)
-        BinsScroll->setValue(0);
+    {
+        const QSignalBlocker quiet(BinsScroll);
+        // The bar's maximum is its highest position: the last three bins fill the strips there.
+        BinsScroll->setMaximum(bins > 3 ? bins - 3 : 0);
+        BinsScroll->setPageStep(3);
+        if (bins <= 3)
+            BinsScroll->setValue(0);
+    }
     BinsScroll->setVisible(bins > 3);
     BinsScrollChange();
+}
+
+void TFormMain::DetachBins()
+{
+    bingrid->AssignBin(nullptr);
+    for (TFrameReposEdit* strip : ReposEdits)
+        strip->AssignBin(nullptr);
+    LoopView->SelectedZoneIndex = -1;
 }
 
 void TFormMain::PlaylistStringGridClick()
@@ -126,28 +145,131 @@ void TFormMain::PlaylistStringGridClick()
         snl.SelectedRow = row;
 }
 
+// ---- Source list and bins ------------------------------------------------------------------
+
+void TFormMain::ConnectBins()
+{
+    FilesPopup = new QMenu(this);
+    FilesPopup->addAction("Remove", this, &TFormMain::DeleteFile1Click);
+    FilesPopup->addAction("Rename", this, &TFormMain::Rename2Click);
+    FilesList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(FilesList, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { FilesPopup->exec(FilesList->viewport()->mapToGlobal(at)); });
+    // The user's choice only: refills from code select without a click.
+    connect(FilesList, &QListWidget::itemClicked, this, [this] { FilesListClick(); });
+
+    bingridPopup = new QMenu(this);
+    bingridPopup->addAction("Remove", this, &TFormMain::bingridDelete2Click);
+    QAction* rename = bingridPopup->addAction("Rename", this, &TFormMain::Image24Click);
+    rename->setShortcut(Qt::Key_F2);
+    rename->setShortcutContext(Qt::WidgetShortcut);
+    bingrid->StringGrid1->addAction(rename);
+    bingrid->StringGrid1->PopupMenu = bingridPopup;
+    bingrid->StringGrid1->OnClick = [this] { ReposEdit2StringGrid1Click(); };
+    bingrid->StringGrid1->OnDblClick = [this] { bingridStringGrid1DblClick(); };
+    bingrid->OnDoubleClickEventTimer = [this] { bingrid->DoubleClickEventTimer(); };
+    bingrid->OnDeleteItemClick = [this] { bingridDelete2Click(); };
+    bingrid->DoubleClick.OnClick = [this](QObject*) { bingridDoubleClickClick(); };
+    bingrid->AssignData.OnClick = [this](QObject*) { bingridAssignDataClick(); };
+    bingrid->SelectItem.OnClick = [this](QObject*) { bingridSelectItemClick(); };
+
+    BinPopup = new QMenu(this);
+    BinPopup->addAction("Edit", this, &TFormMain::LoopEditorClick);
+    for (TFrameReposEdit* strip : ReposEdits) {
+        strip->StringGrid1->PopupMenu = BinPopup;
+        strip->DoubleClick.OnClick = [this](QObject*) { LoopEditorClick(); };
+        strip->DeleteItem->setVisible(false);
+        strip->OnDeleteItemClick = nullptr;
+        strip->AllowReorder = false;
+    }
+    DetachBins();
+}
+
 void TFormMain::FilesListClick()
 {
     const int index = FilesList->currentRow();
-    const cBin* bin = snl.Bins.Get(index);
+    cBin* bin = snl.Bins.Get(index);
     if (!bin)
         return;
-    snl.SelectedBin = index;
-    FillZoneGrid(bingrid, *bin, true);
+    try {
+        snl.SelectedBin = index;
+        LoopView->SetFileName(bin->filename);
+        LoopView->SetViewStart(0);
+        LoopView->SetViewLen(1);
+        bingrid->AssignBin(bin);
+        if (bin->Items.Count() == 0) {
+            LoopView->SetSelStart(0);
+            LoopView->SetSelLen(0);
+        } else {
+            ReposEdit2StringGrid1Click();
+        }
+    } catch (const std::exception& error) {
+        ui::ShowMessage(error.what());
+    }
+}
+
+void TFormMain::Rename2Click()
+{
+    cBin* bin = snl.Bins.Get(FilesList->currentRow());
+    if (!bin)
+        return;
+    const std::optional<std::string> name = ui::InputBox("Rename", "New Name", bin->title);
+    if (!name)
+        return;
+    bin->title = *name;
+    if (snl.OnChange)
+        snl.OnChange(nullptr);
+}
+
+void TFormMain::DeleteFile1Click()
+{
+    const int index = FilesList->currentRow();
+    if (snl.Bins.Get(index)) {
+        DetachBins(); // no frame or zone may keep the bin that goes
+        snl.Bins.Delete(index);
+    }
+    if (snl.OnChange)
+        snl.OnChange(nullptr);
+}
+
+void TFormMain::bingridStringGrid1DblClick()
+{
+    bingrid->StringGrid1DblClick();
+    ZoneEditPlayClick();
+}
+
+void TFormMain::bingridDoubleClickClick()
+{
+    if (const cBinItem* zone = CurrentZone())
+        LoopView->SetFileName(zone->filename);
+}
+
+void TFormMain::bingridSelectItemClick()
+{
+    if (const cBinItem* zone = CurrentZone())
+        LoopView->SetFileName(zone->filename);
+}
+
+void TFormMain::bingridDelete2Click()
+{
+    bingrid->DeleteItemClick();
+    LoopView->SetSelLen(0);
+    ReposEdit2StringGrid1Click();
 }
 
 void TFormMain::BinsScrollChange()
 {
     const int first = BinsScroll->value();
     for (int k = 0; k < 3; ++k) {
-        const cBin* bin = snl.Bins.Get(first + k);
+        cBin* bin = snl.Bins.Get(first + k);
         ReposTitles[k]->setVisible(bin != nullptr);
         ReposEdits[k]->setVisible(bin != nullptr);
-        if (!bin)
-            continue;
-        ReposTitles[k]->setText(QString::fromStdString(bin->title));
-        ReposTitles[k]->setToolTip(ReposTitles[k]->text());
-        FillZoneGrid(ReposEdits[k], *bin, false);
+        if (bin) {
+            ReposTitles[k]->setText(QString::fromStdString(bin->title));
+            ReposTitles[k]->setToolTip(ReposTitles[k]->text());
+        }
+        // A hidden strip keeps no bin that may go meanwhile.
+        ReposEdits[k]->AssignBin(bin);
     }
 }
 
@@ -159,14 +281,6 @@ bool TFormMain::HasSourceFiles()
     return false;
 }
 
-void TFormMain::LoopEditorClick()
-{
-    LogToFile("Zone Editor", true, true);
-    if (!HasSourceFiles())
-        return;
-    ShowPage(PageBinEditIndex);
-}
-
 void TFormMain::playlisteditorClick()
 {
     LogToFile("Playlist Editor", true, true);
@@ -174,8 +288,37 @@ void TFormMain::playlisteditorClick()
         return;
     BinsScrollChange();
     ShowPage(PagePlaylistIndex);
+    FocusPlaylist();
     BinsScroll->setVisible(snl.Bins.Count() > 3);
     SetPlaylistRows();
     PlaylistStringGridClick();
-    FocusPlaylist();
+    FocusStripOfCurrentBin();
+}
+
+// Scrolls the strips as little as needed to show the current bin, and focuses its strip.
+void TFormMain::FocusStripOfCurrentBin()
+{
+    const int current = snl.SelectedBin;
+    if (!snl.Bins.Get(current))
+        return;
+    const int position = BinsScroll->value();
+    const int wanted = std::clamp(position, current - 2, current);
+    if (wanted != position)
+        BinsScroll->setValue(wanted); // refills the strips
+    const int strip = current - BinsScroll->value();
+    if (strip >= 0 && strip < 3 && !ReposEdits[strip]->isHidden())
+        ReposEdits[strip]->StringGrid1->setFocus();
+}
+
+void TFormMain::loadreposClick()
+{
+    LogToFile("Load bins", true, true);
+    std::string path = SwitchValue("loadrepos");
+    if (path.empty()) {
+        ProjOpenDialog.FileName.clear();
+        if (!ProjOpenDialog.Execute(this))
+            return;
+        path = ProjOpenDialog.FileName;
+    }
+    FormLoadRepository->LoadProject(path);
 }

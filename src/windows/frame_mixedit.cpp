@@ -32,10 +32,10 @@ const QColor kTextOnGrey(0x0e, 0x10, 0x14);
 constexpr int kSlot = 24; // width of one parameter icon slot in column 2
 
 // The grid's own cell painting: the background of the cell, its right cell line, then the
-// frame's drawing of the row.
+// owner's drawing of the cell.
 class PlaylistCellDelegate : public QStyledItemDelegate {
 public:
-    PlaylistCellDelegate(TFramePlaylist* frame, QObject* parent) : QStyledItemDelegate(parent), frame_(frame) {}
+    explicit PlaylistCellDelegate(TPlaylistGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
@@ -45,12 +45,13 @@ public:
         painter->setPen(kLineColor);
         painter->drawLine(rect.topRight(), rect.bottomRight());
         painter->setClipRect(rect);
-        frame_->GridDrawCell(*painter, index.column(), index.row(), rect);
+        if (grid_->OnDrawCell)
+            grid_->OnDrawCell(*painter, index.column(), index.row(), rect);
         painter->restore();
     }
 
 private:
-    TFramePlaylist* frame_;
+    TPlaylistGrid* grid_;
 };
 
 // Writes the text in the area, squeezed horizontally when it is wider: the time column is narrow.
@@ -92,6 +93,7 @@ constexpr IconSlot kIconSlots[] = {
 
 TPlaylistGrid::TPlaylistGrid(QWidget* parent) : QTableWidget(parent)
 {
+    setItemDelegate(new PlaylistCellDelegate(this));
     setColumnCount(3);
     setRowCount(2);
     horizontalHeader()->hide();
@@ -119,6 +121,11 @@ TPlaylistGrid::TPlaylistGrid(QWidget* parent) : QTableWidget(parent)
                                  "QScrollBar::handle:vertical { background: #2c323c; min-height: 24px;"
                                  " border-radius: 3px; margin: 2px; }"
                                  "QScrollBar::add-line, QScrollBar::sub-line { height: 0; }"));
+}
+
+QColor TPlaylistGrid::TextColor()
+{
+    return kTextColor;
 }
 
 int TPlaylistGrid::Row() const
@@ -170,7 +177,9 @@ void TPlaylistGrid::contextMenuEvent(QContextMenuEvent* event)
 TFramePlaylist::TFramePlaylist(QWidget* parent) : QWidget(parent)
 {
     Grid = new TPlaylistGrid(this);
-    Grid->setItemDelegate(new PlaylistCellDelegate(this, Grid));
+    Grid->OnDrawCell = [this](QPainter& canvas, int column, int row, const QRect& rect) {
+        GridDrawCell(canvas, column, row, rect);
+    };
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(Grid);

@@ -15,12 +15,18 @@ class cmixdata;
 struct cBinItem;
 struct cMixRow;
 
-// The playlist's string grid: no fixed rows or columns, whole-row selection. Its click handler
-// runs whenever a row becomes current: by a click, by the keys, and by SetRow from code.
+// The string grid of the program's frames: no fixed rows or columns, whole-row selection, cells
+// drawn by the owner. Its click handler runs whenever a row becomes current: by a click, by the
+// keys, and by SetRow from code.
 class TPlaylistGrid : public QTableWidget {
     Q_OBJECT
 public:
     explicit TPlaylistGrid(QWidget* parent);
+
+    // Draws one cell over its background (the cell's own rectangle, clipped to it).
+    std::function<void(QPainter& canvas, int column, int row, const QRect& rect)> OnDrawCell;
+
+    static QColor TextColor(); // of the texts drawn on the grid's background
 
     int Row() const;         // the current row, -1 for none
     void SetRow(int row);    // makes the row current and runs OnClick

@@ -88,7 +88,7 @@ TEST_F(AudioViewTest, LoadsOncePerNameAndNotWhileLocked)
     EXPECT_EQ(view->SelLen(), 0.0f);
 }
 
-TEST_F(AudioViewTest, FailedOpenLeavesTheStoresEmptyImageNotTheFreedOne)
+TEST_F(AudioViewTest, FailedOpenLeavesTheStoresEmptyImageAndForgetsTheName)
 {
     view->SetFileName(song);
     view->Store().WaitLoaded();
@@ -102,8 +102,8 @@ TEST_F(AudioViewTest, FailedOpenLeavesTheStoresEmptyImageNotTheFreedOne)
     EXPECT_EQ(view->MemBuffer(), nullptr);
     EXPECT_EQ(view->MemLength(), 0);
     view->Redraw(); // reads nothing freed (the sanitizer build checks)
-    EXPECT_EQ(view->FileName(), missing);
-    EXPECT_NO_THROW(view->SetFileName(missing)) << "the same name again does nothing";
+    EXPECT_EQ(view->FileName(), "");
+    EXPECT_THROW(view->SetFileName(missing), std::runtime_error) << "a name that failed is tried again";
     EXPECT_EQ(opens, 1);
     view->Play();
     EXPECT_FALSE(view->Player().IsPlaying()) << "nor the last file's sound";

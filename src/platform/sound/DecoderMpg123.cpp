@@ -1,14 +1,19 @@
 // MP3 through libmpg123: gapless (the encoder's delay and padding are cut), the exact length at
 // open, sample-exact seeks. The length comes from the encoder's info tag when the file has one
 // (frame count, delay and padding) and its frame count fits the file's bytes; any other file is
-// scanned whole, which reads the entire file and costs tens of milliseconds for a long track.
+// scanned whole, which reads the entire file and costs tens of milliseconds for a long track (half
+// a second for an hour). A new source is opened three times at once (its waveform, its player, its
+// tags): what a scan found is remembered for the unchanged file, so only the first open scans.
 
 #include <mpg123.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/sound/SoundDecoders.h"
 #include "platform/sound/SoundLibrary.h"
@@ -139,6 +144,82 @@ bool OpenAs16Bit(mpg123_handle* handle, const std::string& path, long& rate, int
     return mpg123_format(handle, rate, channels, MPG123_ENC_SIGNED_16) == MPG123_OK;
 }
 
+// What a whole-file scan found: the exact length and the frame index that makes seeks exact,
+// valid while the file keeps its size and change time.
+struct ScanResult {
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type changed;
+    int64_t length = 0;
+    off_t step = 0;
+    std::vector<off_t> offsets;
+};
+
+constexpr size_t maxRememberedScans = 64;
+
+std::mutex scansMutex;
+std::unordered_map<std::string, ScanResult>& Scans()
+{
+    static std::unordered_map<std::string, ScanResult> scans;
+    return scans;
+}
+
+bool FileStamp(const std::string& path, std::uintmax_t& size, std::filesystem::file_time_type& changed)
+{
+    std::error_code ec;
+    size = std::filesystem::file_size(path, ec);
+    if (ec)
+        return false;
+    changed = std::filesystem::last_write_time(path, ec);
+    return !ec;
+}
+
+// Gives the handle the remembered index; the length is the remembered one.
+bool RestoreScan(mpg123_handle* handle, const std::string& path, int64_t& length)
+{
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type changed;
+    if (!FileStamp(path, size, changed))
+        return false;
+    std::lock_guard lock(scansMutex);
+    const auto found = Scans().find(path);
+    if (found == Scans().end() || found->second.size != size || found->second.changed != changed)
+        return false;
+    std::vector<off_t> offsets = found->second.offsets; // the library takes a copy, from a mutable array
+    if (mpg123_set_index(handle, offsets.data(), found->second.step, offsets.size()) != MPG123_OK)
+        return false;
+    length = found->second.length;
+    return true;
+}
+
+void RememberScan(mpg123_handle* handle, const std::string& path, int64_t length)
+{
+    ScanResult result;
+    off_t* offsets = nullptr;
+    size_t fill = 0;
+    if (!FileStamp(path, result.size, result.changed) ||
+        mpg123_index(handle, &offsets, &result.step, &fill) != MPG123_OK || !offsets)
+        return;
+    result.offsets.assign(offsets, offsets + fill);
+    result.length = length;
+    std::lock_guard lock(scansMutex);
+    if (Scans().size() >= maxRememberedScans)
+        Scans().clear();
+    Scans()[path] = std::move(result);
+}
+
+// The length a whole-file scan finds, remembered for the unchanged file.
+int64_t ScannedLength(mpg123_handle* handle, const std::string& path)
+{
+    int64_t length = 0;
+    if (RestoreScan(handle, path, length))
+        return length;
+    if (mpg123_scan(handle) != MPG123_OK)
+        return -1;
+    length = mpg123_length(handle);
+    RememberScan(handle, path, length);
+    return length;
+}
+
 } // namespace
 
 std::unique_ptr<Decoder> OpenMpg123Decoder(const std::string& path)
@@ -156,17 +237,18 @@ std::unique_ptr<Decoder> OpenMpg123Decoder(const std::string& path)
     int channels = 0;
     if (!OpenAs16Bit(handle, path, rate, channels))
         return nullptr;
+    int64_t length = 0;
     if (HasEncoderInfoTag(handle) && !TagFitsTheFile(handle, path)) {
         // A tag that lies about the frames cannot be trusted for the gapless trim either (the
         // library would apply it to a length it does not have): the file is read as it is.
         mpg123_close(handle);
         mpg123_param(handle, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0);
-        if (!OpenAs16Bit(handle, path, rate, channels) || mpg123_scan(handle) != MPG123_OK)
+        if (!OpenAs16Bit(handle, path, rate, channels))
             return nullptr;
-    } else if (!HasEncoderInfoTag(handle) && mpg123_scan(handle) != MPG123_OK) {
-        return nullptr;
+        length = ScannedLength(handle, path);
+    } else {
+        length = HasEncoderInfoTag(handle) ? mpg123_length(handle) : ScannedLength(handle, path);
     }
-    const int64_t length = mpg123_length(handle);
     if (length <= 0 || !AcceptableFormat(static_cast<uint32_t>(rate), static_cast<uint32_t>(channels)))
         return nullptr;
     decoder->rate = static_cast<uint32_t>(rate);

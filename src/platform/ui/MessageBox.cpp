@@ -1,6 +1,9 @@
 #include "platform/ui/MessageBox.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QThread>
@@ -18,6 +21,8 @@ struct RecorderState {
     bool active = false;
     std::vector<RecordedMessage> messages;
     std::deque<MsgResult> answers;
+    std::vector<RecordedInput> inputs;
+    std::deque<std::optional<std::string>> inputAnswers;
 };
 
 RecorderState& Recorder()
@@ -106,7 +111,58 @@ std::optional<MsgResult> Record(const RecordedMessage& message)
     return answer;
 }
 
+// With a recorder installed and an answer queued, records the input and gives the answer;
+// otherwise nothing (the real dialog runs).
+std::optional<std::optional<std::string>> RecordInput(const RecordedInput& input)
+{
+    RecorderState& rec = Recorder();
+    std::lock_guard<std::mutex> lock(rec.lock);
+    if (!rec.active || rec.inputAnswers.empty())
+        return std::nullopt;
+    rec.inputs.push_back(input);
+    std::optional<std::string> answer = rec.inputAnswers.front();
+    rec.inputAnswers.pop_front();
+    return answer;
+}
+
+// Qt wants "Caption (*.ext)" filters; ours are "Caption|*.ext" pairs.
+QString QtFilter(const std::string& filter)
+{
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        filters << parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
+    return filters.join(";;");
+}
+
 } // namespace
+
+std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt, const std::string& text)
+{
+    if (auto answer = RecordInput({caption, prompt, text}))
+        return *answer;
+    bool ok = false;
+    const QString entered = QInputDialog::getText(QApplication::activeWindow(), QString::fromStdString(caption),
+                                                  QString::fromStdString(prompt), QLineEdit::Normal,
+                                                  QString::fromStdString(text), &ok);
+    if (!ok)
+        return std::nullopt;
+    return entered.toStdString();
+}
+
+std::optional<std::string> ChooseFile(QWidget* parent, const FileDialogSpec& spec)
+{
+    if (auto answer = RecordInput({"File", spec.filter, spec.fileName}))
+        return *answer;
+    QFileDialog dialog(parent, QString(), QString::fromStdString(spec.fileName), QtFilter(spec.filter));
+    dialog.setDefaultSuffix(QString::fromStdString(spec.defaultExt));
+    dialog.setAcceptMode(spec.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(spec.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !spec.confirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().front().toStdString();
+}
 
 MsgResult ShowMessageBox(const std::string& text, const std::string& caption, MsgButtons buttons, MsgIcon icon)
 {
@@ -145,6 +201,8 @@ MessageRecorder::MessageRecorder()
     rec.active = true;
     rec.messages.clear();
     rec.answers.clear();
+    rec.inputs.clear();
+    rec.inputAnswers.clear();
 }
 
 MessageRecorder::~MessageRecorder()
@@ -159,6 +217,20 @@ void MessageRecorder::QueueAnswer(MsgResult answer)
     RecorderState& rec = Recorder();
     std::lock_guard<std::mutex> lock(rec.lock);
     rec.answers.push_back(answer);
+}
+
+void MessageRecorder::QueueInput(std::optional<std::string> answer)
+{
+    RecorderState& rec = Recorder();
+    std::lock_guard<std::mutex> lock(rec.lock);
+    rec.inputAnswers.push_back(std::move(answer));
+}
+
+std::vector<RecordedInput> MessageRecorder::Inputs() const
+{
+    RecorderState& rec = Recorder();
+    std::lock_guard<std::mutex> lock(rec.lock);
+    return rec.inputs;
 }
 
 std::vector<RecordedMessage> MessageRecorder::Messages() const

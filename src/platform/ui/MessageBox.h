@@ -1,8 +1,11 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
+
+class QWidget;
 
 namespace ui {
 
@@ -22,6 +25,21 @@ void ShowMessage(const std::string& text);
 // A yes/no question; true for Yes. Off the UI thread it answers No without waiting.
 bool AskYesNo(const std::string& text, const std::string& caption = "Sonorel");
 
+// An input box: the caption, the prompt above one line of text that starts as `text`. The entered
+// text, or nothing when the user cancels.
+std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt, const std::string& text);
+
+// A file dialog. Filters are "Caption|*.a;*.b" pairs separated by "|".
+struct FileDialogSpec {
+    bool save = false;
+    std::string filter;
+    std::string defaultExt;
+    std::string fileName;          // shown first (a folder ending in "/" opens that folder)
+    bool confirmOverwrite = true;  // a save dialog asks before it picks an existing file
+};
+// Runs the dialog modally: the chosen path, or nothing on Cancel.
+std::optional<std::string> ChooseFile(QWidget* parent, const FileDialogSpec& spec);
+
 struct RecordedMessage {
     std::string text;
     std::string caption;
@@ -30,8 +48,18 @@ struct RecordedMessage {
     bool fromUiThread;
 };
 
+// An input box or file dialog the recorder answered: file dialogs have the caption "File" and
+// their filter as prompt.
+struct RecordedInput {
+    std::string caption;
+    std::string prompt;
+    std::string text;
+};
+
 // Tests install a recorder: while it lives, no box is shown; every message (from any thread) is
 // recorded, and questions are answered from the queue of answers (then by the default answer).
+// Input boxes and file dialogs take their answers from a second queue; with none queued the real
+// dialog runs (a test that drives it itself).
 class MessageRecorder {
 public:
     MessageRecorder();
@@ -40,6 +68,8 @@ public:
     MessageRecorder& operator=(const MessageRecorder&) = delete;
 
     void QueueAnswer(MsgResult answer);
+    void QueueInput(std::optional<std::string> answer); // nothing: Cancel
+    std::vector<RecordedInput> Inputs() const;
     std::vector<RecordedMessage> Messages() const;
     std::vector<std::string> Texts() const;
     void Clear();

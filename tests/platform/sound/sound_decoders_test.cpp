@@ -424,3 +424,47 @@ TEST_F(BadInputTest, PlayableFileStreamsNeedTheOutput)
 }
 
 } // namespace
+
+namespace {
+
+// The length and index of a scanned MP3 (no info tag) are remembered for the unchanged file: a
+// second open must length, decode and seek exactly like the first, and a file written anew
+// under the same name is scanned again.
+TEST(Mp3ScanMemory, ASecondOpenOfAnUntaggedMp3IsTheSameAndARewrittenFileIsScannedAgain)
+{
+    if (!CanWrite(AudioFileKind::Mp3Untagged))
+        GTEST_SKIP() << "no lame";
+    const std::string path = FixtureFolder() + "/rescanned.mp3";
+    ASSERT_TRUE(WriteAudioFile(path, AudioFileKind::Mp3Untagged, MakeSweepNoise({44100, 2, 4.0, 3}), 44100, 2));
+    auto firstBlockAfterSeeks = [&path](int64_t& length) {
+        const BassHandle h = BASS_StreamCreateFile(path, BASS_STREAM_DECODE);
+        length = BASS_ChannelGetLength(h);
+        std::vector<int16_t> got;
+        for (int64_t frame : {int64_t(150000), int64_t(3), int64_t(44100 * 3 + 17)}) {
+            std::vector<int16_t> block(1000);
+            EXPECT_TRUE(BASS_ChannelSetPosition(h, frame * 4));
+            EXPECT_EQ(BASS_ChannelGetData(h, block.data(), 2000), 2000);
+            got.insert(got.end(), block.begin(), block.end());
+        }
+        BASS_StreamFree(h);
+        return got;
+    };
+    int64_t firstLength = 0, secondLength = 0;
+    const auto first = firstBlockAfterSeeks(firstLength);
+    const auto second = firstBlockAfterSeeks(secondLength);
+    EXPECT_EQ(secondLength, firstLength);
+    EXPECT_EQ(second, first);
+    const BassHandle again = BASS_StreamCreateFile(path, BASS_STREAM_DECODE);
+    EXPECT_EQ(int64_t(DecodeAll(again).size()) * 2, firstLength) << "decoded to the remembered length";
+    BASS_StreamFree(again);
+
+    std::filesystem::remove(path);
+    ASSERT_TRUE(WriteAudioFile(path, AudioFileKind::Mp3Untagged, MakeSweepNoise({44100, 2, 6.0, 3}), 44100, 2));
+    const BassHandle rewritten = BASS_StreamCreateFile(path, BASS_STREAM_DECODE);
+    const int64_t rewrittenLength = BASS_ChannelGetLength(rewritten);
+    EXPECT_GT(rewrittenLength, firstLength + 44100 * 4);
+    EXPECT_EQ(int64_t(DecodeAll(rewritten).size()) * 2, rewrittenLength);
+    BASS_StreamFree(rewritten);
+}
+
+} // namespace

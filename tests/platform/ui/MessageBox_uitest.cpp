@@ -31,6 +31,27 @@ TEST(MessageBox, RecorderKeepsExactTextsAndCaptions)
     EXPECT_TRUE(recorder.Texts().empty());
 }
 
+TEST(MessageBox, InputBoxesAndFileDialogsTakeQueuedAnswers)
+{
+    MessageRecorder recorder;
+    recorder.QueueInput("Intro \"2\"");
+    recorder.QueueInput("/music/a b.snmx");
+    recorder.QueueInput(std::nullopt);
+    EXPECT_EQ(InputBox("Zone Name", "New Zone Name", "Intro"), std::optional<std::string>("Intro \"2\""));
+    EXPECT_EQ(ChooseFile(nullptr, {false, "Sonorel Project|*.snmx", "snmx", "/music/", true}),
+              std::optional<std::string>("/music/a b.snmx"));
+    EXPECT_EQ(InputBox("Rename", "New Name", "x"), std::nullopt);
+    const std::vector<RecordedInput> inputs = recorder.Inputs();
+    ASSERT_EQ(inputs.size(), 3u);
+    EXPECT_EQ(inputs[0].caption, "Zone Name");
+    EXPECT_EQ(inputs[0].prompt, "New Zone Name");
+    EXPECT_EQ(inputs[0].text, "Intro");
+    EXPECT_EQ(inputs[1].caption, "File");
+    EXPECT_EQ(inputs[1].prompt, "Sonorel Project|*.snmx");
+    EXPECT_EQ(inputs[1].text, "/music/");
+    EXPECT_TRUE(recorder.Texts().empty()) << "inputs are no messages";
+}
+
 TEST(MessageBox, QuestionsTakeQueuedAnswersThenTheDefault)
 {
     MessageRecorder recorder;

@@ -1,0 +1,173 @@
+#include "model/form_LoadRepository.h"
+
+#include "platform/ui/MessageBox.h"
+#include "support/audio_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <filesystem>
+#include <functional>
+
+namespace {
+
+std::vector<std::string> Titles(const cAnyList<cBin>& bins)
+{
+    std::vector<std::string> titles;
+    for (const auto& bin : bins)
+        titles.push_back(bin->title);
+    return titles;
+}
+
+// Another project of two bins (three zones), written by the project's own writer; one bin's
+// source may be missing.
+class BinImportTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = sonorel_test::FixtureFolder();
+        song = folder + "/song.wav";
+        sonorel_test::WriteBytes(song, "sound");
+        snl.Bins.Clear();
+        snl.mixdata.Clear();
+        changes = 0;
+        snl.OnChange = [this](QObject*) { ++changes; };
+        other = WriteProject("other.snmx", {{"Drums", song, 2}, {"Bass \xC3\xA9", song, 1}});
+        window = std::make_unique<TFormLoadRepository>();
+    }
+
+    void TearDown() override
+    {
+        snl.OnChange = nullptr;
+        snl.Bins.Clear();
+    }
+
+    struct BinSpec {
+        std::string title;
+        std::string file;
+        int zones;
+    };
+    std::string WriteProject(const std::string& name, const std::vector<BinSpec>& bins)
+    {
+        cSonorelApp project;
+        for (const BinSpec& spec : bins) {
+            cBin* bin = project.Bins.Add();
+            bin->title = spec.title;
+            bin->filename = spec.file;
+            for (int i = 0; i < spec.zones; ++i)
+                *bin->Items.Add() = cBinItem{spec.title + " #" + std::to_string(i + 1), spec.file, float(i), 1.5f};
+        }
+        const std::string path = folder + "/" + name;
+        project.SaveToFile(path);
+        return path;
+    }
+
+    // Loads the project with the window's user acting once it is shown.
+    void Import(const std::string& path, std::function<void()> user)
+    {
+        QTimer::singleShot(0, window.get(), [this, user] {
+            if (window->isVisible())
+                user();
+        });
+        window->LoadProject(path);
+    }
+    void ClickRow(int row)
+    {
+        const QRect cell = window->Grid->visualRect(window->Grid->model()->index(row, 0));
+        QTest::mouseClick(window->Grid->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+
+    ui::MessageRecorder messages;
+    std::string folder, song, other;
+    int changes = 0;
+    std::unique_ptr<TFormLoadRepository> window;
+};
+
+TEST_F(BinImportTest, OkImportsEveryMarkedBinAfterTheOpenProjectsBinsAndAnnouncesItOnce)
+{
+    snl.Bins.Add()->title = "Mine";
+    Import(other, [this] {
+        EXPECT_EQ(window->windowTitle(), "Load Repository");
+        EXPECT_EQ(window->Grid->item(0, 0)->text(), "Import");
+        EXPECT_EQ(window->Grid->item(1, 1)->text().toStdString(), "Bass \xC3\xA9");
+        EXPECT_EQ(window->Grid->columnWidth(0), 64);
+        window->OKBtn->click();
+    });
+    EXPECT_EQ(Titles(snl.Bins), (std::vector<std::string>{"Mine", "Drums", "Bass \xC3\xA9"}));
+    EXPECT_EQ(snl.Bins.At(1)->Items.Count(), 2);
+    EXPECT_EQ(snl.Bins.At(1)->Items.At(1)->start, 1.0f);
+    EXPECT_EQ(snl.Bins.At(1)->Items.At(1)->length, 1.5f);
+    EXPECT_EQ(changes, 1);
+
+    Import(other, [this] { window->OKBtn->click(); });
+    EXPECT_EQ(snl.Bins.Count(), 5) << "importing again yields each bin twice";
+
+    snl.Bins.At(1)->Items.At(0)->title = "renamed here";
+    EXPECT_EQ(window->Repository.Bins.At(0)->Items.At(0)->title, "Drums #1") << "independent copies";
+}
+
+TEST_F(BinImportTest, ClicksToggleTheMarksAndOnlyMarkedBinsComeIn)
+{
+    Import(other, [this] {
+        ClickRow(0);
+        EXPECT_EQ(window->Grid->item(0, 0)->text(), "");
+        ClickRow(1);
+        ClickRow(1);
+        EXPECT_EQ(window->Grid->item(1, 0)->text(), "Import") << "a second click restores the mark";
+        window->OKBtn->click();
+    });
+    EXPECT_EQ(Titles(snl.Bins), (std::vector<std::string>{"Bass \xC3\xA9"}));
+
+    Import(other, [this] {
+        ClickRow(0);
+        ClickRow(1);
+        window->OKBtn->click();
+    });
+    EXPECT_EQ(snl.Bins.Count(), 1);
+    EXPECT_EQ(changes, 2) << "OK with no mark still announces";
+
+    Import(other, [this] { window->CancelBtn->click(); });
+    EXPECT_EQ(snl.Bins.Count(), 1);
+    EXPECT_EQ(changes, 2) << "cancel announces nothing";
+}
+
+TEST_F(BinImportTest, ProjectsWithoutBinsMissingOrCorruptImportNothing)
+{
+    const std::string missingSource = WriteProject("gone.snmx", {{"Gone", folder + "/gone.wav", 1}, {"Here", song, 0}});
+    const std::string noBins = WriteProject("empty.snmx", {});
+    const std::string corrupt = folder + "/corrupt.snmx";
+    sonorel_test::WriteBytes(corrupt, "<sonorel.mix><bin title=\"x\"");
+    const std::string nowhere = folder + "/nowhere.snmx";
+
+    Import(missingSource, [this] {
+        EXPECT_EQ(window->Grid->rowCount(), 1) << "the bin without its source was dropped while loading";
+        window->OKBtn->click();
+    });
+    EXPECT_EQ(Titles(snl.Bins), (std::vector<std::string>{"Here"}));
+    ASSERT_EQ(messages.Texts().size(), 1u);
+    EXPECT_EQ(messages.Texts()[0].rfind("Source audio file doesn't exist. " + folder + "/gone.wav", 0), 0u);
+
+    const struct {
+        std::string path;
+        std::string message;
+    } refusals[] = {
+        {noBins, "No repositories found in the project."},
+        {nowhere, "XML Load: file doesn't exist" + nowhere},
+    };
+    for (const auto& r : refusals) {
+        messages.Clear();
+        bool shown = false;
+        Import(r.path, [&shown] { shown = true; });
+        EXPECT_FALSE(shown) << r.path;
+        EXPECT_EQ(messages.Texts(), (std::vector<std::string>{r.message})) << r.path;
+    }
+    EXPECT_THROW(window->LoadProject(corrupt), cXMLStorageError);
+    EXPECT_EQ(snl.Bins.Count(), 1);
+    EXPECT_EQ(changes, 1);
+}
+
+} // namespace
