@@ -31,6 +31,8 @@ void TSkinPicture::SetLatched(bool latched)
 
 const QPixmap& TSkinPicture::CurrentPixmap() const
 {
+    if (!isEnabled())
+        return normal_;
     if ((pressed_ || latched_) && !down_.isNull())
         return down_;
     if (hovered_ && !hover_.isNull())
@@ -42,6 +44,9 @@ void TSkinPicture::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.drawPixmap(0, 0, CurrentPixmap());
+    // A command that cannot be used is dimmed into the background it stands on.
+    if (!isEnabled())
+        painter.fillRect(rect(), QColor(0x13, 0x16, 0x1b, 170));
 }
 
 void TSkinPicture::enterEvent(QEnterEvent*)

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -94,6 +95,8 @@ public:
     void RunSwitchesBeforeProject();
     void RunSwitchesAfterProject();
     void HelpTopicsTest();
+    // Shows every command of NotBuiltCommands disabled, its tooltip saying it is not built yet.
+    void DisableNotBuiltCommands();
 
     static constexpr int HelpPanelWidth = 350;
     bool FirstActivation = true;
@@ -254,6 +257,17 @@ int HelpContext(const QWidget* control);
 
 // The main window's time format: "%dm %.1fs" of whole minutes and the rest of the seconds.
 std::string FormatMinutesSeconds(float seconds);
+
+// A command whose work is not built yet: shown disabled, its tooltip and help topic say so.
+struct NotBuiltCommand {
+    const char* name;  // the control's name in the main window; also its mark in the help pages
+    QObject* control;  // a picture or an action of the main window; null for a command without one
+};
+// The one list of them (form_Main_notbuilt.cpp).
+std::vector<NotBuiltCommand> NotBuiltCommands(const TFormMain& form);
+bool IsNotBuilt(const TFormMain& form, const QObject* control);
+// What a not-built command's tooltip and help panel show for its help topic.
+QString NotBuiltText(const QString& topic);
 
 // The fixed files of the self-test switches, in the application-data folder.
 std::string TestWavPath();

@@ -84,7 +84,9 @@ void TFormMain::HelpMouseMove(QWidget* sender)
 {
     const int index = std::max(HelpContext(sender) - 1, 0);
     // A line the file does not have reads as an empty topic.
-    const QString topic = HelpTopics.value(index);
+    QString topic = HelpTopics.value(index);
+    if (IsNotBuilt(*this, sender))
+        topic = NotBuiltText(topic);
     if (topic == LastHelpTopic)
         return;
     LastHelpTopic = topic;

@@ -6,6 +6,7 @@
 #include "cd/form_SaveToWav.h"
 #include "model/class_FileLog.h"
 #include "platform/ui/DragController.h"
+#include "platform/ui/MessageBox.h"
 #include "windows/form_Preferences.h"
 #include "windows/form_Trigger.h"
 #include "windows/frame_mixedit.h"
@@ -76,6 +77,11 @@ void TFormMain::PlaylistPopupPopup()
 // never overlaps the row before it.
 void TFormMain::mixedit1DragDropClick(QObject* sender)
 {
+    // The sound thread reads the rows while the mix plays: no drop may change them then.
+    if (!snl.WavProducer.Stopped) {
+        ui::ShowMessage("Can't drag and drop while playing.");
+        return;
+    }
     if (sender != MouseWait && sender != KeyboardWait)
         return;
     cMixRow* row = snl.mixdata.Get(snl.SelectedRow);

@@ -5,6 +5,7 @@
 #include "model/class_FileLog.h"
 #include "model/class_Folders.h"
 #include "platform/ui/MessageBox.h"
+#include "windows/frame_mixedit.h"
 
 #include <QDir>
 #include <QLabel>
@@ -81,6 +82,9 @@ void TFormMain::LoadProject(const std::string& path)
     snl.LoadFromFile(path);
     ProjSaveDialog.FileName = path;
     ShowPage(PagePlaylistIndex);
+    // A loaded mix plays from its first row: show that row selected.
+    if (snl.mixdata.Count() > 0)
+        PlaylistEdit->Grid->SetRow(0);
 }
 
 void TFormMain::ExitClick()
