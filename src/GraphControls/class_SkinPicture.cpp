@@ -1,5 +1,6 @@
 #include "GraphControls/class_SkinPicture.h"
 
+#include "platform/ui/Colors.h"
 #include "platform/ui/SkinImage.h"
 
 #include <QMouseEvent>
@@ -46,7 +47,7 @@ void TSkinPicture::paintEvent(QPaintEvent*)
     painter.drawPixmap(0, 0, CurrentPixmap());
     // A command that cannot be used is dimmed into the background it stands on.
     if (!isEnabled())
-        painter.fillRect(rect(), QColor(0x13, 0x16, 0x1b, 170));
+        painter.fillRect(rect(), ui::DisabledShade());
 }
 
 void TSkinPicture::enterEvent(QEnterEvent*)

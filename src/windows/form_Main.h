@@ -2,6 +2,7 @@
 
 #include "model/class_Application.h"
 
+#include <QRect>
 #include <QStringList>
 #include <QWidget>
 
@@ -262,6 +263,8 @@ std::string FormatMinutesSeconds(float seconds);
 struct NotBuiltCommand {
     const char* name;  // the control's name in the main window; also its mark in the help pages
     QObject* control;  // a picture or an action of the main window; null for a command without one
+    QWidget* page = nullptr; // a page whose artwork describes the command in the place below: dimmed
+    QRect textOnPage = QRect();
 };
 // The one list of them (form_Main_notbuilt.cpp).
 std::vector<NotBuiltCommand> NotBuiltCommands(const TFormMain& form);

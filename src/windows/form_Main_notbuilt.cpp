@@ -2,18 +2,38 @@
 #include "windows/form_Main.h"
 
 #include "GraphControls/class_SkinPicture.h"
+#include "platform/ui/Colors.h"
 
 #include <QAction>
+#include <QPainter>
+
+namespace {
+
+// Laid over a text of a page's artwork that describes a command not built yet.
+class TNotBuiltShade : public QWidget {
+public:
+    TNotBuiltShade(QWidget* page, const QRect& place) : QWidget(page)
+    {
+        setObjectName("NotBuiltShade");
+        setGeometry(place);
+        setToolTip(NotBuiltText(QString()));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), ui::DisabledShade()); }
+};
+
+} // namespace
 
 // Whoever builds one of these commands removes its line here and the marks of its name in the help
 // pages (<span class="notbuilt" title="name">; a test holds the pages to this list). The command is
-// then enabled and its help shown as written. Entries without a control name commands that are not
-// in the window yet but that the help pages describe.
+// then enabled, the page text about it shown plainly and its help shown as written. Entries without
+// a control name commands that are not in the window yet but that a page or the help describes.
 std::vector<NotBuiltCommand> NotBuiltCommands(const TFormMain& form)
 {
     return {
         // Adding sources.
-        {"selectfromdisk", form.selectfromdisk},
+        {"selectfromdisk", form.selectfromdisk, form.PageStart, {236, 490, 200, 64}}, // step 1 "Add sources"
         {"OpenFromDisk1", form.OpenFromDisk1},
         {"cdtrack", form.cdtrack},
         {"record", form.record},
@@ -22,17 +42,23 @@ std::vector<NotBuiltCommand> NotBuiltCommands(const TFormMain& form)
         {"ZoomOut", form.ZoomOut},
         {"ZoomIn1", form.ZoomIn1},
         {"ZoomOut1", form.ZoomOut1},
-        {"ZoneEditPlay", form.ZoneEditPlay},
+        {"ZoneEditPlay", form.ZoneEditPlay, form.PageBinEdit, {648, 106, 296, 416}}, // how to cut a zone, keys
         {"Image13", form.Image13},
         {"LoopToZoneEnd1", form.LoopToZoneEnd1},
-        {"Image38", form.Image38},
+        {"Image38", form.Image38, form.PageStart, {460, 490, 200, 64}}, // step 2 "Cut zones"
         {"Image24", form.Image24},
         {"Image23", form.Image23},
         {"Image22", form.Image22},
         {"AddBin1", form.AddBin1},
         {"loadrepos", form.loadrepos},
-        {"BinDrag", nullptr},  // dragging zones from the bins into the playlist
-        {"EditZone", nullptr}, // the playlist menu's zone, editor and remove items
+        // Dragging zones from the bins into the playlist: the playlist's subtitle, step 3 "Build the mix".
+        {"BinDrag", nullptr, form.PagePlaylist, {171, 78, 362, 18}},
+        {"BinDrag", nullptr, form.PageStart, {684, 490, 200, 64}},
+        // The playlist menu's zone, editor and remove items, and their keys.
+        {"EditZone", nullptr},
+        {"Delete1", nullptr, form.PagePlaylist, {574, 446, 180, 22}},             // "Del Remove the row"
+        {"EditTransformation2", nullptr, form.PagePlaylist, {760, 422, 180, 22}}, // "F4 Edit transformation"
+        {"EditTransformation1", nullptr, form.PagePlaylist, {760, 446, 180, 22}}, // "F5 Edit transition"
         // The editors.
         {"Transformation", form.Transformation},
         {"Transition", form.Transition},
@@ -61,6 +87,8 @@ QString NotBuiltText(const QString& topic)
 void TFormMain::DisableNotBuiltCommands()
 {
     for (const NotBuiltCommand& command : NotBuiltCommands(*this)) {
+        if (command.page)
+            new TNotBuiltShade(command.page, command.textOnPage);
         if (auto* action = qobject_cast<QAction*>(command.control)) {
             action->setEnabled(false);
             action->setToolTip(NotBuiltText(action->text() + "."));

@@ -732,6 +732,16 @@ TEST_F(MainWindowTest, CommandsNotBuiltYetAreDisabledAndSaySo)
     Start();
     int widgets = 0;
     for (const NotBuiltCommand& command : NotBuiltCommands(*FormMain)) {
+        if (command.page) {
+            // The page's text about the command is covered by a dimming shade that says why.
+            const QList<QWidget*> shades = command.page->findChildren<QWidget*>("NotBuiltShade");
+            const auto shade = std::find_if(shades.begin(), shades.end(), [&command](const QWidget* w) {
+                return w->geometry() == command.textOnPage;
+            });
+            ASSERT_NE(shade, shades.end()) << command.name;
+            EXPECT_EQ((*shade)->toolTip(), "Not built yet.") << command.name;
+            EXPECT_FALSE((*shade)->isHidden()) << command.name;
+        }
         if (!command.control)
             continue;
         auto* action = qobject_cast<QAction*>(command.control);
