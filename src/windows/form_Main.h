@@ -271,6 +271,8 @@ std::vector<NotBuiltCommand> NotBuiltCommands(const TFormMain& form);
 bool IsNotBuilt(const TFormMain& form, const QObject* control);
 // What a not-built command's tooltip and help panel show for its help topic.
 QString NotBuiltText(const QString& topic);
+// A help topic with its marks of not-built commands ("[name]") shown as "(not built yet)".
+QString ShowNotBuiltMarks(QString topic);
 
 // The fixed files of the self-test switches, in the application-data folder.
 std::string TestWavPath();

@@ -74,7 +74,7 @@ void TFormMain::LoadHelpTopics()
         if (line.endsWith('\r'))
             line.chop(1);
         const qsizetype hash = line.indexOf('#');
-        HelpTopics.append(hash < 0 ? line : line.left(hash));
+        HelpTopics.append(ShowNotBuiltMarks(hash < 0 ? line : line.left(hash)));
     }
     if (!lines.isEmpty() && lines.back().isEmpty())
         HelpTopics.removeLast(); // the line end of the last line starts no topic

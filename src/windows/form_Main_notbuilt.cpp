@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QPainter>
+#include <QRegularExpression>
 
 namespace {
 
@@ -26,7 +27,8 @@ protected:
 } // namespace
 
 // Whoever builds one of these commands removes its line here and the marks of its name in the help
-// pages (<span class="notbuilt" title="name">; a test holds the pages to this list). The command is
+// (a "[name]" in help.txt, <span class="notbuilt" title="name"> in the pages; a test holds the help
+// to this list). The command is
 // then enabled, the page text about it shown plainly and its help shown as written. Entries without
 // a control name commands that are not in the window yet but that a page or the help describes.
 std::vector<NotBuiltCommand> NotBuiltCommands(const TFormMain& form)
@@ -54,6 +56,9 @@ std::vector<NotBuiltCommand> NotBuiltCommands(const TFormMain& form)
         // Dragging zones from the bins into the playlist: the playlist's subtitle, step 3 "Build the mix".
         {"BinDrag", nullptr, form.PagePlaylist, {171, 78, 362, 18}},
         {"BinDrag", nullptr, form.PageStart, {684, 490, 200, 64}},
+        // The waveform of the zone editor, and a double click on a bin's zone that opens it there.
+        {"LoopView", nullptr},
+        {"BinDoubleClick", nullptr},
         // The playlist menu's zone, editor and remove items, and their keys.
         {"EditZone", nullptr},
         {"Delete1", nullptr, form.PagePlaylist, {574, 446, 180, 22}},             // "Del Remove the row"
@@ -82,6 +87,12 @@ QString NotBuiltText(const QString& topic)
     if (topic.isEmpty() || topic.endsWith(".html"))
         return "Not built yet.";
     return "Not built yet. " + topic;
+}
+
+QString ShowNotBuiltMarks(QString topic)
+{
+    static const QRegularExpression mark(R"(\[\w+\])");
+    return topic.replace(mark, "(not built yet)");
 }
 
 void TFormMain::DisableNotBuiltCommands()
