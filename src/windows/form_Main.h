@@ -76,7 +76,7 @@ public:
     void ExitClick();
     void Exit1Click();
     void OnChangeClick(QObject* sender);
-    void LoadProject(const std::string& path); // load, remember the path, show the playlist
+    void LoadProject(const std::string& path); // load, remember the full path, show the playlist
     void PlaylistStringGridClick();
     void PlaylistPopupPopup(); // checks the trigger item of the selected row
     void mixedit1DragDropClick(QObject* sender);
@@ -96,7 +96,8 @@ public:
     void RunSwitchesBeforeProject();
     void RunSwitchesAfterProject();
     void HelpTopicsTest();
-    // Shows every command of NotBuiltCommands disabled, its tooltip saying it is not built yet.
+    // Shows every command of NotBuiltCommands disabled and the page texts about them dimmed, their
+    // tooltips saying they are not built yet.
     void DisableNotBuiltCommands();
 
     static constexpr int HelpPanelWidth = 350;
@@ -263,8 +264,8 @@ std::string FormatMinutesSeconds(float seconds);
 struct NotBuiltCommand {
     const char* name;  // the control's name in the main window; also its mark in the help pages
     QObject* control;  // a picture or an action of the main window; null for a command without one
-    QWidget* page = nullptr; // a page whose artwork describes the command in the place below: dimmed
-    QRect textOnPage = QRect();
+    QWidget* page = nullptr;    // a page whose artwork describes the command, there dimmed
+    QRect textOnPage = QRect(); // where on that page
 };
 // The one list of them (form_Main_notbuilt.cpp).
 std::vector<NotBuiltCommand> NotBuiltCommands(const TFormMain& form);

@@ -8,6 +8,7 @@
 #include "windows/frame_mixedit.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QStackedWidget>
 #include <QListWidget>
@@ -75,8 +76,10 @@ void TFormMain::Image21Click()
         LoadProject(ProjOpenDialog.FileName);
 }
 
-void TFormMain::LoadProject(const std::string& path)
+void TFormMain::LoadProject(const std::string& given)
 {
+    // Remembered as a full path: the next start may be in another working folder.
+    const std::string path = QFileInfo(QString::fromStdString(given)).absoluteFilePath().toStdString();
     // Loading stops the renderer before it replaces the rows.
     StopMix();
     snl.LoadFromFile(path);

@@ -643,13 +643,16 @@ TEST_F(MainWindowTest, AMovedProjectFolderPlaysAndExportsFromAThirdFolder)
     const fs::path moved = fs::path(sonorel_test::FixtureFolder()) / "moved here";
     fs::rename(made, moved);
     const fs::path before = fs::current_path();
-    fs::current_path(sonorel_test::FixtureFolder());
+    const fs::path third = sonorel_test::FixtureFolder();
+    fs::current_path(third);
     QFile::remove(QString::fromStdString(TestWavPath()));
-    Start({(moved / "mix.snmx").string(), "towavtest", "closenoquery", "close"}, false);
+    const fs::path given = fs::relative(moved / "mix.snmx", third);
+    Start({given.string(), "towavtest", "closenoquery", "close"}, false);
     QTRY_VERIFY(!FormMain->isVisible());
     fs::current_path(before);
     EXPECT_TRUE(messages.Texts().empty()) << messages.Texts()[0];
     EXPECT_EQ(snl.mixdata.At(0)->filename, (moved / "tone.wav").string());
+    EXPECT_EQ(ReadSettingString(LastProject), (moved / "mix.snmx").string()) << "opened as " << given;
     const std::string wav = sonorel_test::ReadBytes(TestWavPath());
     ASSERT_EQ(wav.size(), 44u + 264600u);
     EXPECT_NE(wav.find_first_not_of('\0', 44), std::string::npos) << "the export is silent";
