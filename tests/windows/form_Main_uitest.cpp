@@ -760,7 +760,7 @@ TEST_F(MainWindowTest, CommandsNotBuiltYetAreDisabledAndSaySo)
     EXPECT_EQ(FormMain->cdtrack->toolTip(), "Not built yet. Rip CD Track: copies tracks.");
     EXPECT_EQ(FormMain->HelpTopics.value(3), "Bins: drag (not built yet).");
     // The help panel says so too, and a click on a disabled picture does nothing.
-    FormMain->HelpMouseMove(FormMain->record);
+    MoveOver(FormMain->record);
     EXPECT_EQ(FormMain->Help->toPlainText(), "Not built yet. Record: records.");
     QLabel working(FormMain);
     SetHelpContext(&working, 1);
