@@ -51,6 +51,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+fs::path ShippedHelpFolder()
+{
+    return fs::path(SONOREL_SOURCE_DIR) / "assets/help";
+}
+
 std::string HelpFilePath()
 {
     return ExecutableFolder() + "/help.txt";
@@ -783,7 +788,7 @@ TEST_F(MainWindowTest, HelpMarksOnlyCommandsThatAreNotBuiltYet)
     std::vector<std::string> names;
     for (const NotBuiltCommand& command : NotBuiltCommands(*FormMain))
         names.push_back(command.name);
-    const fs::path shipped = fs::path(__FILE__).parent_path() / "../../assets/help";
+    const fs::path shipped = ShippedHelpFolder();
     int marks = 0;
     auto expectListed = [&](const fs::path& file, const std::string& opening, char closing) {
         const std::string text = sonorel_test::ReadBytes(file.string());
@@ -805,7 +810,7 @@ TEST_F(MainWindowTest, HelpMarksOnlyCommandsThatAreNotBuiltYet)
 
 TEST_F(MainWindowTest, ShippedHelpHasEveryTopicAndItsPages)
 {
-    const fs::path shipped = fs::path(__FILE__).parent_path() / "../../assets/help";
+    const fs::path shipped = ShippedHelpFolder();
     std::ifstream in(shipped / "help.txt");
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);)
@@ -831,7 +836,7 @@ TEST_F(MainWindowTest, Screenshots)
     const QString folder = qEnvironmentVariable("SONOREL_SCREENSHOT_DIR");
     if (folder.isEmpty())
         GTEST_SKIP() << "SONOREL_SCREENSHOT_DIR not set";
-    const fs::path shipped = fs::path(__FILE__).parent_path() / "../../assets/help";
+    const fs::path shipped = ShippedHelpFolder();
     fs::copy(shipped, ExecutableFolder(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     const QString project = qEnvironmentVariable("SONOREL_SCREENSHOT_PROJECT");
     Start(project.isEmpty() ? std::vector<std::string>{} : std::vector<std::string>{project.toStdString()});
