@@ -26,11 +26,11 @@ protected:
 
 } // namespace
 
-// Whoever builds one of these commands removes its line here and the marks of its name in the help
-// (a "[name]" in help.txt, <span class="notbuilt" title="name"> in the pages; a test holds the help
-// to this list). The command is
-// then enabled, the page text about it shown plainly and its help shown as written. Entries without
-// a control name commands that are not in the window yet but that a page or the help describes.
+// Whoever builds one of these commands removes its lines here and the marks of its name in the
+// help ("[name]" in help.txt, <span class="notbuilt" title="name"> in the pages; a test holds the
+// help to this list). The command is then enabled, the page text about it shown plainly and its
+// help shown as written. Entries without a control name commands that are not in the window yet
+// but that a page or the help describes.
 std::vector<NotBuiltCommand> NotBuiltCommands(const TFormMain& form)
 {
     return {
