@@ -40,6 +40,9 @@ function(sonorel_tests folder)
     else()
       target_link_libraries(${exe} PRIVATE test_support ${ARG_DEPS})
     endif()
+    # Where the tests find files of the source tree (the shipped help, for one), whatever the
+    # compiler makes of __FILE__.
+    target_compile_definitions(${exe} PRIVATE SONOREL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
     add_test(NAME ${exe} COMMAND ${exe})
     set(home ${CMAKE_BINARY_DIR}/testhome/${exe})
     set_tests_properties(${exe} PROPERTIES

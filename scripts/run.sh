@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh >/dev/null
 exe=build/src/windows/sonorel
 demo=build/demo
-[ -f "$demo/demo.snmx" ] || build/tools/make_demo "$demo" >/dev/null
+# Made afresh each time (a second or two), so a demo left by an older build never stands in.
+build/tools/make_demo "$demo" >/dev/null
 project=$(realpath "$demo/demo.snmx")
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exec "$exe" "$project" "$@"

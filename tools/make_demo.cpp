@@ -276,7 +276,8 @@ int MakeDemo(const std::filesystem::path& folder)
         }
         cBin* bin = snl.Bins.Add();
         bin->title = source.title;
-        bin->filename = path;
+        // Named relative to the project file, so the demo folder plays wherever it is moved.
+        bin->filename = source.file;
     }
     // Zones: the opening and the second half of every piece, named short enough for the grid.
     const char* zoneNames[3][2] = {{"Harbour intro", "Harbour theme"}, {"Groove A", "Groove B"},

@@ -1,5 +1,6 @@
 #include "GraphControls/class_SkinPicture.h"
 
+#include "platform/ui/Colors.h"
 #include "platform/ui/SkinImage.h"
 
 #include <QMouseEvent>
@@ -31,6 +32,8 @@ void TSkinPicture::SetLatched(bool latched)
 
 const QPixmap& TSkinPicture::CurrentPixmap() const
 {
+    if (!isEnabled())
+        return normal_;
     if ((pressed_ || latched_) && !down_.isNull())
         return down_;
     if (hovered_ && !hover_.isNull())
@@ -42,6 +45,9 @@ void TSkinPicture::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.drawPixmap(0, 0, CurrentPixmap());
+    // A command that cannot be used is dimmed into the background it stands on.
+    if (!isEnabled())
+        painter.fillRect(rect(), ui::DisabledShade());
 }
 
 void TSkinPicture::enterEvent(QEnterEvent*)

@@ -10,7 +10,8 @@ class QMouseEvent;
 
 // A picture of a skinned window that acts as a button: it shows the skin picture `name`, and,
 // when the skin has them, `name_hover` under the mouse and `name_down` while pressed or latched.
-// The widget takes the size of its picture.
+// The widget takes the size of its picture. Disabled, it shows its normal picture dimmed and
+// takes no clicks.
 class TSkinPicture : public QWidget {
     Q_OBJECT
 public:

@@ -37,6 +37,15 @@ bool FileExists(const std::string& path)
     return stat(path.c_str(), &info) == 0;
 }
 
+// A path whose last part has a name before any extension: "", "   ", "/tmp/" and ".wav" would
+// become hidden files or folders.
+bool NamesAFile(const std::string& path)
+{
+    const std::string name = path.substr(path.find_last_of('/') + 1);
+    const std::string stem = name.substr(0, name.rfind('.'));
+    return stem.find_first_not_of(" \t") != std::string::npos && stem != ".";
+}
+
 std::string FormatText(const char* format, const std::string& value)
 {
     std::vector<char> text(std::strlen(format) + value.size() + 1);
@@ -203,6 +212,10 @@ void TFormSaveToWav::saveClick()
     if (exporting_)
         return;
     std::string path = filename->text().toStdString();
+    if (!NamesAFile(path)) {
+        ui::ShowMessage("Enter the name of the file to export the mix to.");
+        return;
+    }
     std::string ext = LowerFileExtension(path);
     if (ext.empty()) {
         ext = WavMode ? ".wav" : ".mp3";

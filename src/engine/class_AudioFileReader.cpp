@@ -149,7 +149,8 @@ void cAudioFileReader::ShowFault() const
     case OpenFault::None:
         break;
     case OpenFault::Missing:
-        ui::ShowMessage("Trying to open audio file, file doesn't exist.\r\nFile name: " + MissingFileName);
+        if (!QuietWhenMissing)
+            ui::ShowMessage("Trying to open audio file, file doesn't exist.\r\nFile name: " + MissingFileName);
         break;
     case OpenFault::NoStream:
         ui::ShowMessage("Can't create stream from audio file:" + FileName);

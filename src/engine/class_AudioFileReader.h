@@ -37,6 +37,8 @@ public:
     int64_t BytesRead = 0; // output bytes delivered
     int64_t LengthMcs = 0; // the fragment's playing length in mix time; the fade-out ends there
     std::string FileName;
+    // A file already reported missing (when its project loaded) plays silence without a message.
+    bool QuietWhenMissing = false;
 
     cAudioFileReader() = default;
     ~cAudioFileReader();

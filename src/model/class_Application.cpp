@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 cSonorelApp snl;
 
@@ -90,23 +92,54 @@ void WriteBin(pugi::xml_node element, const cBin& bin)
     }
 }
 
-// Removes, from the last to the first, every entry whose source audio file is missing, with one
-// message each.
-template <class Entry>
-void RemoveEntriesWithoutSource(cAnyList<Entry>& entries)
+// A relative source path in a project file names a file beside the project: the project's folder
+// moves with its sources. Absolute and empty paths stay as they are.
+void ResolveAgainst(const std::filesystem::path& folder, std::string& path)
 {
-    for (int32_t i = entries.Count() - 1; i >= 0; --i) {
-        const std::string& path = entries.At(i)->filename;
-        std::error_code ec;
-        if (std::filesystem::exists(path, ec))
-            continue;
-        ui::ShowMessage("Source audio file doesn't exist. " + path + "\n\n-----\nclass_Application:" +
-                        std::to_string(__LINE__));
-        entries.Delete(i);
-    }
+    if (path.empty() || std::filesystem::path(path).is_absolute())
+        return;
+    path = (folder / path).lexically_normal().string();
 }
 
+// The missing source files of a project, each once, in the order first met; every file is looked
+// at once however many entries name it.
+class MissingSources {
+public:
+    // True when the file is missing.
+    bool Note(const std::string& path)
+    {
+        const auto [seen, isNew] = Checked.try_emplace(path, false);
+        if (isNew) {
+            std::error_code ec;
+            seen->second = path.empty() || !std::filesystem::exists(path, ec);
+            if (seen->second)
+                Paths.push_back(path);
+        }
+        return seen->second;
+    }
+
+    std::vector<std::string> Paths;
+
+private:
+    std::unordered_map<std::string, bool> Checked; // path: missing
+};
+
 } // namespace
+
+std::string MissingSourcesMessage(const std::vector<std::string>& paths)
+{
+    // A message box taller than the screen cannot be read or closed: the list is cut short.
+    constexpr size_t maxListed = 20;
+    std::string text = paths.size() == 1 ? "Source audio file doesn't exist:\n" : "Source audio files don't exist:\n";
+    for (size_t i = 0; i < paths.size() && i < maxListed; ++i)
+        text += (paths[i].empty() ? std::string("(no file name)") : paths[i]) + "\n";
+    if (paths.size() > maxListed)
+        text += "... and " + std::to_string(paths.size() - maxListed) + " more.\n";
+    text += paths.size() == 1 ? "\nIts rows and zones stay in the project and play silence."
+                              : "\nTheir rows and zones stay in the project and play silence.";
+    return text;
+}
+
 
 bool cProjectFileDialog::Execute(QWidget* parent)
 {
@@ -177,8 +210,24 @@ void cSonorelApp::LoadFromFile(const std::string& path)
 
 void cSonorelApp::Loaded()
 {
-    RemoveEntriesWithoutSource(Bins);
-    RemoveEntriesWithoutSource(mixdata);
+    std::error_code ec; // a working folder that was removed leaves the path as it is
+    const std::filesystem::path folder = std::filesystem::absolute(FileName, ec).parent_path();
+    MissingSources missing;
+    for (const auto& bin : Bins) {
+        ResolveAgainst(folder, bin->filename);
+        missing.Note(bin->filename);
+        // A zone's file is its bin's: the bin names it.
+        for (const auto& item : bin->Items)
+            ResolveAgainst(folder, item->filename);
+    }
+    for (const auto& row : mixdata) {
+        ResolveAgainst(folder, row->filename);
+        row->SourceMissing = missing.Note(row->filename);
+    }
+    // Rows and zones of a missing file stay (a music drive may be mounted elsewhere today): one
+    // message names the files, and the next save writes the project back whole.
+    if (!missing.Paths.empty())
+        ui::ShowMessage(MissingSourcesMessage(missing.Paths));
     if (OnChange)
         OnChange(nullptr);
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QObject;
 class QWidget;
@@ -37,8 +38,9 @@ public:
 
     void Save(pugi::xml_document& doc) override;
     void Load(const pugi::xml_document& doc) override;
-    // Sets AskOnClose, then loads the file. Replacing the rows stops the renderer first. Entries
-    // whose source audio file is missing are removed with a message each; then OnChange fires.
+    // Sets AskOnClose, then loads the file. Replacing the rows stops the renderer first. Relative
+    // source paths are taken from the project file's folder. Entries whose source audio file is
+    // missing stay (rows marked SourceMissing), named in one message; then OnChange fires.
     void LoadFromFile(const std::string& path) override;
 
     uint8_t AskOnClose = 1;      // ask before closing while the project holds rows or bins
@@ -70,6 +72,9 @@ public:
 protected:
     void Loaded() override;
 };
+
+// The one message of a load that found source files missing: the files, then what becomes of them.
+std::string MissingSourcesMessage(const std::vector<std::string>& paths);
 
 // The one project of the program, built before the application object.
 extern cSonorelApp snl;

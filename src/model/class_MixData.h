@@ -12,13 +12,14 @@ enum : int32_t { TriggerNone = 0, TriggerMouse = 1, TriggerKey = 2 };
 // One playlist row: a fragment of a source audio file with its playback parameters.
 struct cMixRow {
     std::string name;           // title shown in the playlist
-    std::string filename;       // full path of the source audio file
+    std::string filename;       // path of the source audio file
     ::MixParams MixParams;
     float start = 0;            // start of the fragment in the source file, seconds
     float length = 0;           // length in source time (before the tempo change), seconds
     bool overlap = false;       // the next row starts overlaplen seconds before this row ends
     float overlaplen = 0;       // seconds of mix time
     int32_t trigger = TriggerNone;
+    bool SourceMissing = false; // the source file was not there when the project loaded; not stored
 
     // Seconds of mix time the row plays: length x 100 / (100 + speed), in extended precision.
     // A tempo change of -100 % or below has no meaningful length; such a row plays for 0 s.

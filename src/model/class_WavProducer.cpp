@@ -354,12 +354,14 @@ std::unique_ptr<cFileSoundSource> cWavProducer::SourceFor(int32_t row, int64_t p
     if (source) {
         ++PreparedRowStarts;
         source->MixParams = r.MixParams;
+        source->QuietWhenMissing = r.SourceMissing;
         source->ReportOpen();
         return source;
     }
     ++OpenedRowStarts;
     source = std::make_unique<cFileSoundSource>();
     source->MixParams = r.MixParams;
+    source->QuietWhenMissing = r.SourceMissing;
     source->SetFileName(r.filename, WavMix.Format);
     source->SetPosition(positionMcs * 0.000001);
     return source;

@@ -279,7 +279,8 @@ void TFormMain::BuildHelpPanel()
     HelpHTML->document()->setDefaultStyleSheet(
         "body { color: #e8ebf0; font-family: 'DejaVu Sans'; font-size: 13px; }"
         " h1 { color: #ffffff; font-size: 18px; } h2 { color: #4cc2ff; font-size: 14px; }"
-        " a { color: #4cc2ff; } .key { color: #ffb547; font-weight: bold; } .dim { color: #8d96a6; }");
+        " a { color: #4cc2ff; } .key { color: #ffb547; font-weight: bold; } .dim { color: #8d96a6; }"
+        " .notbuilt { color: #ff5c5f; }");
     HelpHTML->hide();
     HelpPanel->hide();
 }
@@ -361,6 +362,7 @@ void TFormMain::FormCreate()
     LogToFile("", true, false);
     LogToFile("Started", true, true);
     LoadHelpTopics();
+    DisableNotBuiltCommands();
     ui::SetDoubleBufferedControls(this);
     FilesList->setCurrentRow(0);
     ProjOpenDialog.Filter = ProjSaveDialog.Filter = "Sonorel Project|*.snmx";

@@ -2,6 +2,7 @@
 
 #include "model/class_Application.h"
 
+#include <QRect>
 #include <QStringList>
 #include <QWidget>
 
@@ -78,7 +79,7 @@ public:
     void ExitClick();
     void Exit1Click();
     void OnChangeClick(QObject* sender);
-    void LoadProject(const std::string& path); // load, remember the path, show the playlist
+    void LoadProject(const std::string& path); // load, remember the full path, show the playlist
     void PlaylistStringGridClick();
     void PlaylistPopupPopup(); // checks the trigger item of the selected row
 
@@ -139,6 +140,9 @@ public:
     void RunSwitchesBeforeProject();
     void RunSwitchesAfterProject();
     void HelpTopicsTest();
+    // Shows every command of NotBuiltCommands disabled and the page texts about them dimmed, their
+    // tooltips saying they are not built yet.
+    void DisableNotBuiltCommands();
 
     static constexpr int HelpPanelWidth = 350;
     bool FirstActivation = true;
@@ -328,6 +332,21 @@ std::string SourceTitle(const std::string& fileName);
 
 // The main window's time format: "%dm %.1fs" of whole minutes and the rest of the seconds.
 std::string FormatMinutesSeconds(float seconds);
+
+// A command whose work is not built yet: shown disabled, its tooltip and help topic say so.
+struct NotBuiltCommand {
+    const char* name;  // the control's name in the main window; also its mark in the help pages
+    QObject* control;  // a picture or an action of the main window; null for a command without one
+    QWidget* page = nullptr;    // a page whose artwork describes the command, there dimmed
+    QRect textOnPage = QRect(); // where on that page
+};
+// The one list of them (form_Main_notbuilt.cpp).
+std::vector<NotBuiltCommand> NotBuiltCommands(const TFormMain& form);
+bool IsNotBuilt(const TFormMain& form, const QObject* control);
+// What a not-built command's tooltip and help panel show for its help topic.
+QString NotBuiltText(const QString& topic);
+// A help topic with its marks of not-built commands ("[name]") shown as "(not built yet)".
+QString ShowNotBuiltMarks(QString topic);
 
 // The fixed files of the self-test switches, in the application-data folder.
 std::string TestWavPath();

@@ -74,7 +74,7 @@ void TFormMain::LoadHelpTopics()
         if (line.endsWith('\r'))
             line.chop(1);
         const qsizetype hash = line.indexOf('#');
-        HelpTopics.append(hash < 0 ? line : line.left(hash));
+        HelpTopics.append(ShowNotBuiltMarks(hash < 0 ? line : line.left(hash)));
     }
     if (!lines.isEmpty() && lines.back().isEmpty())
         HelpTopics.removeLast(); // the line end of the last line starts no topic
@@ -84,7 +84,9 @@ void TFormMain::HelpMouseMove(QWidget* sender)
 {
     const int index = std::max(HelpContext(sender) - 1, 0);
     // A line the file does not have reads as an empty topic.
-    const QString topic = HelpTopics.value(index);
+    QString topic = HelpTopics.value(index);
+    if (IsNotBuilt(*this, sender))
+        topic = NotBuiltText(topic);
     if (topic == LastHelpTopic)
         return;
     LastHelpTopic = topic;

@@ -110,6 +110,7 @@ void ResetGrabbedParameter(cMixRow& row, int dragPart)
 // editor picture opens its editor for the row.
 void TFormMain::mixedit1DragDropClick(QObject* sender)
 {
+    // The sound thread reads the rows while the mix plays: no drop may change them then.
     if (!snl.WavProducer.Stopped) {
         ui::ShowMessage("Can't drag and drop while playing.");
         return;

@@ -12,6 +12,7 @@
 #include "windows/frame_reposedit.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -67,10 +68,12 @@ void TFormMain::Image21Click()
         LoadProject(ProjOpenDialog.FileName);
 }
 
-void TFormMain::LoadProject(const std::string& path)
+void TFormMain::LoadProject(const std::string& given)
 {
+    // Remembered as a full path: the next start may be in another working folder.
+    const std::string path = QFileInfo(QString::fromStdString(given)).absoluteFilePath().toStdString();
     // Loading stops the renderer before it replaces the rows, and the frames let go of the bins
-    // before they are replaced (the missing-source messages repaint the window meanwhile).
+    // before they are replaced (the missing-source message repaints the window meanwhile).
     StopMix();
     DetachBins();
     try {
@@ -83,6 +86,9 @@ void TFormMain::LoadProject(const std::string& path)
     OnChangeClick(nullptr);
     ProjSaveDialog.FileName = path;
     ShowPage(PagePlaylistIndex);
+    // A loaded mix plays from its first row: show that row selected.
+    if (snl.mixdata.Count() > 0)
+        PlaylistEdit->Grid->SetRow(0);
 }
 
 void TFormMain::ExitClick()

@@ -28,6 +28,7 @@ const QColor kLineColor(0x2c, 0x32, 0x3c);
 const QColor kSelectedColor(0x1d, 0x33, 0x46);
 const QColor kSoundingColor(0xa0, 0xa0, 0xa0); // the sounding row's grey
 const QColor kTextOnGrey(0x0e, 0x10, 0x14);
+const QColor kMissingColor(0xff, 0x5c, 0x5f); // a row whose source file was not found
 
 constexpr int kSlot = 24; // width of one parameter icon slot in column 2
 
@@ -241,6 +242,11 @@ void TFramePlaylist::RefreshRow(int row)
     Grid->viewport()->update(0, Grid->rowViewportPosition(row), Grid->viewport()->width(), Grid->rowHeight(row));
 }
 
+QString TFramePlaylist::MissingSourceText()
+{
+    return QStringLiteral("source file missing");
+}
+
 QString TFramePlaylist::PlayTimeText(const cMixRow& row)
 {
     const double playing = static_cast<double>(row.PlayLength());
@@ -268,6 +274,8 @@ void TFramePlaylist::GridDrawCell(QPainter& canvas, int column, int row, const Q
     switch (column) {
     case 0: {
         const QString text = QString::number(row + 1) + QStringLiteral(". ") + QString::fromStdString(mixRow->name);
+        if (mixRow->SourceMissing)
+            canvas.setPen(kMissingColor);
         canvas.drawText(textArea.translated(0, top + 2), Qt::AlignLeft | Qt::AlignTop,
                         canvas.fontMetrics().elidedText(text, Qt::ElideRight, textArea.width()));
         if (mixRow->overlap && row < data->Count() - 1)
@@ -294,6 +302,10 @@ void TFramePlaylist::GridDrawCell(QPainter& canvas, int column, int row, const Q
             canvas.drawPixmap(left + 3 * kSlot, top, IconStretch);
         if (params.fadeout)
             canvas.drawPixmap(left + 4 * kSlot, top, IconFadeOut);
+        if (mixRow->SourceMissing) {
+            canvas.setPen(kMissingColor);
+            canvas.drawText(textArea.translated(0, top + 24), Qt::AlignLeft | Qt::AlignTop, MissingSourceText());
+        }
         break;
     }
     default:

@@ -96,6 +96,8 @@ public:
 
     // The playing time text of a row: "%dm %.0fs" of whole minutes and the rest of the seconds.
     static QString PlayTimeText(const cMixRow& row);
+    // Written under the icons of a row whose source file was missing when the project loaded.
+    static QString MissingSourceText();
 
     TPlaylistGrid* Grid;
     TFrameHook DragDrop;    // a drop from another control; sender = the dragged control

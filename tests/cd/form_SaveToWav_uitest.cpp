@@ -232,6 +232,23 @@ TEST_F(SaveToWavTest, NamesAndExtensionsDecideTheFormat)
     EXPECT_NE(ReadBytes(Path("Wav Window.MP3")).substr(0, 4), "RIFF") << "the extension, not the mode, decides";
 }
 
+TEST_F(SaveToWavTest, NamesWithoutAFileNameAreRefused)
+{
+    MakeTenSecondMix();
+    const std::string oldCwd = fs::current_path();
+    fs::current_path(folder);
+    for (const std::string& name : {std::string(), std::string("   "), Path(""), std::string(".wav"), Path(".mp3"),
+                                    std::string("./"), std::string("..")}) {
+        messages.Clear();
+        Open(true, name);
+        form->saveClick();
+        EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Enter the name of the file to export the mix to."})
+            << "\"" << name << "\"";
+    }
+    fs::current_path(oldCwd);
+    EXPECT_TRUE(Names().empty());
+}
+
 TEST_F(SaveToWavTest, EmptyMixIsRefused)
 {
     Open(true, Path("empty.wav"));

@@ -257,6 +257,26 @@ TEST_F(LivePlaybackTest, BlockOf4410FramesAdvancesTheClockByATenth)
     EXPECT_EQ(std::count(block.begin(), block.end(), 0), 8820);
 }
 
+TEST_F(LivePlaybackTest, RowsWhoseSourcesWereMissingAtLoadPlaySilenceWithoutMessages)
+{
+    // The load named the missing files once already; the performance must not stop for them.
+    for (int i = 0; i < 2; ++i) {
+        cMixRow* row = snl.mixdata.Add();
+        row->filename = folder + "/gone" + std::to_string(i) + ".wav";
+        row->length = 0.1f;
+        row->SourceMissing = true;
+    }
+    snl.WavProducer.SetNeedlePos(snl.mixdata, 0, true, -1);
+    snl.Playing = 1;
+    std::vector<int16_t> block(4410 * 2);
+    for (int i = 0; i < 3; ++i) {
+        BASS_ManualOutputPump(block.data(), 4410);
+        EXPECT_EQ(std::count(block.begin(), block.end(), 0), 8820);
+    }
+    EXPECT_EQ(snl.WavProducer.PlayingRowIndex, 1);
+    EXPECT_TRUE(messages.Texts().empty());
+}
+
 TEST_F(LivePlaybackTest, ChangingTheOutputWhilePlayingResumesEightyMillisecondsEarlier)
 {
     cMixRow* row = snl.mixdata.Add();

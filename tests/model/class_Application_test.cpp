@@ -251,41 +251,87 @@ TEST_F(ProjectFileTest, ReadingRules)
     EXPECT_EQ(changes, 1);
 }
 
-TEST_F(ProjectFileTest, EntriesWithoutSourceAreRemovedWithOneMessageEach)
+TEST_F(ProjectFileTest, EntriesWithoutSourceStayAndOneMessageNamesTheirFiles)
 {
+    // A music drive mounted elsewhere today: its rows and zones must survive a load and a save.
     const std::string here = Source("here.wav");
     const std::string gone1 = (dir / "gone 1.wav").string();
     const std::string gone2 = (dir / "gone 2.wav").string();
-    const std::string text = "<sonorel.mix>"
-                             "<fragment name='r0' filename='" + gone1 + "'/>"
-                             "<fragment name='r1' filename='" + here + "'/>"
-                             "<other name='r2'/>"
-                             "<bin title='b0' filename='" + gone2 + "'/>"
-                             "<bin title='b1' filename='" + here + "'/>"
-                             "<bin title='b2' filename='" + gone1 + "'/>"
-                             "</sonorel.mix>";
+    cSonorelApp original;
+    AddRow(original, "r0", gone1);
+    AddRow(original, "r1", here);
+    AddRow(original, "r2", "");
+    AddItem(*AddBin(original, "b0", gone2), "z0", gone2, 1, 2);
+    AddBin(original, "b1", here);
+    AddBin(original, "b2", gone1);
+    const std::string text = original.SaveToText();
     project.OnChange = [this](QObject*) {
-        EXPECT_EQ(messages.Texts().size(), 4u) << "the change is announced after the check";
+        EXPECT_EQ(messages.Texts().size(), 1u) << "the change is announced after the message";
         ++changes;
     };
     project.LoadFromFile(ProjectFile("missing.snmx", text));
-    const std::vector<std::string> texts = messages.Texts();
-    const std::vector<std::string> paths = {gone1, gone2, "", gone1}; // bins last first, then rows last first
-    ASSERT_EQ(texts.size(), paths.size());
-    for (size_t i = 0; i < texts.size(); ++i) {
-        const std::string prefix = "Source audio file doesn't exist. " + paths[i] + "\n\n-----\n";
-        EXPECT_EQ(texts[i].substr(0, prefix.size()), prefix) << texts[i];
-        const std::string where = texts[i].substr(prefix.size());
-        const std::string module = "class_Application:";
-        EXPECT_EQ(where.substr(0, module.size()), module) << texts[i];
-        const std::string line = where.substr(std::min(module.size(), where.size()));
-        EXPECT_TRUE(!line.empty() && line.find_first_not_of("0123456789") == std::string::npos) << texts[i];
-    }
-    ASSERT_EQ(project.mixdata.Count(), 1);
-    EXPECT_EQ(project.mixdata.At(0)->name, "r1");
-    ASSERT_EQ(project.Bins.Count(), 1);
-    EXPECT_EQ(project.Bins.At(0)->title, "b1");
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Source audio files don't exist:\n" + gone2 + "\n" + gone1 +
+                                                         "\n(no file name)\n\nTheir rows and zones stay in the "
+                                                         "project and play silence."});
+    ASSERT_EQ(project.mixdata.Count(), 3);
+    EXPECT_TRUE(project.mixdata.At(0)->SourceMissing);
+    EXPECT_FALSE(project.mixdata.At(1)->SourceMissing);
+    EXPECT_TRUE(project.mixdata.At(2)->SourceMissing);
+    EXPECT_EQ(project.Bins.Count(), 3);
     EXPECT_EQ(changes, 1);
+    EXPECT_EQ(project.SaveToText(), text);
+}
+
+TEST_F(ProjectFileTest, AThousandMissingRowsGiveOneMessageOfReadableLength)
+{
+    cSonorelApp original;
+    for (int i = 0; i < 1000; ++i)
+        AddRow(original, "r", (dir / ("gone " + std::to_string(i) + ".wav")).string());
+    project.LoadFromFile(ProjectFile("many.snmx", original.SaveToText()));
+    ASSERT_EQ(messages.Texts().size(), 1u);
+    const std::string text = messages.Texts()[0];
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 23) << text;
+    EXPECT_NE(text.find("... and 980 more."), std::string::npos) << text;
+    EXPECT_EQ(project.mixdata.Count(), 1000);
+}
+
+TEST_F(ProjectFileTest, RelativeSourcesAreTakenFromTheProjectFolder)
+{
+    // The project and its sources moved together, opened from another working folder.
+    fs::create_directories(dir / "mix" / "sources");
+    fs::create_directories(dir / "elsewhere");
+    for (const char* name : {"mix/a.wav", "mix/sources/b.wav", "c.wav"})
+        Source(name);
+    const std::string absolute = Source("d.wav");
+    struct Case {
+        std::string stored;
+        std::string resolved;
+    } cases[] = {
+        {"a.wav", (dir / "mix/a.wav").string()},
+        {"sources/b.wav", (dir / "mix/sources/b.wav").string()},
+        {"./sources/../a.wav", (dir / "mix/a.wav").string()},
+        {"../c.wav", (dir / "c.wav").string()},
+        {absolute, absolute},
+    };
+    cSonorelApp original;
+    cBin* bin = AddBin(original, "bin", "a.wav");
+    for (const Case& c : cases) {
+        AddRow(original, c.stored, c.stored);
+        AddItem(*bin, c.stored, c.stored, 0, 1);
+    }
+    ProjectFile("mix/p.snmx", original.SaveToText());
+    const fs::path before = fs::current_path();
+    fs::current_path(dir / "elsewhere");
+    project.LoadFromFile("../mix/p.snmx"); // a relative project path works as well
+    fs::current_path(before);
+    EXPECT_TRUE(messages.Texts().empty()) << messages.Texts()[0];
+    EXPECT_EQ(project.Bins.At(0)->filename, (dir / "mix/a.wav").string());
+    ASSERT_EQ(project.mixdata.Count(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(project.mixdata.At(i)->filename, cases[i].resolved) << cases[i].stored;
+        EXPECT_EQ(project.Bins.At(0)->Items.At(i)->filename, cases[i].resolved) << cases[i].stored;
+        EXPECT_FALSE(project.mixdata.At(i)->SourceMissing) << cases[i].stored;
+    }
 }
 
 TEST_F(ProjectFileTest, EmptyProjectLoadsAndAnnouncesTheChange)

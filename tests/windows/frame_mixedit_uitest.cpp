@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QWindow>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -199,6 +200,25 @@ TEST_F(PlaylistFrameTest, DrawsTheTriggerIconAboveTheTime)
     EXPECT_TRUE(HasInk(images[TriggerKey], icon));
     EXPECT_NE(images[TriggerMouse].copy(icon), images[TriggerKey].copy(icon));
     EXPECT_TRUE(HasInk(images[TriggerNone], QRect(0, 24, 40, 14))) << "the time text";
+}
+
+TEST_F(PlaylistFrameTest, ARowWhoseSourceIsMissingIsMarked)
+{
+    Fill(1);
+    // The most reddish ink of an area: the mark is drawn in red, the plain texts in white.
+    auto redness = [](const QImage& image, const QRect& area) {
+        int most = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                most = std::max(most, qRed(image.pixel(x, y)) - qGreen(image.pixel(x, y)));
+        return most;
+    };
+    const QRect below(0, 25, 200, 15); // under the icons
+    EXPECT_FALSE(HasInk(PaintCell(*frame, 2, 0, 200), below));
+    EXPECT_LT(redness(PaintCell(*frame, 0, 0, 110), QRect(0, 0, 110, 16)), 40);
+    mix.At(0)->SourceMissing = true;
+    EXPECT_TRUE(HasInk(PaintCell(*frame, 2, 0, 200), below));
+    EXPECT_GT(redness(PaintCell(*frame, 0, 0, 110), QRect(0, 0, 110, 16)), 80);
 }
 
 TEST_F(PlaylistFrameTest, DrawsNothingForRowsOutsideTheMix)

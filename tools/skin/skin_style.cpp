@@ -3,6 +3,7 @@
 #include <QLinearGradient>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <algorithm>
 #include <cmath>
 
 namespace skin {
@@ -487,6 +488,94 @@ void PaintGlyph(QPainter& p, const QRectF& box, Glyph glyph, const QColor& colou
     p.restore();
 }
 
+namespace {
+
+// The font at the largest pixel size, up to its own, at which the text fits `width`.
+QFont FittedFont(QFont font, const QString& text, qreal width)
+{
+    constexpr int smallestPixels = 7;
+    while (font.pixelSize() > smallestPixels && QFontMetricsF(font).horizontalAdvance(text) > width)
+        font.setPixelSize(font.pixelSize() - 1);
+    return font;
+}
+
+qreal PlainGlyphSide(const ButtonFace& face, const QRectF& inner)
+{
+    return face.glyph == Glyph::None ? 0 : std::min<qreal>(16, inner.height() - 10);
+}
+
+qreal PlainGap(const ButtonFace& face, const QRectF& inner)
+{
+    return (PlainGlyphSide(face, inner) > 0 && !face.caption.isEmpty()) ? 7 : 0;
+}
+
+} // namespace
+
+std::vector<ButtonText> ButtonTexts(const QRect& r, const ButtonFace& face, ButtonState state)
+{
+    const Look look = LookOf(face, state);
+    const QPointF shift = state == ButtonState::Down ? QPointF(1, 1) : QPointF(0, 0);
+    const QRectF inner = QRectF(r).translated(shift);
+    const bool bold = face.style != ButtonStyle::Navigation || state != ButtonState::Normal;
+    const int left = Qt::AlignLeft | Qt::AlignVCenter;
+    switch (face.style) {
+    case ButtonStyle::Navigation:
+    case ButtonStyle::NavigationCurrent: {
+        // Fitted in bold, the widest of its states, so that the caption keeps one size in all three.
+        const QRectF box = inner.adjusted(40, 0, -4, 0);
+        QFont font = FittedFont(Font(12.5, true), face.caption, box.width());
+        font.setBold(bold);
+        return {{face.caption, box, font, look.text, left}};
+    }
+    case ButtonStyle::Icon:
+        return {};
+    case ButtonStyle::Tile: {
+        const qreal textLeft = inner.left() + 50;
+        const QRectF text(textLeft, inner.top(), inner.right() - textLeft - 6, inner.height());
+        const QFont captionFont = FittedFont(Font(12.5, true), face.caption, text.width());
+        if (face.subtitle.isEmpty())
+            return {{face.caption, text, captionFont, look.text, left}};
+        return {{face.caption, text.adjusted(0, 6, 0, -inner.height() / 2), captionFont, look.text,
+                 Qt::AlignLeft | Qt::AlignBottom},
+                {face.subtitle, text.adjusted(0, inner.height() / 2 + 1, 0, 0),
+                 FittedFont(Font(10.5), face.subtitle, text.width()), colour::kTextDim,
+                 Qt::AlignLeft | Qt::AlignTop}};
+    }
+    case ButtonStyle::BigTile: {
+        const QRectF caption(inner.left(), inner.top() + 66, inner.width(), 22);
+        const QRectF subtitle(inner.left() + 6, inner.top() + 90, inner.width() - 12, 18);
+        return {{face.caption, caption, FittedFont(Font(15, true), face.caption, caption.width()), look.text,
+                 Qt::AlignCenter},
+                {face.subtitle, subtitle, FittedFont(Font(11), face.subtitle, subtitle.width()),
+                 colour::kTextDim, Qt::AlignCenter}};
+    }
+    case ButtonStyle::Stacked: {
+        const QRectF box(inner.left(), inner.bottom() - 20, inner.width(), 16);
+        return {{face.caption, box, FittedFont(Font(10, true), face.caption, box.width()), look.text,
+                 Qt::AlignCenter}};
+    }
+    case ButtonStyle::Display: {
+        QFont font = Font(9, true);
+        font.setLetterSpacing(QFont::AbsoluteSpacing, 1);
+        const QColor label = state == ButtonState::Normal ? colour::kTextFaint : colour::kTextDim;
+        return {{"POSITION", QRectF(inner.left() + 8, inner.top() + 4, 90, 14), font, label, left},
+                {"TOTAL", QRectF(inner.right() - 98, inner.top() + 4, 90, 14), font, label,
+                 Qt::AlignRight | Qt::AlignVCenter}};
+    }
+    case ButtonStyle::Plain:
+    case ButtonStyle::Primary: {
+        // The glyph and the caption stand together in the middle, 4 pixels clear of each side.
+        const qreal glyphSide = PlainGlyphSide(face, inner);
+        const qreal gap = PlainGap(face, inner);
+        const QFont font = FittedFont(Font(12, true), face.caption, inner.width() - 8 - glyphSide - gap);
+        const qreal textWidth = QFontMetricsF(font).horizontalAdvance(face.caption);
+        const qreal textLeft = inner.center().x() - (glyphSide + gap + textWidth) / 2 + glyphSide + gap;
+        return {{face.caption, QRectF(textLeft, inner.top(), textWidth + 2, inner.height()), font, look.text, left}};
+    }
+    }
+    return {};
+}
+
 void PaintButton(QPainter& p, const QRect& r, const ButtonFace& face, ButtonState state)
 {
     p.save();
@@ -496,15 +585,12 @@ void PaintButton(QPainter& p, const QRect& r, const ButtonFace& face, ButtonStat
     PaintButtonBody(p, r, look, face.style, state);
     const QPointF shift = state == ButtonState::Down ? QPointF(1, 1) : QPointF(0, 0);
     const QRectF inner = QRectF(r).translated(shift);
-    const bool bold = face.style != ButtonStyle::Navigation || state != ButtonState::Normal;
+    const std::vector<ButtonText> texts = ButtonTexts(r, face, state);
     switch (face.style) {
     case ButtonStyle::Navigation:
-    case ButtonStyle::NavigationCurrent: {
+    case ButtonStyle::NavigationCurrent:
         PaintGlyph(p, QRectF(inner.left() + 12, inner.center().y() - 9, 18, 18), face.glyph, look.glyph);
-        PaintCenteredText(p, inner.adjusted(40, 0, -4, 0), face.caption, Font(12.5, bold), look.text,
-                          Qt::AlignLeft | Qt::AlignVCenter);
         break;
-    }
     case ButtonStyle::Icon: {
         if (face.glyph == Glyph::Logo) {
             PaintLogo(p, inner.toRect().adjusted(4, 0, 0, 0), state != ButtonState::Normal);
@@ -518,59 +604,31 @@ void PaintButton(QPainter& p, const QRect& r, const ButtonFace& face, ButtonStat
     case ButtonStyle::Tile: {
         const qreal side = 26;
         PaintGlyph(p, QRectF(inner.left() + 12, inner.center().y() - side / 2, side, side), face.glyph, look.glyph);
-        const qreal textLeft = inner.left() + 50;
-        const QRectF text(textLeft, inner.top(), inner.right() - textLeft - 6, inner.height());
-        if (face.subtitle.isEmpty()) {
-            PaintCenteredText(p, text, face.caption, Font(12.5, true), look.text, Qt::AlignLeft | Qt::AlignVCenter);
-        } else {
-            PaintCenteredText(p, text.adjusted(0, 6, 0, -inner.height() / 2), face.caption, Font(12.5, true),
-                              look.text, Qt::AlignLeft | Qt::AlignBottom);
-            PaintCenteredText(p, text.adjusted(0, inner.height() / 2 + 1, 0, 0), face.subtitle, Font(10.5),
-                              colour::kTextDim, Qt::AlignLeft | Qt::AlignTop);
-        }
         break;
     }
     case ButtonStyle::BigTile: {
         const qreal side = 38;
         PaintGlyph(p, QRectF(inner.center().x() - side / 2, inner.top() + 20, side, side), face.glyph, look.glyph);
-        PaintCenteredText(p, QRectF(inner.left(), inner.top() + 66, inner.width(), 22), face.caption,
-                          Font(15, true), look.text);
-        PaintCenteredText(p, QRectF(inner.left() + 6, inner.top() + 90, inner.width() - 12, 18), face.subtitle,
-                          Font(11), colour::kTextDim);
         break;
     }
-    case ButtonStyle::Stacked: {
+    case ButtonStyle::Stacked:
         PaintGlyph(p, QRectF(inner.center().x() - 9, inner.top() + 7, 18, 18), face.glyph, look.glyph);
-        PaintCenteredText(p, QRectF(inner.left(), inner.bottom() - 20, inner.width(), 16), face.caption,
-                          Font(10, true), look.text);
         break;
-    }
-    case ButtonStyle::Display: {
-        QFont font = Font(9, true);
-        font.setLetterSpacing(QFont::AbsoluteSpacing, 1);
-        const QColor label = state == ButtonState::Normal ? colour::kTextFaint : colour::kTextDim;
-        PaintCenteredText(p, QRectF(inner.left() + 8, inner.top() + 4, 90, 14), "POSITION", font, label,
-                          Qt::AlignLeft | Qt::AlignVCenter);
-        PaintCenteredText(p, QRectF(inner.right() - 98, inner.top() + 4, 90, 14), "TOTAL", font, label,
-                          Qt::AlignRight | Qt::AlignVCenter);
+    case ButtonStyle::Display:
         p.fillRect(QRectF(inner.center().x() - 0.5, inner.top() + 10, 1, inner.height() - 20), colour::kLine);
         break;
-    }
     case ButtonStyle::Plain:
     case ButtonStyle::Primary: {
-        const QFont font = Font(12, true);
-        const qreal glyphSide = face.glyph == Glyph::None ? 0 : std::min<qreal>(16, inner.height() - 10);
-        const qreal gap = (glyphSide > 0 && !face.caption.isEmpty()) ? 7 : 0;
-        const qreal textWidth = QFontMetricsF(font).horizontalAdvance(face.caption);
-        const qreal left = inner.center().x() - (glyphSide + gap + textWidth) / 2;
+        const qreal glyphSide = PlainGlyphSide(face, inner);
+        const qreal glyphLeft = texts.front().box.left() - PlainGap(face, inner) - glyphSide;
         if (glyphSide > 0)
-            PaintGlyph(p, QRectF(left, inner.center().y() - glyphSide / 2, glyphSide, glyphSide), face.glyph,
+            PaintGlyph(p, QRectF(glyphLeft, inner.center().y() - glyphSide / 2, glyphSide, glyphSide), face.glyph,
                        look.glyph);
-        PaintCenteredText(p, QRectF(left + glyphSide + gap, inner.top(), textWidth + 2, inner.height()),
-                          face.caption, font, look.text, Qt::AlignLeft | Qt::AlignVCenter);
         break;
     }
     }
+    for (const ButtonText& text : texts)
+        PaintCenteredText(p, text.box, text.text, text.font, text.colour, text.flags);
     p.restore();
 }
 

@@ -9,6 +9,8 @@
 #include <QRect>
 #include <QString>
 
+#include <vector>
+
 namespace skin {
 
 namespace colour {
@@ -76,6 +78,17 @@ struct ButtonFace {
 
 // One state of a picture button: everything inside `r` (the background is already painted).
 void PaintButton(QPainter& p, const QRect& r, const ButtonFace& face, ButtonState state);
+
+// A text that PaintButton writes: what, in which box, font and colour. A caption is set at the
+// largest size up to its style's own at which it fits its box whole, one size in every state.
+struct ButtonText {
+    QString text;
+    QRectF box;
+    QFont font;
+    QColor colour;
+    int flags;
+};
+std::vector<ButtonText> ButtonTexts(const QRect& r, const ButtonFace& face, ButtonState state);
 
 // A glyph drawn inside `box` in `colour`, with a dark outline when `outlined`.
 void PaintGlyph(QPainter& p, const QRectF& box, Glyph glyph, const QColor& colour, bool outlined = false);

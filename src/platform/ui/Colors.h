@@ -20,4 +20,10 @@ inline TColor ToTColor(const QColor& color)
            static_cast<TColor>(color.blue()) << 16;
 }
 
+// Laid over a control or a text of the skin that cannot be used: dims it into the background.
+inline QColor DisabledShade()
+{
+    return QColor(0x13, 0x16, 0x1b, 170);
+}
+
 } // namespace ui
