@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <filesystem>
 
 void TFormMain::NewProject1Click()
 {
@@ -199,7 +200,9 @@ void TFormMain::FilesListClick()
         return;
     try {
         snl.SelectedBin = index;
-        LoopView->SetFileName(bin->filename);
+        // A missing source was named when the project loaded; its bin shows without a waveform.
+        std::error_code missing;
+        LoopView->SetFileName(std::filesystem::exists(bin->filename, missing) ? bin->filename : "");
         LoopView->SetViewStart(0);
         LoopView->SetViewLen(1);
         bingrid->AssignBin(bin);
