@@ -79,6 +79,16 @@ public:
     void PlaylistPopupPopup(); // checks the trigger item of the selected row
     void mixedit1DragDropClick(QObject* sender);
 
+    // Editors and row commands of the playlist page.
+    void PlaylistEditDoubleClickClick();
+    void TransitionDblClick();
+    void TransformationDblClick();
+    void EditorPictureDragDrop(TSkinPicture* picture, QWidget* source);
+    void EditZoneClick();
+    void Delete1Click();
+    void ClearPlaylist1Click();
+    void MixViewMenuClick();
+
     // Pages and sources.
     void LoopEditorClick();
     void playlisteditorClick();
@@ -162,6 +172,11 @@ public:
     QAction* TriggerNone;
     QAction* TriggerMouse;
     QAction* TriggerKeyboard;
+    QAction* EditZone;
+    QAction* EditTransformation2; // F4
+    QAction* EditTransformation1; // F5
+    QAction* Delete1;
+    QAction* ClearPlaylist1;
     TSkinPicture* Play;
     TSkinPicture* Stop;
     TSkinPicture* Image12; // time display toggle
@@ -224,6 +239,8 @@ private:
     void BuildHelpPanel();
     void BuildActions();
     void PlacePlaylistFrame();
+    void BuildEditorLinks();
+    void AfterTransitionEdited();
     void ConnectPictures();
     QAction* AddHiddenAction(const QString& caption, const QKeySequence& key, void (TFormMain::*handler)());
     void WatchHelp(QWidget* control, int helpContext);

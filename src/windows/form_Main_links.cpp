@@ -76,6 +76,11 @@ void TFormMain::PlaylistPopupPopup()
 // never overlaps the row before it.
 void TFormMain::mixedit1DragDropClick(QObject* sender)
 {
+    // An editor picture dropped on a row opens its editor there (the drop selected the row).
+    if (sender == Transition || sender == Transformation) {
+        sender == Transition ? TransitionDblClick() : TransformationDblClick();
+        return;
+    }
     if (sender != MouseWait && sender != KeyboardWait)
         return;
     cMixRow* row = snl.mixdata.Get(snl.SelectedRow);
