@@ -1,0 +1,219 @@
+// The playlist page's row commands: the double-click dispatch by the part of the row, the pop-up's
+// items and keys, Edit Zone, Remove and Clear Playlist (and their refusals while playing), the
+// editor pictures dropped on a row or on themselves, and editors that change nothing when only
+// opened and closed.
+#include "editor_fixture.h"
+
+#include "GraphControls/class_SkinPicture.h"
+#include "windows/editor_controls.h"
+#include "windows/form_MixView.h"
+#include "windows/form_Transformation.h"
+#include "windows/form_Transition.h"
+
+#include <QAction>
+#include <QListWidget>
+#include <QMenu>
+#include <QStackedWidget>
+#include <QTableWidget>
+#include <QWindow>
+
+using namespace editor_test;
+
+namespace {
+
+class RowCommandsTest : public EditorTest {
+protected:
+    void SetUp() override
+    {
+        EditorTest::SetUp();
+        AddRow(0.0f, 10.0f);
+        AddRow(10.0f, 8.0f);
+        AddRow(2.0f, 6.0f);
+        ShowRows(0);
+    }
+    // Which editor a call opened (and closed again at once).
+    QWidget* OpenedBy(const std::function<void()>& call)
+    {
+        return WhileModal({FormTransition, FormTransformation, FormMixView}, call);
+    }
+};
+
+TEST_F(RowCommandsTest, DoubleClickOpensWhatThePartOfTheRowMeans)
+{
+    cBin* bin = snl.Bins.Add();
+    bin->filename = SongFile();
+    cBinItem* zone = bin->Items.Add();
+    zone->filename = SongFile();
+    zone->start = 10.0f;
+    zone->length = 8.0f;
+    ShowRows(1);
+    const struct {
+        int part;
+        QWidget* opened;
+        int page;
+    } cases[] = {
+        {TFramePlaylist::PartOverlap, FormTransition, PagePlaylistIndex},
+        {TFramePlaylist::PartVolume, FormTransformation, PagePlaylistIndex},
+        {TFramePlaylist::PartSpeed, FormTransformation, PagePlaylistIndex},
+        {TFramePlaylist::PartPitch, FormTransformation, PagePlaylistIndex},
+        {TFramePlaylist::PartFadeIn, FormTransformation, PagePlaylistIndex},
+        {TFramePlaylist::PartFadeOut, FormTransformation, PagePlaylistIndex},
+        {TFramePlaylist::PartRow, nullptr, PageBinEditIndex},
+        {TFramePlaylist::PartTime, nullptr, PageBinEditIndex},
+    };
+    for (const auto& c : cases) {
+        FormMain->ShowPage(PagePlaylistIndex);
+        ShowRows(1);
+        FormMain->PlaylistEdit->DragPart = c.part;
+        EXPECT_EQ(OpenedBy([] { FormMain->PlaylistEdit->DoubleClickEventTimer(); }), c.opened) << c.part;
+        EXPECT_EQ(FormMain->Pages->currentIndex(), c.page) << c.part;
+    }
+    EXPECT_TRUE(messages.Texts().empty());
+}
+
+TEST_F(RowCommandsTest, PopupHoldsTheItemsInOrderAndTheirKeysWork)
+{
+    QStringList captions;
+    for (QAction* action : FormMain->PlaylistPopup->actions())
+        captions << (action->isSeparator() ? "-" : action->text());
+    EXPECT_EQ(captions.join("|").toStdString(),
+              "Play from Here|-|Edit Zone|Edit Transformation|Edit Transition|-|No Trigger|Trigger by Mouse|"
+              "Trigger by Keyboard|-|Remove|Clear Playlist");
+    // The keys act while the grid has the focus in the active main window.
+    auto press = [](Qt::Key key) {
+        FormMain->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(FormMain));
+        FormMain->PlaylistEdit->Grid->setFocus();
+        QTest::keyClick(FormMain->PlaylistEdit->Grid, key);
+    };
+    EXPECT_EQ(OpenedBy([&] { press(Qt::Key_F4); }), FormTransformation);
+    EXPECT_EQ(OpenedBy([&] { press(Qt::Key_F5); }), FormTransition);
+    press(Qt::Key_Delete);
+    EXPECT_EQ(snl.mixdata.Count(), 2);
+}
+
+TEST_F(RowCommandsTest, TheLastRowHasNoTransitionAndAMissingRowNoCommand)
+{
+    ShowRows(2);
+    EXPECT_EQ(OpenedBy([] { FormMain->TransitionDblClick(); }), nullptr);
+    snl.SelectedRow = 5;
+    for (auto command : {&TFormMain::TransitionDblClick, &TFormMain::TransformationDblClick, &TFormMain::EditZoneClick,
+                         &TFormMain::Delete1Click})
+        EXPECT_EQ(OpenedBy([command] { (FormMain->*command)(); }), nullptr);
+    EXPECT_EQ(snl.mixdata.Count(), 3);
+    EXPECT_TRUE(messages.Texts().empty());
+}
+
+TEST_F(RowCommandsTest, EditZoneFindsTheZoneByFileAndExactBounds)
+{
+    for (int b = 0; b < 2; ++b) {
+        cBin* bin = snl.Bins.Add();
+        bin->title = "bin " + std::to_string(b);
+        bin->filename = SongFile();
+    }
+    auto addZone = [](int bin, float start, float length) {
+        cBinItem* zone = snl.Bins.Get(bin)->Items.Add();
+        zone->title = "renamed";
+        zone->filename = SongFile();
+        zone->start = start;
+        zone->length = length;
+    };
+    addZone(0, 10.01f, 8.0f); // moved by a hundredth: not this one
+    addZone(1, 0.0f, 4.0f);
+    addZone(1, 10.0f, 8.0f);
+    ShowRows(1);
+    FormMain->EditZoneClick();
+    EXPECT_EQ(FormMain->Pages->currentIndex(), PageBinEditIndex);
+    EXPECT_EQ(FormMain->FilesList->currentRow(), 1);
+    EXPECT_EQ(FormMain->bingrid->currentRow(), 1);
+    EXPECT_TRUE(messages.Texts().empty());
+
+    FormMain->ShowPage(PagePlaylistIndex);
+    ShowRows(2);
+    FormMain->EditZoneClick();
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Can't find the zone in bins."});
+    EXPECT_EQ(FormMain->Pages->currentIndex(), PagePlaylistIndex);
+}
+
+TEST_F(RowCommandsTest, RemoveAndClearLeaveOneGridRowAndAreRefusedWhilePlaying)
+{
+    ShowRows(1);
+    snl.Playing = 1;
+    snl.WavProducer.Stopped = 0;
+    FormMain->Delete1Click();
+    FormMain->ClearPlaylist1Click();
+    EXPECT_EQ(messages.Texts(), (std::vector<std::string>{"Can't delete while playing.", "Can't do it while playing."}));
+    EXPECT_EQ(snl.mixdata.Count(), 3);
+    StopPreview();
+
+    const std::string third = RowFields(*snl.mixdata.Get(2));
+    FormMain->Delete1Click();
+    ASSERT_EQ(snl.mixdata.Count(), 2);
+    EXPECT_EQ(RowFields(*snl.mixdata.Get(1)), third);
+    EXPECT_EQ(FormMain->PlaylistEdit->Grid->rowCount(), 2);
+    for (int left : {1, 0}) {
+        FormMain->PlaylistEdit->Grid->SetRow(0);
+        FormMain->Delete1Click();
+        EXPECT_EQ(snl.mixdata.Count(), left);
+    }
+    EXPECT_EQ(FormMain->PlaylistEdit->Grid->rowCount(), 1);
+
+    AddRow(0, 5);
+    AddRow(0, 5);
+    ShowRows(0);
+    FormMain->ClearPlaylist1Click();
+    EXPECT_EQ(snl.mixdata.Count(), 0);
+    EXPECT_EQ(FormMain->PlaylistEdit->Grid->rowCount(), 1);
+    FormMain->ClearPlaylist1Click();
+    EXPECT_EQ(FormMain->PlaylistEdit->Grid->rowCount(), 1);
+}
+
+TEST_F(RowCommandsTest, TransitionDroppedOnARowOpensTheEditorOnItAndTheNext)
+{
+    QWindow* window = FormMain->windowHandle();
+    QTableWidget* grid = FormMain->PlaylistEdit->Grid;
+    const QPoint from = FormMain->Transition->mapTo(FormMain, QPoint(20, 20));
+    const QPoint rowOne = grid->viewport()->mapTo(FormMain, QPoint(20, grid->rowViewportPosition(1) + 5));
+    int openedOn = -1;
+    QWidget* opened = WhileModal({FormTransition, FormTransformation}, [&] {
+        QTest::mousePress(window, Qt::LeftButton, {}, from);
+        QTest::mouseMove(window, from + QPoint(10, 0));
+        QTest::mouseMove(window, rowOne);
+        QTest::mouseRelease(window, Qt::LeftButton, {}, rowOne);
+    }, [&] { openedOn = FormTransition->RowIndex; });
+    EXPECT_EQ(opened, FormTransition);
+    EXPECT_EQ(openedOn, 1);
+
+    // Dropped on itself while the mix plays: refused with the message.
+    snl.WavProducer.Stopped = 0;
+    FormMain->EditorPictureDragDrop(FormMain->Transition, FormMain->Transition);
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Can't do it while playing."});
+    StopPreview();
+}
+
+TEST_F(RowCommandsTest, OpeningAndClosingAnEditorChangesNoRow)
+{
+    cMixRow& a = *snl.mixdata.Get(0);
+    a.MixParams.speed = 7.5f;
+    a.MixParams.pitch = -1500;
+    a.MixParams.volume = 137;
+    a.overlap = true;
+    a.overlaplen = 1.25f;
+    a.MixParams.fadeout = true;
+    a.MixParams.fadeoutlength = 0.333f;
+    snl.mixdata.Get(1)->MixParams.fadeinlength = 4.0f;
+    snl.mixdata.Get(1)->trigger = TriggerMouse;
+    snl.mixdata.Get(2)->MixParams.speed = -85.0f;
+    const auto before = AllRowFields();
+    EXPECT_EQ(OpenedBy([] { FormMain->TransitionDblClick(); }), FormTransition);
+    EXPECT_EQ(OpenedBy([] { FormMain->TransformationDblClick(); }), FormTransformation);
+    auto after = AllRowFields();
+    // The one intended effect: a row overlapped by the one before waits for no trigger.
+    snl.mixdata.Get(1)->trigger = TriggerMouse;
+    EXPECT_EQ(AllRowFields(), before);
+    EXPECT_EQ(OpenedBy([] { FormMain->MixViewMenuClick(); }), FormMixView);
+    EXPECT_EQ(AllRowFields(), before);
+    EXPECT_NE(after, before);
+}
+
+} // namespace
