@@ -3,8 +3,8 @@
 #include "AudioControls/class_TimeLine.h"
 #include "platform/ui/Colors.h"
 
-#include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QString>
 
@@ -64,6 +64,29 @@ private:
     TMixTable* table;
 };
 
+// A marker: its letter in a bordered box of its fill colour. Painted by itself, so the style of
+// the window it stands in does not change it.
+class TMarkerPanel : public QWidget {
+public:
+    TMarkerPanel(const char* letter, QWidget* parent) : QWidget(parent), letter(letter) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter canvas(this);
+        canvas.fillRect(rect(), palette().color(QPalette::Window));
+        canvas.setPen(Qt::black);
+        canvas.drawRect(rect().adjusted(0, 0, -1, -1));
+        QFont small = font();
+        small.setPixelSize(10);
+        canvas.setFont(small);
+        canvas.drawText(rect(), Qt::AlignCenter, letter);
+    }
+
+private:
+    QString letter;
+};
+
 } // namespace
 
 TMixTable::TMixTable(QWidget* parent) : QWidget(parent)
@@ -100,16 +123,11 @@ TMixTable::TMixTable(QWidget* parent) : QWidget(parent)
 
 TMixTable::~TMixTable() = default;
 
-QLabel* TMixTable::CreateMarker(const char* caption)
+QWidget* TMixTable::CreateMarker(const char* caption)
 {
-    auto* marker = new QLabel(caption, this);
-    marker->setFrameShape(QFrame::Box);
-    marker->setAlignment(Qt::AlignCenter);
+    auto* marker = new TMarkerPanel(caption, this);
     marker->setFixedSize(kMarkerSize, kMarkerSize);
     FillColor(marker, kMarkerColor);
-    QFont small = marker->font();
-    small.setPixelSize(10);
-    marker->setFont(small);
     return marker;
 }
 
@@ -122,7 +140,7 @@ QWidget* TMixTable::CreateLine()
     return line;
 }
 
-TMouseDrag* TMixTable::CreateDrag(QLabel* marker)
+TMouseDrag* TMixTable::CreateDrag(QWidget* marker)
 {
     auto* drag = new TMouseDrag(this);
     drag->SetTarget(marker);
@@ -132,7 +150,7 @@ TMouseDrag* TMixTable::CreateDrag(QLabel* marker)
     return drag;
 }
 
-QLabel* TMixTable::Marker(char letter) const
+QWidget* TMixTable::Marker(char letter) const
 {
     switch (letter) {
     case 'L': return lMarker;
@@ -298,7 +316,7 @@ void TMixTable::SetPPos_Visible(bool value) { pVisible = value; pMarker->setVisi
 void TMixTable::SetEPos_Visible(bool value) { eVisible = value; eMarker->setVisible(value); eLine->setVisible(value); }
 
 // anchor: 0 the marker's left edge at the time, 1 its middle, 2 its right edge.
-void TMixTable::PutMark(QLabel* marker, double time, bool visible, int anchor)
+void TMixTable::PutMark(QWidget* marker, double time, bool visible, int anchor)
 {
     const int x = TimeToX(time);
     if (x == -1) {

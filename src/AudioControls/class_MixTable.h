@@ -9,7 +9,6 @@
 #include "AudioControls/class_MouseDrag.h"
 #include "AudioControls/class_ScrollBarAdapter.h"
 
-class QLabel;
 class QScrollBar;
 class TTimeLine;
 
@@ -87,7 +86,7 @@ public:
     void TimeLineMouseDown(Qt::MouseButton button, int x);
     void TimeLineMouseMove(int x);
 
-    QLabel* Marker(char letter) const;
+    QWidget* Marker(char letter) const;
     QWidget* Line(char letter) const;
     TMouseDrag* Drag(char letter) const;
 
@@ -95,10 +94,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    QLabel* CreateMarker(const char* caption);
+    QWidget* CreateMarker(const char* caption);
     QWidget* CreateLine();
-    TMouseDrag* CreateDrag(QLabel* marker);
-    void PutMark(QLabel* marker, double time, bool visible, int anchor);
+    TMouseDrag* CreateDrag(QWidget* marker);
+    void PutMark(QWidget* marker, double time, bool visible, int anchor);
     void PutLMark();
     void PutRMark();
     void PutPMark();
@@ -121,7 +120,7 @@ private:
     QWidget* clientPanel;
     TTimeLine* ruler = nullptr;
     QWidget *lLine, *rLine, *eLine, *pLine;
-    QLabel *eMarker, *rMarker, *lMarker, *pMarker;
+    QWidget *eMarker, *rMarker, *lMarker, *pMarker;
     TMouseDrag *lDrag, *rDrag, *pDrag, *eDrag;
     std::unique_ptr<TScrollBarAdapter> scroll;
 };

@@ -178,9 +178,9 @@ cEditorPreview MakeEditorPreview(QWidget* form, const QRect& area, double viewLe
 cParameterLine MakeParameterLine(QWidget* form, const char* caption, int x, int y, QScrollBar* bar)
 {
     MakeCaption(form, caption, QRect(x, y, 58, 18));
-    bar->setGeometry(x + 60, y + 1, 140, 16);
+    bar->setGeometry(x + 60, y + 1, 124, 16);
     auto* label = new QLabel(form);
-    label->setGeometry(x + 204, y, 84, 18);
+    label->setGeometry(x + 188, y, 100, 18);
     auto* reset = new QPushButton("reset", form);
     reset->setGeometry(x + 290, y, 40, 18);
     reset->setFocusPolicy(Qt::NoFocus);

@@ -65,7 +65,10 @@ TFormTransformation::TFormTransformation(QWidget* parent) : QDialog(parent)
     volume = ParameterBar(this, 0, kVolumeMax, 100, 100, [this] { volumeChange(); });
     stretch = ParameterBar(this, -85, 200, 1, 10, [this] { stretchChange(); });
     pitch = ParameterBar(this, -12000, 12000, 250, 500, [this] { pitchChange(); });
-    volume->setValue(kVolumeMax / 2);
+    {
+        const QSignalBlocker quiet(volume); // the form's own default, no row's change
+        volume->setValue(kVolumeMax / 2);
+    }
     auto line = MakeParameterLine(this, "Volume", 16, 232, volume);
     volumelb = line.Label, Button2 = line.Reset;
     line = MakeParameterLine(this, "Tempo", 16, 256, stretch);

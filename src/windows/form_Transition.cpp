@@ -80,8 +80,10 @@ TFormTransition::TFormTransition(QWidget* parent) : QDialog(parent)
     stretch2 = ParameterBar(this, -85, 200, 1, 10, [this] { stretchChange(1); });
     pitch = ParameterBar(this, -12000, 12000, 250, 500, [this] { pitchChange(0); });
     pitch2 = ParameterBar(this, -12000, 12000, 250, 500, [this] { pitchChange(1); });
-    for (QScrollBar* bar : {volume, volume2})
+    for (QScrollBar* bar : {volume, volume2}) {
+        const QSignalBlocker quiet(bar); // the form's own default, no row's change
         bar->setValue(kVolumeMax / 2);
+    }
 
     const int a = 16, b = 357;
     auto line = MakeParameterLine(this, "Volume", a, 340, volume);

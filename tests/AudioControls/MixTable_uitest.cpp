@@ -256,7 +256,7 @@ TEST_F(MixTableTest, DraggingPGreysItReadsBackOnlyItsTimeAndReportsOnceAtTheEnd)
     int changes = 0, moves = 0;
     table->OnPPosChanged = [&](QObject*) { ++changes; };
     table->OnMarkerChange = [&](QObject*) { ++moves; };
-    QLabel* p = table->Marker('P');
+    QWidget* p = table->Marker('P');
     QWindow* w = window.windowHandle();
     QTest::mousePress(w, Qt::LeftButton, {}, InWindow(p, {8, 8}));
     EXPECT_EQ(FillOf(p), 0xDDDDDDu);

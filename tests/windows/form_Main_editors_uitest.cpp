@@ -4,6 +4,7 @@
 // opened and closed.
 #include "editor_fixture.h"
 
+#include "AudioControls/class_AudioMixTable.h"
 #include "GraphControls/class_SkinPicture.h"
 #include "windows/editor_controls.h"
 #include "windows/form_MixView.h"
@@ -11,6 +12,7 @@
 #include "windows/form_Transition.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QListWidget>
 #include <QMenu>
 #include <QStackedWidget>
@@ -214,6 +216,55 @@ TEST_F(RowCommandsTest, OpeningAndClosingAnEditorChangesNoRow)
     EXPECT_EQ(OpenedBy([] { FormMain->MixViewMenuClick(); }), FormMixView);
     EXPECT_EQ(AllRowFields(), before);
     EXPECT_NE(after, before);
+}
+
+} // namespace
+
+namespace {
+
+// Pictures of the three editors for a person to look at: set SONOREL_SCREENSHOT_DIR (and
+// SONOREL_SCREENSHOT_PROJECT to a project with real music, e.g. from make_demo) and run under
+// xvfb-run (QT_QPA_PLATFORM=xcb).
+TEST_F(RowCommandsTest, Screenshots)
+{
+    const QString dir = qEnvironmentVariable("SONOREL_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        GTEST_SKIP() << "SONOREL_SCREENSHOT_DIR not set";
+    if (const QString project = qEnvironmentVariable("SONOREL_SCREENSHOT_PROJECT"); !project.isEmpty())
+        FormMain->LoadProject(project.toStdString());
+    ShowRows(1);
+    auto save = [&](QWidget* window, const char* name) {
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        QTest::qWait(400); // the waveform images load in the background
+        window->grab().save(dir + "/" + name + ".png");
+    };
+    FormTransition->Prepare();
+    FormTransition->fadexlist->Pick(2); // a crossfade: fade lines on both rows
+    FormTransition->Mix->TimeLineMouseDown(Qt::LeftButton, 200); // plays from there: P shows
+    save(FormTransition, "transition");
+    for (int i = 0; i < 3; ++i)
+        FormTransition->Mix->ZoomIn();
+    save(FormTransition, "transition_zoomed");
+    FormTransition->close();
+
+    FormTransformation->Prepare();
+    save(FormTransformation, "transformation");
+    FormTransformation->Mix->ZoomOut();
+    FormTransformation->Mix->ZoomOut();
+    save(FormTransformation, "transformation_zoomed_out");
+    FormTransformation->close();
+
+    FormMixView->ShowWholeMix();
+    save(FormMixView, "mixview");
+    FormMixView->cbLoop->setChecked(true);
+    FormMixView->cbLoopClick();
+    FormMixView->Mix->SetLPos(20.0);
+    FormMixView->Mix->SetRPos(40.0);
+    for (int i = 0; i < 4; ++i)
+        FormMixView->Mix->ZoomIn();
+    save(FormMixView, "mixview_zoomed");
+    FormMixView->close();
 }
 
 } // namespace
