@@ -9,7 +9,6 @@
 #include <QString>
 
 #include <algorithm>
-#include <cassert>
 #include <cmath>
 #include <utility>
 
@@ -280,10 +279,14 @@ void TMixTable::ZoomIn()
 
 void TMixTable::ZoomOut()
 {
+    // An empty view (a zero-length row) cannot grow by a factor: it opens to the whole table.
+    double newLen = std::min(viewLen * ZoomCoeff, total);
+    if (!(newLen > 0.0))
+        newLen = total;
+    if (!(newLen > 0.0))
+        return;
     RebuildLocked = true;
     const double old = viewLen;
-    const double newLen = std::min(viewLen * ZoomCoeff, total);
-    assert(newLen != 0.0 && "NewLen");
     viewLen = newLen;
     double start = (old - viewLen) * 0.5 + viewStart;
     if (start + viewLen > total)

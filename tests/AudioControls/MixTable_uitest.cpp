@@ -182,6 +182,17 @@ TEST_F(MixTableTest, ZoomKeepsTheCentreAndZoomOutNeverShowsMoreThanTotal)
     EXPECT_DOUBLE_EQ(table->ViewLen(), 100.0);
     EXPECT_DOUBLE_EQ(table->ViewStart(), 0.0);
 
+    // An empty view (a zero-length row) zooms out to the whole table; an empty table stays.
+    table->SetViewLen(0.0);
+    table->ZoomOut();
+    EXPECT_DOUBLE_EQ(table->ViewLen(), 100.0);
+    table->SetTotal(0.0);
+    table->SetViewLen(0.0);
+    table->ZoomOut();
+    EXPECT_DOUBLE_EQ(table->ViewLen(), 0.0);
+    table->SetTotal(100.0);
+    table->SetViewLen(20.0);
+
     // A hundred zoom-ins: no hang, the view stays a number.
     for (int i = 0; i < 100; ++i)
         table->ZoomIn();

@@ -5,6 +5,7 @@
 
 #include "AudioControls/class_AudioMixTable.h"
 #include "AudioControls/class_AudioView.h"
+#include "AudioControls/class_TimeLine.h"
 #include "cd/form_SaveToWav.h"
 #include "windows/editor_controls.h"
 #include "windows/form_Transition.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QWindow>
 
 #include <cmath>
 #include <fstream>
@@ -201,6 +203,15 @@ TEST_F(TransitionTest, PreviewLoopsBackAtTheViewsRightEdge)
     Form().StopClick();
     Form().PosTimerTimer();
     EXPECT_TRUE(Form().Mix->Marker('P')->isHidden());
+
+    // A click on the ruler plays from there.
+    Form().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form()));
+    const QPoint at = Form().TimeLine->mapTo(&Form(), QPoint(330, 10));
+    QTest::mouseClick(Form().windowHandle(), Qt::LeftButton, {}, at);
+    EXPECT_FALSE(snl.WavProducer.Stopped);
+    EXPECT_NEAR(snl.WavProducer.MainTime, Form().Mix->XToTime(330), 1e-3);
+    Form().close();
 }
 
 TEST_F(TransitionTest, ARowWhoseFileIsMissingOpensNoEditorAndSaysWhy)
