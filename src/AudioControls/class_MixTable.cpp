@@ -389,12 +389,11 @@ void TMixTable::SetTimeLineHeight(int value)
     LayoutPanels();
 }
 
-void TMixTable::TakeTimeLine(TTimeLine* timeLine)
+void TMixTable::TakeTimeLine(TTimeLine* ruler)
 {
-    ruler = timeLine;
     ruler->setParent(timeLinePanel);
     ruler->setGeometry(timeLinePanel->rect());
-    ruler->setAttribute(Qt::WA_TransparentForMouseEvents);
+    ruler->setAttribute(Qt::WA_TransparentForMouseEvents); // its clicks are the strip's
     ruler->show();
 }
 

@@ -118,7 +118,6 @@ private:
 
     QWidget* timeLinePanel;
     QWidget* clientPanel;
-    TTimeLine* ruler = nullptr;
     QWidget *lLine, *rLine, *eLine, *pLine;
     QWidget *eMarker, *rMarker, *lMarker, *pMarker;
     TMouseDrag *lDrag, *rDrag, *pDrag, *eDrag;
