@@ -85,12 +85,6 @@ void TSecondsList::Step(float step)
         OnChange();
 }
 
-void TSecondsList::Pick(int index)
-{
-    setCurrentIndex(index);
-    emit activated(index);
-}
-
 TSpinButton::TSpinButton(QWidget* parent, TSecondsList* list) : QWidget(parent), list(list)
 {
     auto* layout = new QVBoxLayout(this);

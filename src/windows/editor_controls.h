@@ -39,8 +39,6 @@ public:
     void SetText(const std::string& text); // from code: no OnChange, no item selected
     // One spin step of 0.01 s up or down (never below 0), then OnChange.
     void Step(float step);
-    // Picks an item as the user does.
-    void Pick(int index);
 
     std::function<void()> OnChange;
 

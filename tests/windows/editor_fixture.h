@@ -12,6 +12,7 @@
 #include "platform/ui/ShellOpen.h"
 #include "support/audio_fixtures.h"
 #include "windows/class_SonorelApplication.h"
+#include "windows/editor_controls.h"
 #include "windows/form_Main.h"
 #include "windows/frame_mixedit.h"
 
@@ -56,6 +57,13 @@ inline std::vector<std::string> AllRowFields()
     for (int i = 0; i < snl.mixdata.Count(); ++i)
         fields.push_back(RowFields(*snl.mixdata.Get(i)));
     return fields;
+}
+
+// Picks an item of a seconds list as the user does.
+inline void Pick(TSecondsList* list, int index)
+{
+    list->setCurrentIndex(index);
+    emit list->activated(index);
 }
 
 class EditorTest : public testing::Test {

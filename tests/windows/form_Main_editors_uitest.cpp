@@ -286,7 +286,7 @@ TEST_F(RowCommandsTest, Screenshots)
         window->grab().save(dir + "/" + name + ".png");
     };
     FormTransition->Prepare();
-    FormTransition->fadexlist->Pick(2); // a crossfade: fade lines on both rows
+    Pick(FormTransition->fadexlist, 2); // a crossfade: fade lines on both rows
     FormTransition->Mix->TimeLineMouseDown(Qt::LeftButton, 200); // plays from there: P shows
     save(FormTransition, "transition");
     for (int i = 0; i < 3; ++i)

@@ -61,10 +61,10 @@ TEST_F(TransformationTest, FadeOutIsOffOnlyOnTheFirstItem)
 {
     Form().Prepare();
     const MixParams& p = snl.mixdata.Get(1)->MixParams;
-    Form().fadeoutlist->Pick(4);
+    Pick(Form().fadeoutlist, 4);
     EXPECT_TRUE(p.fadeout);
     EXPECT_EQ(p.fadeoutlength, 4.0f);
-    Form().fadeoutlist->Pick(0);
+    Pick(Form().fadeoutlist, 0);
     EXPECT_FALSE(p.fadeout);
     EXPECT_EQ(p.fadeoutlength, 0.0f);
     // A stepped text has no item: from 0.01 down to 0.00 the fade stays on, 0 long.
@@ -74,7 +74,7 @@ TEST_F(TransformationTest, FadeOutIsOffOnlyOnTheFirstItem)
     EXPECT_TRUE(p.fadeout);
     EXPECT_EQ(p.fadeoutlength, 0.0f);
 
-    Form().fadeinlist->Pick(2);
+    Pick(Form().fadeinlist, 2);
     EXPECT_TRUE(p.fadein);
     EXPECT_EQ(p.fadeinlength, 2.0f);
     const auto before = AllRowFields();

@@ -113,7 +113,7 @@ TEST_F(TransitionTest, ScrollBarsSetTheRowsAndTheLabels)
 TEST_F(TransitionTest, AutoFadePicksSetAllThreeAndTypingChangesNothing)
 {
     Form().Prepare();
-    Form().fadexlist->Pick(3);
+    Pick(Form().fadexlist, 3);
     const cMixRow& a = *snl.mixdata.Get(0);
     const cMixRow& b = *snl.mixdata.Get(1);
     EXPECT_TRUE(a.overlap);
@@ -132,7 +132,7 @@ TEST_F(TransitionTest, AutoFadePicksSetAllThreeAndTypingChangesNothing)
     EXPECT_EQ(Form().fadexlist->ItemIndex(), -1);
     EXPECT_EQ(AllRowFields(), before);
 
-    Form().fadexlist->Pick(0);
+    Pick(Form().fadexlist, 0);
     EXPECT_FALSE(a.overlap);
     EXPECT_EQ(a.overlaplen, 0.0f);
     EXPECT_FALSE(a.MixParams.fadeout);
@@ -246,7 +246,7 @@ TEST_F(TransitionTest, UsersPathFromF5ToAShorterCrossfadedExport)
         [] {
             ASSERT_TRUE(FormTransition->isVisible());
             EXPECT_EQ(FormTransition->RowIndex, 0);
-            FormTransition->fadexlist->Pick(3);
+            Pick(FormTransition->fadexlist, 3);
         });
     EXPECT_FALSE(FormTransition->isVisible());
     const cMixRow& a = *snl.mixdata.Get(0);
