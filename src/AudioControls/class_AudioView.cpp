@@ -35,6 +35,7 @@ void TAudioView::SetFileName(const std::string& path)
         throw;
     }
     SetMemBuffer(store.GetMemStart(), store.GetMemLen());
+    WakeRefresh();
     if (OnFileOpen)
         OnFileOpen(this);
 }
@@ -53,11 +54,20 @@ void TAudioView::Play(float start)
     if (fileName.empty())
         return;
     player.Play(start == -1.0f ? GetSelStart() : start, 0.0f, false, true);
+    WakeRefresh();
 }
 
-void TAudioView::PlaySelection() { player.Play(GetSelStart(), GetSelLen(), false, true); }
+void TAudioView::PlaySelection()
+{
+    player.Play(GetSelStart(), GetSelLen(), false, true);
+    WakeRefresh();
+}
 
-void TAudioView::LoopSelection(bool seek) { player.Play(GetSelStart(), GetSelLen(), true, seek); }
+void TAudioView::LoopSelection(bool seek)
+{
+    player.Play(GetSelStart(), GetSelLen(), true, seek);
+    WakeRefresh();
+}
 
 void TAudioView::SetLoop(float start, float end) { player.SetLoop(start, end - start); }
 
@@ -67,5 +77,25 @@ void TAudioView::OnRefreshTimer()
 {
     if (cMarker* marker = PlayMarker(); marker && PlayMarkerUpdate)
         marker->Pos = player.IsPlaying() ? player.GetPos() : -1.0f;
+    // Many views stand side by side in a mix table: one that shows nothing new draws nothing
+    // (after its image has filled, one last time), and with nothing left to follow its timer
+    // rests until the next file or play.
+    const cMarker* marker = PlayMarker();
+    const float markerPos = marker ? marker->Pos : -1.0f;
+    const bool loading = store.Loading();
+    if (!loading && !refreshLoading && markerPos == refreshMarkerPos) {
+        if (!player.IsPlaying())
+            refreshTimer.stop();
+        return;
+    }
+    refreshLoading = loading;
+    refreshMarkerPos = markerPos;
     Redraw();
+}
+
+void TAudioView::WakeRefresh()
+{
+    refreshLoading = true;
+    if (!refreshTimer.isActive())
+        refreshTimer.start();
 }

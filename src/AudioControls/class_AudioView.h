@@ -47,12 +47,19 @@ public:
     TWavDataStore& Store() { return store; }
     TPlayStream& Player() { return player; }
 
-    // Every 30 ms: the play marker follows the player, and the picture follows the image as it fills.
+    // Every 30 ms: the play marker follows the player, and the picture follows the image as it
+    // fills; nothing is drawn when neither changed.
     void OnRefreshTimer();
 
+    bool RefreshRunning() const { return refreshTimer.isActive(); }
+
 private:
+    void WakeRefresh();
+
     std::string fileName;
     QTimer refreshTimer;
+    bool refreshLoading = true;       // the image was filling at the last refresh
+    float refreshMarkerPos = -2.0f;   // where the last refresh drew the play marker
     TWavDataStore store;
     TPlayStream player; // destroyed first: no sync of it runs while the rest goes
 };

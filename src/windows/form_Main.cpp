@@ -12,6 +12,7 @@
 #include "platform/ui/ShellOpen.h"
 #include "platform/ui/WindowHelpers.h"
 #include "windows/class_SonorelApplication.h"
+#include "windows/editor_controls.h"
 #include "windows/form_Transition.h"
 #include "windows/frame_reposedit.h"
 
@@ -87,6 +88,7 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     BuildHelpPanel();
     BuildActions();
     ConnectPictures();
+    BuildEditorLinks();
     Pages->setCurrentIndex(PageStartIndex);
     FormCreate();
 }
@@ -436,10 +438,7 @@ void TFormMain::ShowPage(int page)
 
 void TFormMain::StopMix()
 {
-    trace("snl.stop()");
-    snl.WavProducer.Stopped = 1;
-    snl.Playing = 0;
-    snl.WavProducer.WaitState = 0;
+    StopPreview();
 }
 
 void TFormMain::PlaceEditorForm(QWidget* form)

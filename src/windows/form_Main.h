@@ -107,6 +107,14 @@ public:
     void bingridAssignDataClick();
     void UpdateSelectionColour();
 
+    // Editors and row commands of the playlist page.
+    void PlaylistEditDoubleClickClick();
+    void EditorPictureDragDrop(TSkinPicture* picture, QWidget* source);
+    void EditZoneClick();
+    void Delete1Click();
+    void ClearPlaylist1Click();
+    void MixViewMenuClick();
+
     // Source list and bins.
     void LoopEditorClick();
     void playlisteditorClick();
@@ -218,6 +226,11 @@ public:
     QAction* TriggerNone;
     QAction* TriggerMouse;
     QAction* TriggerKeyboard;
+    QAction* EditZone;
+    QAction* EditTransformation2; // F4
+    QAction* EditTransformation1; // F5
+    QAction* Delete1;
+    QAction* ClearPlaylist1;
     TSkinPicture* Play;
     TSkinPicture* Stop;
     TSkinPicture* Image12; // time display toggle
@@ -282,6 +295,8 @@ private:
     void BuildHelpPanel();
     void BuildActions();
     void PlacePlaylistFrame();
+    void BuildEditorLinks();
+    void AfterTransitionEdited();
     void ConnectPictures();
     QAction* AddHiddenAction(const QString& caption, const QKeySequence& key, void (TFormMain::*handler)());
     void WatchHelp(QWidget* control, int helpContext);

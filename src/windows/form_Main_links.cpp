@@ -157,10 +157,6 @@ void TFormMain::PlaylistBackDragDrop(QWidget* source)
     RefreshPlaylistRow(PlaylistCurrentRow());
 }
 
-// The transition and transformation editors come with their own windows.
-void TFormMain::TransitionDblClick() {}
-void TFormMain::TransformationDblClick() {}
-
 int TFormMain::PlaylistCurrentRow() const
 {
     return PlaylistEdit->Grid->Row();

@@ -2,12 +2,52 @@
 
 #include <QDialog>
 
-// The whole mix laid out on a time line.
-// Until its contents are built it is an empty window with its caption, created hidden at start.
+class QAction;
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QScrollBar;
+class QTimer;
+class TAudioMixTable;
+class TTimeLine;
+
+// The whole mix at once: every row as a waveform at its start in the mix, in two alternating
+// channel rows, on a scrollable, zoomable time line. Plays from any point, loops between the L
+// and R marks, selects a row by a click on its waveform; edits nothing.
 class TFormMixView : public QDialog {
     Q_OBJECT
 public:
     explicit TFormMixView(QWidget* parent = nullptr);
+
+    // The opener's step before the modal call.
+    void ShowWholeMix();
+    void FillMixView(TAudioMixTable& table, bool setTotal);
+
+    void PlayClick();
+    void StopClick();
+    void TogglePlay1Click();
+    void MixPPosChanged();
+    void PosTimerTimer();
+    void cbLoopClick();
+
+    void done(int result) override;
+
+    TAudioMixTable* Mix;
+    QScrollBar* MixPosition;
+    TTimeLine* TimeLine;
+    QWidget* Panel1;
+    QPushButton *SpeedButton1, *SpeedButton2, *Play, *Stop, *SpeedButton3;
+    QCheckBox* cbLoop;
+    QLabel *Label1, *Label2;
+    QTimer* PosTimer;
+    QAction* TogglePlay1;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void ShowStat();
 };
 
 extern TFormMixView* FormMixView;

@@ -2,12 +2,64 @@
 
 #include <QDialog>
 
-// The editor of one row's volume, tempo, pitch and fades.
-// Until its contents are built it is an empty window with its caption, created hidden at start.
+class QLabel;
+class QPushButton;
+class QScrollBar;
+class QTimer;
+class TAudioMixTable;
+class TSecondsList;
+class TSkinPicture;
+class TSpinButton;
+class TTimeLine;
+
+// The editor of one row, RowIndex: volume, tempo, pitch, fade-in and fade-out, written into the
+// row at once. A preview shows the row at its place in the mix and plays it alone, looping over
+// the visible window.
 class TFormTransformation : public QDialog {
     Q_OBJECT
 public:
     explicit TFormTransformation(QWidget* parent = nullptr);
+
+    int RowIndex = 0;
+    bool PreviewPlaying = false;
+
+    // The opener's steps before the modal call: the selected row alone in the preview, framed
+    // exactly, and the controls loaded.
+    void Prepare();
+    void LoadRowControls();
+
+    void volumeChange();
+    void pitchChange();
+    void stretchChange();
+    void fadeinlistChange();
+    void fadeoutlistChange();
+    void PlayClick();
+    void StopClick();
+    void MixPPosChanged();
+    void PosTimerTimer();
+    void MixViewChange();
+
+    void done(int result) override;
+
+    TAudioMixTable* Mix;
+    QScrollBar* ScrollBar1;
+    TTimeLine* TimeLine;
+    QScrollBar *volume, *pitch, *stretch;
+    QLabel *volumelb, *pitchlb, *stretchlb;
+    QPushButton *Button2, *pitchreset, *Button4;
+    TSecondsList *fadeinlist, *fadeoutlist;
+    TSpinButton *CSpinButton1, *CSpinButton2;
+    QTimer* PosTimer;
+    TSkinPicture *Image1, *Image2, *Image3, *Image4, *Image6, *Image7;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void Push();
+    void RedrawView();
+    void RefreshCurrentRow();
+    void PlaySolo(double t);
 };
 
 extern TFormTransformation* FormTransformation;

@@ -109,6 +109,25 @@ TEST_F(AudioViewTest, FailedOpenLeavesTheStoresEmptyImageAndForgetsTheName)
     EXPECT_FALSE(view->Player().IsPlaying()) << "nor the last file's sound";
 }
 
+TEST_F(AudioViewTest, RefreshDrawsOnlyWhileTheImageFillsOrTheMarkerMoves)
+{
+    view->show();
+    view->SetFileName(song);
+    view->Store().WaitLoaded();
+    view->OnRefreshTimer(); // the image has filled: drawn once more
+    const qint64 idle = view->Picture().cacheKey();
+    view->OnRefreshTimer();
+    view->OnRefreshTimer();
+    EXPECT_EQ(view->Picture().cacheKey(), idle) << "nothing new, nothing drawn";
+    EXPECT_FALSE(view->RefreshRunning()) << "nothing to follow: the timer rests";
+    view->Play(0.2f);
+    EXPECT_TRUE(view->RefreshRunning());
+    Pump(4410);
+    view->OnRefreshTimer();
+    EXPECT_NE(view->Picture().cacheKey(), idle) << "the play marker moved";
+    view->Stop();
+}
+
 TEST_F(AudioViewTest, PlaysFromTheCursorOrTheSelectionAndTheMarkerFollows)
 {
     view->Play();

@@ -1,6 +1,8 @@
 #include "skin_catalogue.h"
 
 #include <QPainterPath>
+#include <array>
+#include <tuple>
 #include <QRadialGradient>
 #include <stdexcept>
 
@@ -26,6 +28,8 @@ const char* const kPlaylistFrame = "TFramePlaylist (cells of the playlist grid)"
 const char* const kExport = "TFormSaveToWav";
 const char* const kTrigger = "TFormTrigger";
 const char* const kPreferences = "TFormPreferences";
+const char* const kTransition = "TFormTransition";
+const char* const kTransformation = "TFormTransformation";
 
 // Places of the plain widgets that the backgrounds frame.
 namespace place {
@@ -301,6 +305,37 @@ void PaintExport(QPainter& p, const QSize& size, bool mp3)
               kTextFaint, 10.5);
 }
 
+// The skinned editors: title bar with the window's glyph and name, the preview well, captions of
+// the control groups. Places match the windows' code (form_Transition, form_Transformation).
+void PaintEditorBack(QPainter& p, const QSize& size, Glyph glyph, const QColor& tint, const QString& title,
+                     const QRect& preview, const std::vector<std::pair<QPoint, QString>>& captions)
+{
+    PaintDialogBody(p, size, kEditorCornerRadius);
+    p.setRenderHint(QPainter::Antialiasing);
+    PaintGlyph(p, QRectF(16, 8, 22, 22), glyph, tint);
+    p.setFont(Font(15, true));
+    p.setPen(kText);
+    p.drawText(QRect(46, 4, 300, 30), Qt::AlignLeft | Qt::AlignVCenter, title);
+    p.fillRect(QRect(12, 36, size.width() - 24, 1), kLine);
+    PaintWell(p, preview.adjusted(0, 0, 0, 18), 3);
+    for (const auto& [at, text] : captions)
+        PaintCaption(p, at, text);
+}
+
+void PaintTransitionBack(QPainter& p, const QSize& size)
+{
+    PaintEditorBack(p, size, Glyph::Crossfade, kAccent, "Transition", QRect(16, 44, 661, 214),
+                    {{{212, 292}, "PREVIEW: PLAYS THE MIX, LOOPS OVER THE VIEW"},
+                     {{16, 324}, "OUTGOING ROW"}, {{357, 324}, "INCOMING ROW"}});
+    p.fillRect(QRect(346, 322, 1, 86), kLine);
+}
+
+void PaintTransformationBack(QPainter& p, const QSize& size)
+{
+    PaintEditorBack(p, size, Glyph::Sliders, kViolet, "Transformation", QRect(16, 44, 664, 120),
+                    {{{212, 198}, "PREVIEW: PLAYS THIS ROW ALONE"}, {{16, 216}, "ROW"}, {{400, 216}, "FADES"}});
+}
+
 void PaintTriggerBack(QPainter& p, const QSize& size)
 {
     PaintDialogBody(p, size, 0);
@@ -527,6 +562,25 @@ std::vector<Picture> MakeCatalogue()
                         "shown for a mouse wait"));
     add(GlyphOnBackdrop("trigger_key", "`IconAnyKey`", kTrigger, {24, 16, 32, 32}, "trigger_back", Glyph::Key, kWarm,
                         "shown for a key wait"));
+
+    // Transition and transformation editors.
+    add(Background("transition_back", "`Image`", kTransition, {0, 0, 693, 463}, PaintTransitionBack,
+                   "window background; drags the window; rounded region radius 6"));
+    add(Background("transformation_back", "`Image6`", kTransformation, {0, 0, 696, 310}, PaintTransformationBack,
+                   "window background; drags the window; rounded region radius 6"));
+    for (const auto& [prefix, window, y, names] :
+         {std::tuple{std::string("transition"), kTransition, 282, std::array{"`Image2`", "`Image1`", "`Image4`", "`Image3`", "`Image6`"}},
+          std::tuple{std::string("transformation"), kTransformation, 188,
+                     std::array{"`Image4`", "`Image3`", "`Image1`", "`Image2`", "`Image7`"}}}) {
+        const std::string back = prefix + "_back";
+        const int closeLeft = window == kTransition ? 657 : 660;
+        add(Button(prefix + "_play", names[0], window, {16, y, 40, 30}, back, Plain(Glyph::Play, "", kPlay), "plays the preview"));
+        add(Button(prefix + "_stop", names[1], window, {60, y, 40, 30}, back, Plain(Glyph::Stop, "", kStop), "stops the preview"));
+        add(Button(prefix + "_zoom_in", names[2], window, {112, y, 40, 30}, back, Plain(Glyph::ZoomIn, "", kText)));
+        add(Button(prefix + "_zoom_out", names[3], window, {156, y, 40, 30}, back, Plain(Glyph::ZoomOut, "", kText)));
+        add(Button(prefix + "_close", names[4], window, {closeLeft, 8, 24, 24}, back, Plain(Glyph::None, "\u00d7", kTextDim),
+                   "closes the editor"));
+    }
 
     // Preferences window.
     add(Background("preferences_back", "window background", kPreferences, {0, 0, 393, 189}, PaintPreferencesBack,

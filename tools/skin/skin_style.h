@@ -39,6 +39,7 @@ inline const QColor kOutline{0x0a, 0x0c, 0x0f};
 // Corner radii of the window regions the windows set, so the painted frames meet them exactly.
 inline constexpr int kMainCornerRadius = 3;
 inline constexpr int kExportCornerRadius = 6;
+inline constexpr int kEditorCornerRadius = 6;
 
 enum class ButtonState { Normal, Hover, Down };
 enum class ButtonStyle { Plain, Primary, Navigation, NavigationCurrent, Tile, BigTile, Stacked, Icon, Display };

@@ -1,0 +1,105 @@
+#pragma once
+
+// What the transition, transformation and mix-view editors share: the parameter label texts, the
+// seconds lists with their spin buttons, the preview playback through the live mixer, and the
+// skinned window's look.
+
+#include <QComboBox>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class QDialog;
+class QScrollBar;
+
+// "%d%%" of the volume, "mute" at 0.
+std::string VolumeText(int32_t volume);
+// "x%.2f" of (speed + 100) x 0.01; empty at 0.
+std::string SpeedText(float speed);
+// "%.1f semitone(s)" of pitch x 0.001; empty at 0.
+std::string PitchText(int64_t pitch);
+
+// The seconds a list's text gives ('.' decimals). False for a text that is not a number or is
+// negative: such a text changes nothing.
+bool ListSeconds(const std::string& text, float& seconds);
+
+// An editable list of whole seconds "0" to "15" whose text may also be typed or stepped to a
+// fraction. OnChange runs only for the user's actions: a pick, typing, a spin step. The selected
+// item is tracked here: typing or stepping leaves none selected (-1), as setting the text does.
+class TSecondsList : public QComboBox {
+    Q_OBJECT
+public:
+    explicit TSecondsList(QWidget* parent);
+
+    int ItemIndex() const { return itemIndex; }
+    void SetItemIndex(int index); // from code: no OnChange
+    std::string Text() const;
+    void SetText(const std::string& text); // from code: no OnChange, no item selected
+    // One spin step of 0.01 s up or down (never below 0), then OnChange.
+    void Step(float step);
+
+    std::function<void()> OnChange;
+
+private:
+    int itemIndex = -1;
+};
+
+// Two small arrow buttons, one above the other, that step a seconds list.
+class TSpinButton : public QWidget {
+    Q_OBJECT
+public:
+    TSpinButton(QWidget* parent, TSecondsList* list);
+    TSecondsList* List() const { return list; }
+
+private:
+    TSecondsList* list;
+};
+
+// A scroll bar of a row parameter: range, steps, and its change handler (user or code).
+QScrollBar* ParameterBar(QWidget* parent, int min, int max, int smallChange, int largeChange,
+                         std::function<void()> onChange);
+
+// Stops the live mix (and any preview).
+void StopPreview();
+// Plays the mix from t, triggers ignored; soloRow -1 plays every row, else that row alone.
+void PlayPreviewFrom(float t, int soloRow);
+// The output's latency: the position a person hears is the mix clock minus this.
+inline constexpr float kPreviewLatency = 0.08f;
+
+// Repaints a row of the main window's playlist (no playlist: nothing).
+void RefreshMainPlaylistRow(int row);
+
+// The look of the skinned editors' plain widgets (text on the dark skin).
+void ApplyEditorStyle(QDialog* form);
+
+class QLabel;
+class QPushButton;
+class TAudioMixTable;
+class TTimeLine;
+class TSkinPicture;
+
+// The preview of the skinned editors: an audio mix table in `area` with 94-pixel channels,
+// negative times allowed, the scroll bar under it and the ruler in its strip.
+struct cEditorPreview {
+    TAudioMixTable* Mix;
+    QScrollBar* Scroll;
+    TTimeLine* TimeLine;
+};
+cEditorPreview MakeEditorPreview(QWidget* form, const QRect& area, double viewLen);
+
+// One line of row parameter controls at (x, y): caption, scroll bar, value label, "reset".
+struct cParameterLine {
+    QScrollBar* Bar;
+    QLabel* Label;
+    QPushButton* Reset;
+};
+cParameterLine MakeParameterLine(QWidget* form, const char* caption, int x, int y, QScrollBar* bar);
+
+// A caption over or beside a control.
+QLabel* MakeCaption(QWidget* form, const char* text, const QRect& place);
+
+// A picture button of a skinned editor; a background picture that drags the window.
+TSkinPicture* MakeEditorButton(QWidget* form, const std::string& skinName, int left, int top);
+TSkinPicture* MakeEditorBackground(QDialog* form, const std::string& skinName);

@@ -1,0 +1,316 @@
+// The playlist page's row commands: the double-click dispatch by the part of the row, the pop-up's
+// items and keys, Edit Zone, Remove and Clear Playlist (and their refusals while playing), the
+// editor pictures dropped on a row or on themselves, and editors that change nothing when only
+// opened and closed.
+#include "editor_fixture.h"
+
+#include "AudioControls/class_AudioMixTable.h"
+#include "GraphControls/class_SkinPicture.h"
+#include "windows/editor_controls.h"
+#include "windows/form_MixView.h"
+#include "windows/form_Transformation.h"
+#include "windows/form_Transition.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QListWidget>
+#include <QMenu>
+#include <QStackedWidget>
+#include <QTableWidget>
+#include <QWindow>
+
+#include <cmath>
+
+using namespace editor_test;
+
+namespace {
+
+class RowCommandsTest : public EditorTest {
+protected:
+    void SetUp() override
+    {
+        EditorTest::SetUp();
+        AddRow(0.0f, 10.0f);
+        AddRow(10.0f, 8.0f);
+        AddRow(2.0f, 6.0f);
+        ShowRows(0);
+    }
+    // Which editor a call opened (and closed again at once).
+    QWidget* OpenedBy(const std::function<void()>& call)
+    {
+        return WhileModal({FormTransition, FormTransformation, FormMixView}, call);
+    }
+};
+
+TEST_F(RowCommandsTest, DoubleClickOpensWhatThePartOfTheRowMeans)
+{
+    cBin* bin = snl.Bins.Add();
+    bin->filename = SongFile();
+    cBinItem* zone = bin->Items.Add();
+    zone->filename = SongFile();
+    zone->start = 10.0f;
+    zone->length = 8.0f;
+    ShowRows(1);
+    const struct {
+        int part;
+        QWidget* opened;
+        int page;
+    } cases[] = {
+        {TFramePlaylist::PartOverlap, FormTransition, PagePlaylistIndex},
+        {TFramePlaylist::PartVolume, FormTransformation, PagePlaylistIndex},
+        {TFramePlaylist::PartSpeed, FormTransformation, PagePlaylistIndex},
+        {TFramePlaylist::PartPitch, FormTransformation, PagePlaylistIndex},
+        {TFramePlaylist::PartFadeIn, FormTransformation, PagePlaylistIndex},
+        {TFramePlaylist::PartFadeOut, FormTransformation, PagePlaylistIndex},
+        {TFramePlaylist::PartRow, nullptr, PageBinEditIndex},
+        {TFramePlaylist::PartTime, nullptr, PageBinEditIndex},
+    };
+    for (const auto& c : cases) {
+        FormMain->ShowPage(PagePlaylistIndex);
+        ShowRows(1);
+        FormMain->PlaylistEdit->DragPart = c.part;
+        EXPECT_EQ(OpenedBy([] { FormMain->PlaylistEdit->DoubleClickEventTimer(); }), c.opened) << c.part;
+        EXPECT_EQ(FormMain->Pages->currentIndex(), c.page) << c.part;
+    }
+    EXPECT_TRUE(messages.Texts().empty());
+}
+
+TEST_F(RowCommandsTest, PopupHoldsTheItemsInOrderAndTheirKeysWork)
+{
+    QStringList captions;
+    for (QAction* action : FormMain->PlaylistPopup->actions())
+        captions << (action->isSeparator() ? "-" : action->text());
+    EXPECT_EQ(captions.join("|").toStdString(),
+              "Play from Here|-|Edit Zone|Edit Transformation|Edit Transition|-|No Trigger|Trigger by Mouse|"
+              "Trigger by Keyboard|-|Remove|Clear Playlist");
+    // The keys act while the grid has the focus in the active main window.
+    auto press = [](Qt::Key key) {
+        FormMain->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(FormMain));
+        FormMain->PlaylistEdit->Grid->setFocus();
+        QTest::keyClick(FormMain->PlaylistEdit->Grid, key);
+    };
+    EXPECT_EQ(OpenedBy([&] { press(Qt::Key_F4); }), FormTransformation);
+    EXPECT_EQ(OpenedBy([&] { press(Qt::Key_F5); }), FormTransition);
+    press(Qt::Key_Delete);
+    EXPECT_EQ(snl.mixdata.Count(), 2);
+}
+
+TEST_F(RowCommandsTest, TheLastRowHasNoTransitionAndAMissingRowNoCommand)
+{
+    ShowRows(2);
+    EXPECT_EQ(OpenedBy([] { FormMain->TransitionDblClick(); }), nullptr);
+    snl.SelectedRow = 5;
+    for (auto command : {&TFormMain::TransitionDblClick, &TFormMain::TransformationDblClick, &TFormMain::EditZoneClick,
+                         &TFormMain::Delete1Click})
+        EXPECT_EQ(OpenedBy([command] { (FormMain->*command)(); }), nullptr);
+    EXPECT_EQ(snl.mixdata.Count(), 3);
+    EXPECT_TRUE(messages.Texts().empty());
+}
+
+TEST_F(RowCommandsTest, EditZoneFindsTheZoneByFileAndExactBounds)
+{
+    for (int b = 0; b < 2; ++b) {
+        cBin* bin = snl.Bins.Add();
+        bin->title = "bin " + std::to_string(b);
+        bin->filename = SongFile();
+    }
+    auto addZone = [](int bin, float start, float length) {
+        cBinItem* zone = snl.Bins.Get(bin)->Items.Add();
+        zone->title = "renamed";
+        zone->filename = SongFile();
+        zone->start = start;
+        zone->length = length;
+    };
+    addZone(0, 10.01f, 8.0f); // moved by a hundredth: not this one
+    addZone(1, 0.0f, 4.0f);
+    addZone(1, 10.0f, 8.0f);
+    ShowRows(1);
+    FormMain->EditZoneClick();
+    EXPECT_EQ(FormMain->Pages->currentIndex(), PageBinEditIndex);
+    EXPECT_EQ(FormMain->FilesList->currentRow(), 1);
+    EXPECT_EQ(FormMain->bingrid->currentRow(), 1);
+    EXPECT_TRUE(messages.Texts().empty());
+
+    FormMain->ShowPage(PagePlaylistIndex);
+    ShowRows(2);
+    FormMain->EditZoneClick();
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Can't find the zone in bins."});
+    EXPECT_EQ(FormMain->Pages->currentIndex(), PagePlaylistIndex);
+}
+
+TEST_F(RowCommandsTest, RemoveAndClearLeaveOneGridRowAndAreRefusedWhilePlaying)
+{
+    ShowRows(1);
+    snl.Playing = 1;
+    snl.WavProducer.Stopped = 0;
+    FormMain->Delete1Click();
+    FormMain->ClearPlaylist1Click();
+    EXPECT_EQ(messages.Texts(), (std::vector<std::string>{"Can't delete while playing.", "Can't do it while playing."}));
+    EXPECT_EQ(snl.mixdata.Count(), 3);
+    StopPreview();
+
+    const std::string third = RowFields(*snl.mixdata.Get(2));
+    FormMain->Delete1Click();
+    ASSERT_EQ(snl.mixdata.Count(), 2);
+    EXPECT_EQ(RowFields(*snl.mixdata.Get(1)), third);
+    EXPECT_EQ(FormMain->PlaylistEdit->Grid->rowCount(), 2);
+    for (int left : {1, 0}) {
+        FormMain->PlaylistEdit->Grid->SetRow(0);
+        FormMain->Delete1Click();
+        EXPECT_EQ(snl.mixdata.Count(), left);
+    }
+    EXPECT_EQ(FormMain->PlaylistEdit->Grid->rowCount(), 1);
+
+    AddRow(0, 5);
+    AddRow(0, 5);
+    ShowRows(0);
+    FormMain->ClearPlaylist1Click();
+    EXPECT_EQ(snl.mixdata.Count(), 0);
+    EXPECT_EQ(FormMain->PlaylistEdit->Grid->rowCount(), 1);
+    FormMain->ClearPlaylist1Click();
+    EXPECT_EQ(FormMain->PlaylistEdit->Grid->rowCount(), 1);
+}
+
+TEST_F(RowCommandsTest, TransitionDroppedOnARowOpensTheEditorOnItAndTheNext)
+{
+    QWindow* window = FormMain->windowHandle();
+    QTableWidget* grid = FormMain->PlaylistEdit->Grid;
+    const QPoint from = FormMain->Transition->mapTo(FormMain, QPoint(20, 20));
+    const QPoint rowOne = grid->viewport()->mapTo(FormMain, QPoint(20, grid->rowViewportPosition(1) + 5));
+    int openedOn = -1;
+    QWidget* opened = WhileModal({FormTransition, FormTransformation}, [&] {
+        QTest::mousePress(window, Qt::LeftButton, {}, from);
+        QTest::mouseMove(window, from + QPoint(10, 0));
+        QTest::mouseMove(window, rowOne);
+        QTest::mouseRelease(window, Qt::LeftButton, {}, rowOne);
+    }, [&] { openedOn = FormTransition->RowIndex; });
+    EXPECT_EQ(opened, FormTransition);
+    EXPECT_EQ(openedOn, 1);
+
+    // Dropped on itself while the mix plays: refused with the message.
+    snl.WavProducer.Stopped = 0;
+    FormMain->EditorPictureDragDrop(FormMain->Transition, FormMain->Transition);
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Can't do it while playing."});
+    StopPreview();
+}
+
+TEST_F(RowCommandsTest, OpeningAndClosingAnEditorChangesNoRow)
+{
+    cMixRow& a = *snl.mixdata.Get(0);
+    a.MixParams.speed = 7.5f;
+    a.MixParams.pitch = -1500;
+    a.MixParams.volume = 137;
+    a.overlap = true;
+    a.overlaplen = 1.25f;
+    a.MixParams.fadeout = true;
+    a.MixParams.fadeoutlength = 0.333f;
+    snl.mixdata.Get(1)->MixParams.fadeinlength = 4.0f;
+    snl.mixdata.Get(1)->trigger = TriggerMouse;
+    snl.mixdata.Get(2)->MixParams.speed = -85.0f;
+    const auto before = AllRowFields();
+    EXPECT_EQ(OpenedBy([] { FormMain->TransitionDblClick(); }), FormTransition);
+    EXPECT_EQ(OpenedBy([] { FormMain->TransformationDblClick(); }), FormTransformation);
+    auto after = AllRowFields();
+    // The one intended effect: a row overlapped by the one before waits for no trigger.
+    snl.mixdata.Get(1)->trigger = TriggerMouse;
+    EXPECT_EQ(AllRowFields(), before);
+    EXPECT_EQ(OpenedBy([] { FormMain->MixViewMenuClick(); }), FormMixView);
+    EXPECT_EQ(AllRowFields(), before);
+    EXPECT_NE(after, before);
+}
+
+// Rows a person should never make but files can hold: nothing crashes, hangs or draws from NaN
+// in any editor, at any zoom.
+TEST_F(RowCommandsTest, EditorsSurviveRowsOfEveryOddShape)
+{
+    snl.mixdata.Clear();
+    AddRow(5.0f, 0.0f);                     // a zone saved from an empty selection
+    AddRow(0.0f, 10800.0f)->MixParams.speed = -85.0f; // three hours, slowed down
+    cMixRow* fast = AddRow(1.0f, 20.0f);
+    fast->MixParams.speed = 200.0f;
+    fast->MixParams.pitch = -12000;
+    fast->MixParams.fadein = fast->MixParams.fadeout = true;
+    fast->MixParams.fadeinlength = fast->MixParams.fadeoutlength = 500.0f;
+    fast->overlap = true;
+    fast->overlaplen = 400.0f;
+    AddRow(2.0f, 3.0f)->MixParams.pitch = 12000;
+    AddRow(1.0f, 2.0f)->filename = SongFile() + ".missing";
+    for (int row = 0; row < 4; ++row) {
+        ShowRows(row);
+        for (QWidget* form : {static_cast<QWidget*>(FormTransition), static_cast<QWidget*>(FormTransformation)}) {
+            TAudioMixTable* mix = form == FormTransition ? FormTransition->Mix : FormTransformation->Mix;
+            if (form == FormTransformation) {
+                FormTransformation->Prepare();
+            } else if (row == 3) {
+                EXPECT_ANY_THROW(FormTransition->Prepare()) << "its next row's file is missing";
+            } else {
+                FormTransition->Prepare();
+            }
+            for (int i = 0; i < 100; ++i)
+                mix->ZoomIn();
+            form->grab();
+            for (int i = 0; i < 120; ++i)
+                mix->ZoomOut();
+            form->grab();
+            EXPECT_TRUE(std::isfinite(mix->ViewStart()) && std::isfinite(mix->ViewLen())) << row;
+            static_cast<QDialog*>(form)->done(0);
+        }
+    }
+    EXPECT_ANY_THROW(FormMixView->ShowWholeMix());
+    snl.mixdata.Delete(4);
+    FormMixView->ShowWholeMix();
+    FormMixView->grab();
+    FormMixView->done(0);
+}
+
+} // namespace
+
+namespace {
+
+// Pictures of the three editors for a person to look at: set SONOREL_SCREENSHOT_DIR (and
+// SONOREL_SCREENSHOT_PROJECT to a project with real music, e.g. from make_demo) and run under
+// xvfb-run (QT_QPA_PLATFORM=xcb).
+TEST_F(RowCommandsTest, Screenshots)
+{
+    const QString dir = qEnvironmentVariable("SONOREL_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        GTEST_SKIP() << "SONOREL_SCREENSHOT_DIR not set";
+    if (const QString project = qEnvironmentVariable("SONOREL_SCREENSHOT_PROJECT"); !project.isEmpty())
+        FormMain->LoadProject(project.toStdString());
+    ShowRows(1);
+    auto save = [&](QWidget* window, const char* name) {
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        QTest::qWait(400); // the waveform images load in the background
+        window->grab().save(dir + "/" + name + ".png");
+    };
+    FormTransition->Prepare();
+    Pick(FormTransition->fadexlist, 2); // a crossfade: fade lines on both rows
+    FormTransition->Mix->TimeLineMouseDown(Qt::LeftButton, 200); // plays from there: P shows
+    save(FormTransition, "transition");
+    for (int i = 0; i < 3; ++i)
+        FormTransition->Mix->ZoomIn();
+    save(FormTransition, "transition_zoomed");
+    FormTransition->close();
+
+    FormTransformation->Prepare();
+    save(FormTransformation, "transformation");
+    FormTransformation->Mix->ZoomOut();
+    FormTransformation->Mix->ZoomOut();
+    save(FormTransformation, "transformation_zoomed_out");
+    FormTransformation->close();
+
+    FormMixView->ShowWholeMix();
+    save(FormMixView, "mixview");
+    FormMixView->cbLoop->setChecked(true);
+    FormMixView->cbLoopClick();
+    FormMixView->Mix->SetLPos(20.0);
+    FormMixView->Mix->SetRPos(40.0);
+    for (int i = 0; i < 4; ++i)
+        FormMixView->Mix->ZoomIn();
+    save(FormMixView, "mixview_zoomed");
+    FormMixView->close();
+}
+
+} // namespace
