@@ -11,6 +11,7 @@
 #include "windows/form_Transformation.h"
 #include "windows/form_Transition.h"
 #include "windows/frame_mixedit.h"
+#include "windows/frame_reposedit.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -154,7 +155,7 @@ void TFormMain::EditZoneClick()
                 ShowPage(PageBinEditIndex);
                 FilesList->setCurrentRow(b);
                 FilesListClick();
-                bingrid->setCurrentCell(z, bingrid->currentColumn() < 0 ? 0 : bingrid->currentColumn());
+                bingrid->StringGrid1->SetRow(z);
                 return;
             }
         }

@@ -63,8 +63,6 @@ void TFormMain::PlacePlaylistFrame()
 
     MakeDraggablePicture(MouseWait);
     MakeDraggablePicture(KeyboardWait);
-    MakeDraggablePicture(Transition);
-    MakeDraggablePicture(Transformation);
     // The page background takes every drop: a row's icon dropped there resets its parameter.
     for (QWidget* background : {static_cast<QWidget*>(PlaylistBack), static_cast<QWidget*>(NavigationTop),
                                 static_cast<QWidget*>(NavigationImage)})

@@ -41,15 +41,6 @@ std::vector<NotBuiltCommand> NotBuiltCommands(const TFormMain& form)
         {"Image23", form.Image23},
         {"Image22", form.Image22},
         {"AddBin1", form.AddBin1},
-        // The playlist menu's zone, editor and remove items, and their keys.
-        {"EditZone", nullptr},
-        {"Delete1", nullptr, form.PagePlaylist, {574, 446, 180, 22}},             // "Del Remove the row"
-        {"EditTransformation2", nullptr, form.PagePlaylist, {760, 422, 180, 22}}, // "F4 Edit transformation"
-        {"EditTransformation1", nullptr, form.PagePlaylist, {760, 446, 180, 22}}, // "F5 Edit transition"
-        // The editors.
-        {"Transformation", form.Transformation},
-        {"Transition", form.Transition},
-        {"MixViewMenu", form.MixViewMenu},
         // Burning the mix to CD.
         {"cdburn", form.cdburn},
     };

@@ -10,6 +10,7 @@
 #include "windows/form_MixView.h"
 #include "windows/form_Transformation.h"
 #include "windows/form_Transition.h"
+#include "windows/frame_reposedit.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -129,7 +130,7 @@ TEST_F(RowCommandsTest, EditZoneFindsTheZoneByFileAndExactBounds)
     FormMain->EditZoneClick();
     EXPECT_EQ(FormMain->Pages->currentIndex(), PageBinEditIndex);
     EXPECT_EQ(FormMain->FilesList->currentRow(), 1);
-    EXPECT_EQ(FormMain->bingrid->currentRow(), 1);
+    EXPECT_EQ(FormMain->bingrid->StringGrid1->Row(), 1);
     EXPECT_TRUE(messages.Texts().empty());
 
     FormMain->ShowPage(PagePlaylistIndex);
