@@ -15,6 +15,8 @@
 #include <QStandardPaths>
 #include <QString>
 
+#include "platform/sound/SoundCD.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -118,11 +120,13 @@ void cFormatTransformChannel::OpenFile(const std::string& path)
     endFlag = false;
     Close();
     std::error_code error;
-    if (!fs::exists(path, error))
+    if (!fs::exists(path, error) && !BASS_CD_IsTrackAddress(path))
         throw std::runtime_error(kFileNotFound + path + ".");
     sourceStream = BASS_StreamCreateFile(path, BASS_STREAM_DECODE);
     if (!sourceStream)
         sourceStream = BASS_WMA_StreamCreateFile(path, BASS_STREAM_DECODE);
+    if (!sourceStream)
+        sourceStream = BASS_CD_StreamCreateFile(path, BASS_STREAM_DECODE);
     if (!sourceStream)
         throw std::runtime_error(kCantCreateReadChannel);
     BassChannelInfo info;

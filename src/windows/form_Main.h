@@ -86,6 +86,10 @@ public:
     void BinsScrollChange();
     bool HasSourceFiles();
 
+    // Ripping CD tracks: shows the rip wizard; true when it closed with OK (its result is then in
+    // FormCDRip->Result()).
+    bool cdtrackClick();
+
     // Export.
     void ToWavClick();
     void Image30Click();
