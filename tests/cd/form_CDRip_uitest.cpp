@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <cmath>
 #include <cstdlib>
@@ -246,25 +247,26 @@ TEST_F(CDRipTest, AnUnwritableRipFolderIsReported)
 
 TEST_F(CDRipTest, CddbTitlesNameTheTracksAndStayInTheGridUnchanged)
 {
-    const CdImage image = MakeCdImage(folder, "titled", {{1.0, false, 1}, {1.0, false, 2}, {1.0, false, 3}, {1.0, false, 4}});
+    const CdImage image = MakeCdImage(folder, "titled", std::vector<CdImageTrack>(5, {1.0}));
     drives.Add(image);
     const std::string id = TCDRipper::GetCDID(0).substr(0, 8);
     const std::string longTitle(400, 'x');
-    server.AddDisc({"rock", id, "Band / Caf\xc3\xa9", {"A/B", "..", "Tab\there", longTitle}});
+    server.AddDisc({"rock", id, "Band / Caf\xc3\xa9", {"A/B", "..", "Tab\there", longTitle, "A/B"}});
     form.show();
     form.ComboBox1Change();
     EXPECT_EQ(form.CDTitle->text().toStdString(), "Band - Caf\xc3\xa9");
-    EXPECT_EQ(GridColumn(1), (std::vector<std::string>{"A/B", "..", "Tab\there", longTitle}));
+    EXPECT_EQ(GridColumn(1), (std::vector<std::string>{"A/B", "..", "Tab\there", longTitle, "A/B"}));
     form.SelectAll1Click();
     form.RipSepClick();
     ASSERT_EQ(form.result(), QDialog::Accepted) << (messages.Texts().empty() ? "" : messages.Texts()[0]);
     const CDRipResult result = form.Result();
-    ASSERT_EQ(result.files.size(), 4u);
+    ASSERT_EQ(result.files.size(), 5u);
     const std::string stamped = fs::path(result.files[0]).parent_path().string();
     EXPECT_EQ(fs::path(result.files[0]).filename(), "Band - Caf\xc3\xa9 - A-B.mp3");
     EXPECT_EQ(fs::path(result.files[1]).filename(), "Band - Caf\xc3\xa9 - ...mp3");
     EXPECT_EQ(fs::path(result.files[2]).filename(), "Band - Caf\xc3\xa9 - Tab-here.mp3");
     EXPECT_EQ(fs::path(result.files[3]).filename().string().size(), 255u);
+    EXPECT_EQ(fs::path(result.files[4]).filename(), "Band - Caf\xc3\xa9 - A-B (2).mp3");
     for (const std::string& file : result.files) {
         EXPECT_EQ(fs::path(file).parent_path().string(), stamped) << file;
         EXPECT_GT(Mp3Seconds(file), 0.9) << file;
@@ -348,7 +350,11 @@ TEST_F(CDRipTest, NoDiscAsksForOneAndPlayAndStopWaitForTheRip)
 
 TEST_F(CDRipTest, ClosingDuringARipAbortsItAndFreesTheDrive)
 {
+    ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
     Open(MakeCdImage(folder, "close", {{4.0}}));
+    form.SelectTrack(0);
+    form.PlayClick();
+    EXPECT_TRUE(form.CDRipper1.Playing());
     Mark({0});
     form.EncoderNode1.OnEncodeProgress = [this](TAudioTransformNode*) {
         form.EncoderNode1EncodeProgress();
@@ -360,7 +366,30 @@ TEST_F(CDRipTest, ClosingDuringARipAbortsItAndFreesTheDrive)
     EXPECT_NE(form.result(), QDialog::Accepted);
     EXPECT_TRUE(FilesUnder(GetCDRipFolder()).empty());
     EXPECT_EQ(form.CDRipper1.GetData(std::vector<char>(16).data(), 16), -1) << "the needle stream is closed";
+    EXPECT_FALSE(form.CDRipper1.Playing());
     ExpectIdle();
+    BASS_Free();
+}
+
+TEST_F(CDRipTest, TheDiscWatchWaitsWhileARipRuns)
+{
+    const CdImage image = MakeCdImage(folder, "watched", {{2.0}, {2.0}});
+    Open(image);
+    Mark({0, 1});
+    bool swapped = false;
+    form.EncoderNode1.OnEncodeProgress = [&](TAudioTransformNode*) {
+        form.EncoderNode1EncodeProgress();
+        if (!swapped && form.CDRipper1.Progress > 0.2f) {
+            swapped = true;
+            MakeCdImage(folder, "watched", {{1.0}, {1.0}, {2.0}}); // as long as the first disc
+            form.CheckNewCDTimer();
+            EXPECT_FALSE(form.CheckNewCD->isActive());
+        }
+    };
+    form.RipSepClick();
+    EXPECT_TRUE(swapped);
+    EXPECT_EQ(form.cdtracks->rowCount(), 2) << "the list stayed while ripping";
+    EXPECT_EQ(form.CDRipper1.TrackCount, 2);
 }
 
 TEST(CDRipNames, TitlesBecomeSafeUniqueFileNames)

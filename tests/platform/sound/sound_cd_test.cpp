@@ -65,6 +65,18 @@ TEST_F(CdTest, DrivesAreListedInOrderAndAddressedByLetter)
     BASS_StreamFree(stream);
 }
 
+TEST_F(CdTest, TheEnvironmentAddsImageDrivesBeforeTheLayersOwn)
+{
+    const CdImage fromEnvironment = MakeCdImage(folder, "env", {{1.0}});
+    drives.Add(MakeCdImage(folder, "added", {{2.0}}));
+    setenv("SONOREL_CD_IMAGES", (":" + fromEnvironment.cue + "::").c_str(), 1);
+    EXPECT_EQ(BASS_CD_GetDriveDescription(0), "Image env.cue (" + fromEnvironment.cue + ")");
+    EXPECT_EQ(BASS_CD_GetDriveDescription(1), "Image added.cue (" + folder + "/added.cue)");
+    EXPECT_EQ(BASS_CD_GetDriveLetter(2), -1);
+    unsetenv("SONOREL_CD_IMAGES");
+    EXPECT_EQ(BASS_CD_GetDriveLetter(1), -1);
+}
+
 TEST_F(CdTest, BadAddressesAndMissingTracksOpenNothing)
 {
     drives.Add(MakeCdImage(folder, "one", {{1.0}, {1.0, true}}));
