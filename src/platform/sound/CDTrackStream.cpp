@@ -182,39 +182,45 @@ private:
     std::vector<bool> delivered_; // per sector of the track: the drive delivered it
 };
 
-// Single-producer single-consumer ring of bytes, allocated once.
+// Single-producer single-consumer ring of bytes, allocated once: the read-ahead thread writes,
+// the output thread reads, neither waits for the other.
 class ByteRing {
 public:
     explicit ByteRing(size_t capacity) : data_(capacity) {}
     size_t Available() const { return write_.load(std::memory_order_acquire) - read_.load(std::memory_order_relaxed); }
-    size_t Space() const { return data_.size() - (write_.load(std::memory_order_relaxed) - read_.load(std::memory_order_acquire)); }
-    void Write(const void* from, size_t bytes)
+    size_t Space() const
     {
-        Copy(write_.load(std::memory_order_relaxed), static_cast<const uint8_t*>(from), bytes, true);
-        write_.fetch_add(bytes, std::memory_order_release);
+        return data_.size() - (write_.load(std::memory_order_relaxed) - read_.load(std::memory_order_acquire));
     }
-    size_t Read(void* to, size_t bytes)
+    void Write(const uint8_t* from, size_t bytes)
+    {
+        const size_t at = write_.load(std::memory_order_relaxed);
+        ForEachPart(at, bytes, [&](size_t offset, size_t done, size_t part) { std::memcpy(&data_[offset], from + done, part); });
+        write_.store(at + bytes, std::memory_order_release);
+    }
+    size_t Read(uint8_t* to, size_t bytes)
     {
         bytes = std::min(bytes, Available());
-        Copy(read_.load(std::memory_order_relaxed), static_cast<uint8_t*>(to), bytes, false);
-        read_.fetch_add(bytes, std::memory_order_release);
+        const size_t at = read_.load(std::memory_order_relaxed);
+        ForEachPart(at, bytes, [&](size_t offset, size_t done, size_t part) { std::memcpy(to + done, &data_[offset], part); });
+        read_.store(at + bytes, std::memory_order_release);
         return bytes;
     }
-    void Clear() { read_.store(write_.load()); }
+    void Clear() { read_.store(write_.load()); } // only while the writer is stopped
 
 private:
-    template <typename P> void Copy(size_t at, P p, size_t bytes, bool in)
+    // Calls copy(ring offset, offset in the caller's bytes, length) for the one or two parts that
+    // `bytes` from ring position `at` make.
+    template <typename Copy> void ForEachPart(size_t at, size_t bytes, Copy copy)
     {
         for (size_t done = 0; done < bytes;) {
             const size_t offset = (at + done) % data_.size();
             const size_t part = std::min(bytes - done, data_.size() - offset);
-            if (in)
-                std::memcpy(&data_[offset], p + done, part);
-            else
-                std::memcpy(const_cast<uint8_t*>(reinterpret_cast<const uint8_t*>(p)) + done, &data_[offset], part);
+            copy(offset, done, part);
             done += part;
         }
     }
+
     std::vector<uint8_t> data_;
     std::atomic<size_t> read_{0}, write_{0};
 };
@@ -327,7 +333,7 @@ private:
                 finished_.store(true, std::memory_order_release);
                 return;
             }
-            ring_.Write(reinterpret_cast<uint8_t*>(sector_) + sectorUsed_, sectorFill_ - sectorUsed_);
+            ring_.Write(reinterpret_cast<const uint8_t*>(sector_) + sectorUsed_, sectorFill_ - sectorUsed_);
             sectorUsed_ = sectorFill_;
         }
     }
