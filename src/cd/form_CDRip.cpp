@@ -150,7 +150,7 @@ TFormCDRip::TFormCDRip(QWidget* parent) : QDialog(parent)
     ComboBox1 = new QComboBox(this);
     ComboBox1->setObjectName("ComboBox1");
     ComboBox1->setGeometry(20, 64, 520, 24);
-    ComboBox1->setStyleSheet(QString("QComboBox { %1 padding-left: 4px; }").arg(kFieldStyle));
+    ComboBox1->setStyleSheet(QString("QComboBox { %1 padding-left: 4px; } QComboBox:disabled { color: #5c6470; }").arg(kFieldStyle));
     ComboBox1->addItem("no drives");
     connect(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Change(); });
 
@@ -163,7 +163,7 @@ TFormCDRip::TFormCDRip(QWidget* parent) : QDialog(parent)
     CDTitle->setObjectName("CDTitle");
     CDTitle->setFrame(false);
     CDTitle->setGeometry(92, 102, 448, 22);
-    CDTitle->setStyleSheet(QString("QLineEdit { %1 }").arg(kFieldStyle));
+    CDTitle->setStyleSheet(QString("QLineEdit { %1 } QLineEdit:disabled { color: #5c6470; }").arg(kFieldStyle));
 
     cdtracks = new QTableWidget(this);
     cdtracks->setObjectName("cdtracks");
@@ -177,6 +177,7 @@ TFormCDRip::TFormCDRip(QWidget* parent) : QDialog(parent)
     cdtracks->setRowCount(1);
     cdtracks->setStyleSheet("QTableWidget { background: #0e1014; color: #e8ebf0; border: none; font-family: 'DejaVu Sans';"
                             " font-size: 9pt; selection-background-color: #1d3346; selection-color: #e8ebf0; }"
+                            " QTableWidget:disabled { color: #5c6470; }"
                             " QHeaderView { background: #161a20; } QTableCornerButton::section { background: #161a20; }"
                             " QHeaderView::section { background: #161a20; color: #8d96a6; border: none;"
                             " border-bottom: 1px solid #2c323c; padding-left: 2px; }");

@@ -57,6 +57,16 @@ std::vector<std::string> FilesUnder(const std::string& folder)
     return files;
 }
 
+// With SONOREL_SCREENSHOT_DIR set, saves a picture of the window there for a look.
+void SaveIfAsked(QWidget& window, const char* name)
+{
+    const QByteArray dir = qgetenv("SONOREL_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        return;
+    QDir().mkpath(QString::fromUtf8(dir));
+    EXPECT_TRUE(window.grab().save(QString::fromUtf8(dir) + "/" + name));
+}
+
 class CDRipTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -163,8 +173,10 @@ TEST_F(CDRipTest, AbortRemovesEveryFileOfTheRipAndKeepsTheWindowOpen)
     Mark({0, 1});
     form.EncoderNode1.OnEncodeProgress = [this](TAudioTransformNode*) {
         form.EncoderNode1EncodeProgress();
-        if (form.CDRipper1.NeedleTrack() == 1 && form.CDRipper1.Progress > 0.4f)
+        if (form.CDRipper1.NeedleTrack() == 1 && form.CDRipper1.Progress > 0.4f && !form.Abort->isHidden()) {
+            SaveIfAsked(form, "cdrip_ripping.png");
             form.AbortClick();
+        }
     };
     form.RipSepClick();
     EXPECT_TRUE(form.isVisible());
@@ -290,11 +302,7 @@ TEST_F(CDRipTest, PictureOfTheWindowWithATitledDisc)
     EXPECT_EQ(form.size(), QSize(560, 446));
     EXPECT_FALSE(form.Image->pixmap().isNull());
     EXPECT_EQ(GridColumn(3), (std::vector<std::string>{"", "rip", "", "rip", ""}));
-    const QByteArray dir = qgetenv("SONOREL_SCREENSHOT_DIR");
-    if (!dir.isEmpty()) {
-        QDir().mkpath(QString::fromUtf8(dir));
-        EXPECT_TRUE(form.grab().save(QString::fromUtf8(dir) + "/cdrip_window.png"));
-    }
+    SaveIfAsked(form, "cdrip_window.png");
 }
 
 TEST_F(CDRipTest, AFailedLookupKeepsTheTitlesAndSaysWhyOnlyForAWrongCount)
