@@ -78,6 +78,23 @@ TEST_F(CddbTest, AnythingButAnExactMatchEndsTheLookup)
     }
 }
 
+TEST_F(CddbTest, AServerSpeakingUtf8AtEveryLevelIsReadAsUtf8)
+{
+    server.SetMode(CddbServer::Mode::AlwaysUtf8);
+    ASSERT_TRUE(Lookup());
+    EXPECT_EQ(titles[2], "Caf\xc3\xa9");
+}
+
+// The read answer's status is not examined: a 401 gives no titles, which the ripper's track count
+// check then refuses.
+TEST_F(CddbTest, AFailedReadGivesNoTitles)
+{
+    server.SetMode(CddbServer::Mode::ReadNotFound);
+    EXPECT_TRUE(Lookup());
+    EXPECT_TRUE(titles.empty());
+    EXPECT_EQ(server.Requests().size(), 2u);
+}
+
 TEST_F(CddbTest, NoServerFailsQuietly)
 {
     CDDBServer = {"no-such-host.invalid", 80};

@@ -57,6 +57,18 @@ TEST_F(CDRipperTest, ANewDiscResetsNamesTitlesAndMarks)
     EXPECT_TRUE(ripper.TrackNames.empty());
 }
 
+TEST_F(CDRipperTest, ADiscOfNinetyNineTracks)
+{
+    drives.Add(MakeCdImage(folder, "full", std::vector<CdImageTrack>(99, {0.1})));
+    ripper.SetDriveIndex(0);
+    EXPECT_EQ(ripper.TrackCount, 99);
+    EXPECT_EQ(ripper.TrackNames.back(), "track 99");
+    EXPECT_EQ(ripper.TrackFileName(98), "a:\\track99.cda");
+    ripper.PutNeedleOnTrack(98);
+    std::vector<char> buffer(TCDRipper::BytesPerSecond);
+    EXPECT_EQ(ripper.GetData(buffer.data(), static_cast<int>(buffer.size())), 8 * 2352) << "0.1 s is 8 sectors";
+}
+
 TEST_F(CDRipperTest, OddPullsEqualTheTrackAndEndWithMinusOneAtFullProgress)
 {
     const CdImage image = MakeCdImage(folder, "pull", {{0.5, false, 1}, {1.3, false, 2}});

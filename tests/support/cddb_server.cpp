@@ -182,7 +182,8 @@ std::string CddbServer::Respond(const std::string& request)
     const std::string headers = mode_ == Mode::NoHeaderEnd ? "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n"
                                                            : "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n";
     const std::string cmd = Field(request, "cmd");
-    const int proto = std::atoi(Field(request, "proto").c_str());
+    const int asked = std::atoi(Field(request, "proto").c_str());
+    const int proto = mode_ == Mode::AlwaysUtf8 && asked >= 1 ? 6 : asked;
     if (Field(request, "hello").empty() || proto < 1 || proto > 6)
         return headers + "500 Command syntax error, command unknown, command unimplemented.\r\n";
     if (cmd.rfind("cddb+query+", 0) == 0)
@@ -219,7 +220,7 @@ std::string CddbServer::RespondQuery(const std::string& args, int proto)
 
 std::string CddbServer::RespondRead(const std::string& args, int proto)
 {
-    if (mode_ == Mode::ServerError)
+    if (mode_ == Mode::ServerError || mode_ == Mode::ReadNotFound)
         return "401 Specified CDDB entry not found.\r\n";
     const std::vector<std::string> parts = Split(args, '+');
     std::lock_guard<std::mutex> lock(mutex_);

@@ -35,6 +35,8 @@ public:
         ServerError,     // 403 to the query, 401 to the read
         TwoMatches,      // 211 with two inexact matches
         NoHeaderEnd,     // an answer without the empty line after its headers
+        ReadNotFound,    // a match to the query, 401 to the read
+        AlwaysUtf8,      // titles in UTF-8 whatever the protocol level
     };
 
     CddbServer();
