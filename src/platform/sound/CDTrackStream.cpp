@@ -33,7 +33,7 @@ int32_t removedFrom = -1;
 std::atomic<bool> faultsActive{false};
 
 class TrackReader;
-thread_local TrackReader* currentReader = nullptr; // paranoia's callbacks carry no user value
+thread_local TrackReader* currentReader = nullptr; // the drive's read hook carries no user value
 
 // Parses "d:\track07.cda" into drive index 3 and track index 6.
 bool ParseTrackAddress(const std::string& path, int& drive, int& track)
