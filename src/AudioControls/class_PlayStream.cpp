@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "platform/trace/Trace.h"
+#include "platform/sound/SoundCD.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ private:
 
 BassHandle OpenPlayable(const std::string& name)
 {
-    for (auto open : {BASS_StreamCreateFile, BASS_WMA_StreamCreateFile, BASS_FLAC_StreamCreateFile})
+    for (auto open : {BASS_StreamCreateFile, BASS_WMA_StreamCreateFile, BASS_FLAC_StreamCreateFile, BASS_CD_StreamCreateFile})
         if (BassHandle stream = open(name, 0))
             return stream;
     return 0;

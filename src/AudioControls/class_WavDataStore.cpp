@@ -17,6 +17,8 @@
 #include <QStandardPaths>
 #include <QString>
 
+#include "platform/sound/SoundCD.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -157,11 +159,13 @@ void cFormatTransformChannel::OpenFile(const std::string& path)
     endFlag = false;
     Close();
     std::error_code error;
-    if (!fs::exists(path, error))
+    if (!fs::exists(path, error) && !BASS_CD_IsTrackAddress(path))
         throw std::runtime_error(kFileNotFound + path + ".");
     sourceStream = BASS_StreamCreateFile(path, BASS_STREAM_DECODE);
     if (!sourceStream)
         sourceStream = BASS_WMA_StreamCreateFile(path, BASS_STREAM_DECODE);
+    if (!sourceStream)
+        sourceStream = BASS_CD_StreamCreateFile(path, BASS_STREAM_DECODE);
     if (!sourceStream)
         throw std::runtime_error(kCantCreateReadChannel);
     BassChannelInfo info;

@@ -2,6 +2,7 @@
 
 #include "platform/trace/Trace.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/sound/SoundCD.h"
 
 #include <algorithm>
 #include <cmath>
@@ -51,12 +52,14 @@ namespace {
 bool FileExists(const std::string& path)
 {
     std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec);
+    return std::filesystem::is_regular_file(path, ec) || BASS_CD_IsTrackAddress(path);
 }
 
 BassHandle OpenDecodingStream(const std::string& path)
 {
     BassHandle stream = BASS_StreamCreateFile(path, BASS_STREAM_DECODE);
+    if (!stream)
+        stream = BASS_CD_StreamCreateFile(path, BASS_STREAM_DECODE);
     if (!stream)
         stream = BASS_WMA_StreamCreateFile(path, BASS_STREAM_DECODE);
     return stream;

@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/sound/SoundCD.h"
+
 TAudioTransformNode::~TAudioTransformNode()
 {
     if (OwnsSource)
@@ -54,10 +56,11 @@ void TFileReadNode::SetFileName(const std::string& name)
     read_channel = 0;
     if (name.empty())
         return;
-    // The CD add-on's track streams come last once the layer offers them.
     read_channel = BASS_StreamCreateFile(name, BASS_STREAM_DECODE);
     if (!read_channel)
         read_channel = BASS_WMA_StreamCreateFile(name, BASS_STREAM_DECODE);
+    if (!read_channel)
+        read_channel = BASS_CD_StreamCreateFile(name, BASS_STREAM_DECODE);
     if (!read_channel)
         throw std::runtime_error("FileReadNode - can't open file. Add AudioApplication component to form.\r\n" + name);
     fileName_ = name;

@@ -140,6 +140,10 @@ public:
     // at trackEnds[i] seconds.
     void AddWizardSources(const std::vector<std::string>& files, bool oneBin, const std::vector<float>& trackEnds);
 
+    // Ripping CD tracks: shows the rip wizard; true when it closed with OK (its result is then in
+    // FormCDRip->Result()).
+    bool cdtrackClick();
+
     // Export.
     void ToWavClick();
     void Image30Click();

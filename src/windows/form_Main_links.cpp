@@ -1,8 +1,9 @@
 // Where the main window meets the windows and frames built beside it: the playlist frame, the
-// trigger window, the preferences window and the export window.
+// trigger window, the preferences window, the export window and the CD rip window.
 #include "windows/form_Main.h"
 
 #include "GraphControls/class_SkinPicture.h"
+#include "cd/form_CDRip.h"
 #include "cd/form_SaveToWav.h"
 #include "model/class_FileLog.h"
 #include "platform/ui/DragController.h"
@@ -13,6 +14,7 @@
 #include "windows/frame_reposedit.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QActionGroup>
 #include <QLabel>
 #include <QLineEdit>
@@ -238,6 +240,15 @@ void TFormMain::OpenExport(bool wavMode)
     FormSaveToWav->SetMode(wavMode);
     FormSaveToWav->exec();
     StopMix();
+}
+
+bool TFormMain::cdtrackClick()
+{
+    LogToFile("Rip CD Track", true, true);
+    if (FormCDRip->exec() != QDialog::Accepted)
+        return false;
+    QCoreApplication::processEvents();
+    return true;
 }
 
 void TFormMain::ExportTo(const std::string& path)

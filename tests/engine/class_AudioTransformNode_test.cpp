@@ -9,6 +9,7 @@
 
 #include "engine/class_AudioTransformNode.h"
 #include "support/audio_fixtures.h"
+#include "support/cd_images.h"
 
 using namespace sonorel_test;
 
@@ -127,6 +128,20 @@ TEST_F(FileReadNodeTest, OpensFilesAndRefusesWhatItCantOpen)
     char block[16];
     node.EndSilence = false;
     EXPECT_EQ(node.GetData(block, 16), 0) << "no stream: nothing to deliver";
+}
+
+TEST_F(FileReadNodeTest, OpensCdTracksByTheirAddress)
+{
+    ScopedImageDrives drives;
+    const CdImage image = MakeCdImage(*folder, "disc", {{0.5, false, 1}, {1.0, false, 2}});
+    drives.Add(image);
+    TFileReadNode node;
+    node.SetFileName("a:\\track02.cda");
+    EXPECT_FLOAT_EQ(node.GetTotalTime(), 1.0f);
+    std::vector<int16_t> block(image.trackBytes[1] / 2);
+    ASSERT_EQ(node.GetData(block.data(), static_cast<int>(image.trackBytes[1])), image.trackBytes[1]);
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), image.samples.begin() + image.trackStartBytes[1] / 2));
+    EXPECT_THROW(node.SetFileName("a:\\track03.cda"), std::runtime_error);
 }
 
 TEST_F(FileReadNodeTest, EndOfDataGivesSilenceOrNothing)

@@ -30,6 +30,7 @@ const char* const kTrigger = "TFormTrigger";
 const char* const kPreferences = "TFormPreferences";
 const char* const kTransition = "TFormTransition";
 const char* const kTransformation = "TFormTransformation";
+const char* const kCDRip = "TFormCDRip";
 
 // Places of the plain widgets that the backgrounds frame.
 namespace place {
@@ -44,6 +45,11 @@ const QRect kTotalLength(852, 144, 84, 20);
 const QRect kExportFileName(26, 62, 380, 20);
 const QRect kExportProgress(20, 106, 250, 14);
 const QRect kHelpText(12, 56, 326, 594);
+const QRect kCDRipDrives(20, 64, 520, 24);
+const QRect kCDRipTitle(92, 102, 448, 22);
+const QRect kCDRipTracks(20, 138, 520, 232);
+const QRect kCDRipStatus(20, 376, 520, 16);
+const QRect kCDRipProgress(116, 411, 150, 10);
 } // namespace place
 
 std::vector<WidgetPlace> MakeWidgetPlaces()
@@ -64,6 +70,12 @@ std::vector<WidgetPlace> MakeWidgetPlaces()
         {kPlaylist, "`lbTotalLength`", place::kTotalLength, "on `time_display`; white bold 15 px, right aligned"},
         {kExport, "`filename`", place::kExportFileName, "no border; text #e8ebf0 on #0e1014"},
         {kExport, "`ProgressBar1`", place::kExportProgress, "accent #4cc2ff on #0e1014"},
+        {kCDRip, "`ComboBox1`", place::kCDRipDrives, "drop-down list; text #e8ebf0 on #0e1014"},
+        {kCDRip, "`Label1`", {20, 104, 70, 18}, "\"CD Title:\", dim text, transparent"},
+        {kCDRip, "`CDTitle`", place::kCDRipTitle, "no border; text #e8ebf0 on #0e1014"},
+        {kCDRip, "`cdtracks`", place::kCDRipTracks, "grid #0e1014, lines #2c323c, selected row #1d3346"},
+        {kCDRip, "`Status`", place::kCDRipStatus, "dim text, transparent"},
+        {kCDRip, "`ProgressBar1`", place::kCDRipProgress, "accent #4cc2ff on #0e1014; shown while ripping"},
         {kTrigger, "`Label`", {72, 25, 300, 16}, "white 12 px (not bold: the longer prompt must fit), transparent"},
         {kTrigger, "`Image1`", {0, 0, 384, 80}, "no picture: transparent, takes the mouse presses"},
         {kPreferences, "`Label1`, `OutputDevice`", {20, 44, 352, 24}, "label at x 20, list at (140, 40) 233 x 24"},
@@ -285,6 +297,24 @@ void PaintDialogBody(QPainter& p, const QSize& size, int radius)
         p.setBrush(Qt::NoBrush);
         p.drawRoundedRect(all.adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
     }
+}
+
+void PaintCDRip(QPainter& p, const QSize& size)
+{
+    PaintDialogBody(p, size, kExportCornerRadius);
+    p.setRenderHint(QPainter::Antialiasing);
+    PaintGlyph(p, QRectF(18, 11, 24, 24), Glyph::Disc, kAccent);
+    p.setFont(Font(15, true));
+    p.setPen(kText);
+    p.drawText(QRect(50, 8, 300, 30), Qt::AlignLeft | Qt::AlignVCenter, "Rip Audio CD");
+    p.setFont(Font(11));
+    p.setPen(kTextDim);
+    p.drawText(QRect(250, 8, 250, 30), Qt::AlignRight | Qt::AlignVCenter, QString::fromUtf8("MP3 \u00b7 256 kbit/s \u00b7 stereo"));
+    PaintCaption(p, {20, 46}, "DRIVE");
+    PaintWell(p, place::kCDRipDrives, 3);
+    PaintWell(p, place::kCDRipTitle, 3);
+    PaintWell(p, place::kCDRipTracks, 3);
+    PaintWell(p, place::kCDRipProgress, 2);
 }
 
 void PaintExport(QPainter& p, const QSize& size, bool mp3)
@@ -554,6 +584,18 @@ std::vector<Picture> MakeCatalogue()
     add(Button("export_browse", "`Image3`", kExport, {418, 55, 45, 34}, ex, Plain(Glyph::Folder, "", kText), "browse for the file"));
     add(Button("export_start", "`Image2`", kExport, {283, 98, 88, 30}, ex, {ButtonStyle::Primary, Glyph::None, "Export"}));
     add(Button("export_cancel", "`Image6`", kExport, {379, 98, 84, 30}, ex, Plain(Glyph::None, "Cancel")));
+
+    // CD rip window.
+    add(Background("cdrip_back", "`Image`", kCDRip, {0, 0, 560, 446}, PaintCDRip, "background; drags the window"));
+    const std::string cr = "cdrip_back";
+    add(Button("cdrip_close", "`Image1`", kCDRip, {522, 10, 28, 26}, cr, Plain(Glyph::None, "\u00d7"), "closes the window (aborts a rip)"));
+    add(Button("cdrip_play", "`Image2`", kCDRip, {20, 400, 40, 32}, cr, Plain(Glyph::Play, "", kPlay), "plays the selected track"));
+    add(Button("cdrip_stop", "`Image3`", kCDRip, {66, 400, 40, 32}, cr, Plain(Glyph::Stop, "", kStop), "stops the track"));
+    add(Button("cdrip_abort", "`Abort`", kCDRip, {272, 400, 78, 32}, cr, Plain(Glyph::None, "Abort"), "shown while ripping"));
+    add(Button("cdrip_rip_marked", "`RipMarked`", kCDRip, {356, 400, 92, 32}, cr, {ButtonStyle::Primary, Glyph::None, "Rip Tracks"},
+               "one file per marked track"));
+    add(Button("cdrip_rip_onebin", "`RipOneBin`", kCDRip, {454, 400, 86, 32}, cr, Plain(Glyph::None, "One File"),
+               "the marked tracks into one file, one zone per track"));
 
     // Trigger window.
     add(Background("trigger_back", "window background", kTrigger, {0, 0, 384, 80}, PaintTriggerBack,

@@ -1,0 +1,62 @@
+#pragma once
+
+// Audio CD drives of the sound library (libcdio, libcdio-paranoia). Linux has no drive letters:
+// a drive's "letter index" is its position in the layer's drive list, the /dev/sr* drives
+// (deduplicated by real path) followed by the image drives (CUE/BIN files) added below or named
+// in the environment variable SONOREL_CD_IMAGES (paths separated by ':'). A track is addressed
+// as letter + ":\track" + two-digit number + ".cda" ("d:\track01.cda"); only this layer parses
+// such addresses. Every call opens its own libcdio handle, so a disc change is always seen.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/sound/SoundLibrary.h"
+
+constexpr int BASS_CDID_CDDB = 2; // BASS_CD_GetID: the CDDB query text
+constexpr int BASS_CD_SECTOR_BYTES = 2352;
+constexpr uint32_t BASS_CTYPE_CD = 9; // BassChannelInfo::type of a CD track stream
+
+// The letter index of drive `drive` (its index in the list); -1 past the last.
+int BASS_CD_GetDriveLetter(int drive);
+
+// "<vendor> <model> <revision> (<device>)" for a drive; an image drive reads
+// "Image <file name> (<cue path>)". A drive the user may not open carries " - no permission".
+// "" past the last.
+std::string BASS_CD_GetDriveDescription(int drive);
+
+// kind BASS_CDID_CDDB: "<8 hex digit id> <tracks> <offset of each track, in frames> <disc
+// seconds>"; "" without a readable disc (or for another kind).
+std::string BASS_CD_GetID(int drive, int kind);
+
+// Tracks on the disc in the drive; -1 without a disc or drive.
+int BASS_CD_GetTracks(int drive);
+
+// Bytes of PCM of track `track` (0-based): its sectors x 2352; -1 when there is no such track.
+int64_t BASS_CD_GetTrackLength(int drive, int track);
+
+// Whether `path` is a track address of this layer ("d:\track01.cda"), whether or not such a
+// drive or track exists.
+bool BASS_CD_IsTrackAddress(const std::string& path);
+
+// Opens the audio track at `path` ("d:\track01.cda") as a 44100 Hz 16-bit stereo stream read
+// through paranoia (full checks, skips allowed after bounded retries). flags: 0 (playable, read
+// ahead on its own thread) or BASS_STREAM_DECODE. 0 for a bad address, no disc, a data track.
+BassHandle BASS_CD_StreamCreateFile(const std::string& path, uint32_t flags);
+
+// How the reading of a CD track stream went. `failed`: the stream ended early because the drive
+// returned nothing or a second of sectors in a row could not be read.
+struct BassCDReadStatus {
+    bool failed = false;
+    int64_t skippedSectors = 0; // sectors paranoia gave up on and skipped
+};
+bool BASS_CD_StreamGetReadStatus(BassHandle stream, BassCDReadStatus* status);
+
+// Adds a CUE/BIN image as the next drive; false when libcdio cannot open it.
+bool BASS_CD_AddImageDrive(const std::string& cuePath);
+// Removes every image drive added by BASS_CD_AddImageDrive (the environment's stay).
+void BASS_CD_RemoveImageDrives();
+
+// Tests: make reads of the given absolute sectors fail, and every read from sector
+// `removedFrom` on return nothing (a disc taken out; -1: never). Empty lists end the simulation.
+void BASS_CD_SimulateReadFaults(const std::vector<int32_t>& badSectors, int32_t removedFrom = -1);

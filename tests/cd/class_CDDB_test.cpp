@@ -1,0 +1,113 @@
+// The CDDB lookup against the loopback server.
+
+#include <gtest/gtest.h>
+
+#include "cd/class_CDDB.h"
+#include "cd/class_HTTPQuery.h"
+#include "support/cddb_server.h"
+
+using namespace sonorel_test;
+
+namespace {
+
+const char* kId = "940a8d0b 3 150 20000 40000 700";
+
+class CddbTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        HTTPQueryTimeouts = {2000, 500, 1500};
+        CDDBServer = {"127.0.0.1", server.Port()};
+        server.AddDisc({"rock", "940a8d0b", "Some Artist / Some Album", {"One", "Tw=o / x", "Caf\xc3\xa9"}});
+    }
+    void TearDown() override
+    {
+        HTTPQueryTimeouts = {};
+        CDDBServer = {};
+    }
+    bool Lookup(const std::string& id = kId)
+    {
+        cCDDB_Talk talk(&titles);
+        const bool ok = RunCDDBQuery(talk, id);
+        discTitle = talk.DiscTitle;
+        return ok;
+    }
+    CddbServer server;
+    std::vector<std::string> titles;
+    std::string discTitle;
+};
+
+TEST_F(CddbTest, QueryThenReadFillTitlesInLineOrder)
+{
+    ASSERT_TRUE(Lookup());
+    EXPECT_EQ(discTitle, "Some Artist / Some Album");
+    EXPECT_EQ(titles, (std::vector<std::string>{"One", "Tw=o / x", "Caf\xc3\xa9"})) << "ISO-8859-1 read as such";
+    const std::vector<std::string> requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0], "GET /~cddb/cddb.cgi?cmd=cddb+query+940a8d0b+3+150+20000+40000+700"
+                           "&hello=sonorel+sonorel.invalid+Client+1.5&proto=1 HTTP/1.0\r\n"
+                           "User-Agent: rp\r\nHost: 127.0.0.1\r\n\r\n");
+    EXPECT_EQ(requests[1], "GET /~cddb/cddb.cgi?cmd=cddb+read+rock+940a8d0b"
+                           "&hello=rip+example.org+Client+1.5&proto=3 HTTP/1.0\r\n"
+                           "User-Agent: rp\r\nHost: 127.0.0.1\r\n\r\n");
+}
+
+// Nothing but a single exact match reaches the read request, and nothing unsafe goes into its path.
+TEST_F(CddbTest, AnythingButAnExactMatchEndsTheLookup)
+{
+    struct Case {
+        CddbServer::Mode mode;
+        std::string id;
+    };
+    const Case cases[] = {
+        {CddbServer::Mode::Normal, "00000000 1 150 10"}, // 202: no match
+        {CddbServer::Mode::TwoMatches, kId},              // 211
+        {CddbServer::Mode::ServerError, kId},             // 403
+        {CddbServer::Mode::Empty, kId},
+        {CddbServer::Mode::StatusOnly, kId},
+        {CddbServer::Mode::CrLfInTokens, kId},
+        {CddbServer::Mode::DotDotCategory, kId},
+        {CddbServer::Mode::Reset, kId},
+        {CddbServer::Mode::Silence, kId},
+    };
+    for (const Case& c : cases) {
+        server.SetMode(c.mode);
+        const size_t before = server.Requests().size();
+        EXPECT_FALSE(Lookup(c.id)) << static_cast<int>(c.mode);
+        EXPECT_EQ(server.Requests().size(), before + 1) << static_cast<int>(c.mode) << ": no read request";
+    }
+}
+
+TEST_F(CddbTest, AServerSpeakingUtf8AtEveryLevelIsReadAsUtf8)
+{
+    server.SetMode(CddbServer::Mode::AlwaysUtf8);
+    ASSERT_TRUE(Lookup());
+    EXPECT_EQ(titles[2], "Caf\xc3\xa9");
+}
+
+// The read answer's status is not examined: a 401 gives no titles, which the ripper's track count
+// check then refuses.
+TEST_F(CddbTest, AFailedReadGivesNoTitles)
+{
+    server.SetMode(CddbServer::Mode::ReadNotFound);
+    EXPECT_TRUE(Lookup());
+    EXPECT_TRUE(titles.empty());
+    EXPECT_EQ(server.Requests().size(), 2u);
+}
+
+TEST_F(CddbTest, NoServerFailsQuietly)
+{
+    CDDBServer = {"no-such-host.invalid", 80};
+    EXPECT_FALSE(Lookup());
+    EXPECT_TRUE(titles.empty());
+}
+
+TEST(CddbText, Utf8StaysAndLatin1IsConverted)
+{
+    EXPECT_EQ(CDDBTextToUtf8("Caf\xc3\xa9"), "Caf\xc3\xa9");
+    EXPECT_EQ(CDDBTextToUtf8("Caf\xe9"), "Caf\xc3\xa9");
+    EXPECT_EQ(CDDBTextToUtf8("\xc3"), "\xc3\x83") << "a cut sequence is not UTF-8";
+    EXPECT_EQ(CDDBTextToUtf8("plain"), "plain");
+}
+
+} // namespace

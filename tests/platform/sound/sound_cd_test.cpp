@@ -1,0 +1,181 @@
+// CD drives of the sound layer, exercised on CUE/BIN images.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "platform/sound/SoundCD.h"
+#include "support/audio_fixtures.h"
+#include "support/cd_images.h"
+#include "sound_test_util.h"
+
+using namespace sonorel_test;
+
+namespace {
+
+class CdTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        BASS_CD_SimulateReadFaults({});
+        BASS_Free();
+    }
+    // Track `track` of the image, from the BIN.
+    static std::vector<int16_t> TrackSamples(const CdImage& image, int track)
+    {
+        const auto begin = image.samples.begin() + image.trackStartBytes[track] / 2;
+        return {begin, begin + image.trackBytes[track] / 2};
+    }
+    // Reads a decode-only stream in pulls of odd sizes (whole frames).
+    static std::vector<int16_t> ReadOddPulls(BassHandle stream)
+    {
+        std::vector<int16_t> all, buffer(20000);
+        const uint32_t sizes[] = {4, 2352 * 3 + 4, 996, 35280, 12};
+        for (int i = 0; i < 100000; ++i) {
+            const int32_t got = BASS_ChannelGetData(stream, buffer.data(), sizes[i % 5]);
+            if (got < 0)
+                break;
+            all.insert(all.end(), buffer.begin(), buffer.begin() + got / 2);
+        }
+        return all;
+    }
+    ScopedImageDrives drives;
+    const std::string folder = FixtureFolder();
+};
+
+TEST_F(CdTest, DrivesAreListedInOrderAndAddressedByLetter)
+{
+    std::vector<CdImage> images;
+    for (int i = 0; i < 4; ++i)
+        images.push_back(MakeCdImage(folder, "disc" + std::to_string(i), {{1.0 + i, false, uint32_t(i + 1)}}));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(drives.Add(images[i]), i);
+    EXPECT_EQ(BASS_CD_GetDriveLetter(3), 3);
+    EXPECT_EQ(BASS_CD_GetDriveLetter(4), -1);
+    EXPECT_EQ(BASS_CD_GetDriveLetter(-1), -1);
+    EXPECT_EQ(BASS_CD_GetDriveDescription(3), "Image disc3.cue (" + images[3].cue + ")");
+    EXPECT_EQ(BASS_CD_GetDriveDescription(4), "");
+
+    const BassHandle stream = BASS_CD_StreamCreateFile("d:\\track01.cda", BASS_STREAM_DECODE);
+    ASSERT_NE(stream, 0u);
+    EXPECT_EQ(BASS_ChannelGetLength(stream), 4 * 75 * 2352);
+    EXPECT_EQ(sound_test::DecodeAll(stream), TrackSamples(images[3], 0));
+    BASS_StreamFree(stream);
+}
+
+TEST_F(CdTest, TheEnvironmentAddsImageDrivesBeforeTheLayersOwn)
+{
+    const CdImage fromEnvironment = MakeCdImage(folder, "env", {{1.0}});
+    drives.Add(MakeCdImage(folder, "added", {{2.0}}));
+    setenv("SONOREL_CD_IMAGES", (":" + fromEnvironment.cue + "::").c_str(), 1);
+    EXPECT_EQ(BASS_CD_GetDriveDescription(0), "Image env.cue (" + fromEnvironment.cue + ")");
+    EXPECT_EQ(BASS_CD_GetDriveDescription(1), "Image added.cue (" + folder + "/added.cue)");
+    EXPECT_EQ(BASS_CD_GetDriveLetter(2), -1);
+    unsetenv("SONOREL_CD_IMAGES");
+    EXPECT_EQ(BASS_CD_GetDriveLetter(1), -1);
+}
+
+TEST_F(CdTest, BadAddressesAndMissingTracksOpenNothing)
+{
+    drives.Add(MakeCdImage(folder, "one", {{1.0}, {1.0, true}}));
+    for (const char* path : {"a:\\track03.cda", "a:\\track00.cda", "e:\\track01.cda", "a:\\track1.cda",
+                             "a:/track01.cda", "a:\\track01.wav", "", "a:\\track02.cda" /* data */})
+        EXPECT_EQ(BASS_CD_StreamCreateFile(path, BASS_STREAM_DECODE), 0u) << path;
+    EXPECT_NE(BASS_CD_StreamCreateFile("A:\\TRACK01.CDA", BASS_STREAM_DECODE), 0u);
+}
+
+TEST_F(CdTest, DiscIdTrackCountAndLengthsComeFromTheToc)
+{
+    drives.Add(MakeCdImage(folder, "five_four", {{5.0}, {4.0}}));
+    EXPECT_EQ(BASS_CD_GetID(0, BASS_CDID_CDDB), "09000902 2 150 525 11");
+    EXPECT_EQ(BASS_CD_GetTracks(0), 2);
+    EXPECT_EQ(BASS_CD_GetTrackLength(0, 0), 5 * 176400);
+    EXPECT_EQ(BASS_CD_GetTrackLength(0, 1), 4 * 176400);
+    EXPECT_EQ(BASS_CD_GetTrackLength(0, 2), -1);
+    // No such drive: no disc.
+    EXPECT_EQ(BASS_CD_GetID(1, BASS_CDID_CDDB), "");
+    EXPECT_EQ(BASS_CD_GetTracks(1), -1);
+    EXPECT_EQ(BASS_CD_GetTrackLength(1, 0), -1);
+}
+
+TEST_F(CdTest, OddSizedPullsEqualTheBinAndMovesLandExactly)
+{
+    const CdImage image = MakeCdImage(folder, "album", {{1.5, false, 1}, {2.2, false, 2}, {0.7, false, 3}});
+    drives.Add(image);
+    for (int track = 0; track < 3; ++track) {
+        const std::string path = "a:\\track0" + std::to_string(track + 1) + ".cda";
+        const BassHandle stream = BASS_CD_StreamCreateFile(path, BASS_STREAM_DECODE);
+        ASSERT_NE(stream, 0u) << path;
+        EXPECT_EQ(ReadOddPulls(stream), TrackSamples(image, track)) << path;
+        EXPECT_EQ(BASS_ChannelGetPosition(stream), image.trackBytes[track]);
+        BASS_StreamFree(stream);
+    }
+    const BassHandle stream = BASS_CD_StreamCreateFile("a:\\track02.cda", BASS_STREAM_DECODE);
+    ASSERT_TRUE(BASS_ChannelSetPosition(stream, 2352 * 10 + 400));
+    std::vector<int16_t> got(300);
+    ASSERT_EQ(BASS_ChannelGetData(stream, got.data(), 600), 600);
+    const std::vector<int16_t> track = TrackSamples(image, 1);
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), track.begin() + (2352 * 10 + 400) / 2));
+    BASS_StreamFree(stream);
+}
+
+// Sectors paranoia gives up on are skipped and counted; a second of them in a row, or a drive that
+// returns nothing, ends the stream early with its failure flag.
+TEST_F(CdTest, ReadFaultsAreCountedOrEndTheStream)
+{
+    struct Case {
+        const char* what;
+        std::vector<int32_t> bad;
+        int32_t removedFrom;
+        bool failed;
+        bool skipsCounted;
+    };
+    std::vector<int32_t> secondOfBadSectors;
+    for (int32_t s = 100; s < 180; ++s)
+        secondOfBadSectors.push_back(s);
+    const Case cases[] = {
+        {"three bad sectors", {20, 21, 150}, -1, false, true},
+        {"a second of bad sectors", secondOfBadSectors, -1, true, true},
+        {"disc removed", {}, 120, true, false},
+    };
+    const CdImage image = MakeCdImage(folder, "faults", {{3.0}});
+    drives.Add(image);
+    for (const Case& c : cases) {
+        BASS_CD_SimulateReadFaults(c.bad, c.removedFrom);
+        const BassHandle stream = BASS_CD_StreamCreateFile("a:\\track01.cda", BASS_STREAM_DECODE);
+        ASSERT_NE(stream, 0u) << c.what;
+        const std::vector<int16_t> all = sound_test::DecodeAll(stream);
+        BassCDReadStatus status;
+        ASSERT_TRUE(BASS_CD_StreamGetReadStatus(stream, &status));
+        EXPECT_EQ(status.failed, c.failed) << c.what;
+        EXPECT_EQ(status.skippedSectors > 0, c.skipsCounted) << c.what << " " << status.skippedSectors;
+        if (c.failed)
+            EXPECT_LT(all.size(), image.samples.size()) << c.what;
+        else
+            EXPECT_EQ(all.size(), image.samples.size()) << c.what;
+        EXPECT_EQ(BASS_ChannelGetData(stream, std::vector<int16_t>(8).data(), 16), -1) << c.what;
+        BASS_StreamFree(stream);
+    }
+}
+
+TEST_F(CdTest, PlayingStreamReadsAheadOnItsOwnThread)
+{
+    const CdImage image = MakeCdImage(folder, "play", {{2.0}});
+    drives.Add(image);
+    EXPECT_EQ(BASS_CD_StreamCreateFile("a:\\track01.cda", 0), 0u) << "no output yet";
+    BASS_ManualOutputEnable(true);
+    ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+    const BassHandle stream = BASS_CD_StreamCreateFile("a:\\track01.cda", 0);
+    ASSERT_NE(stream, 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the read-ahead fills its ring
+    ASSERT_TRUE(BASS_ChannelPlay(stream, false));
+    std::vector<int16_t> block(2 * 4410);
+    ASSERT_EQ(BASS_ManualOutputPump(block.data(), 4410), 4410u * 4);
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), image.samples.begin()));
+    EXPECT_TRUE(BASS_StreamFree(stream)); // stops the read-ahead thread
+    BASS_ManualOutputEnable(false);
+}
+
+} // namespace

@@ -1,0 +1,40 @@
+#pragma once
+
+// Audio CD images made on the spot: a CUE sheet and its raw BIN (44100 Hz 16-bit stereo,
+// little-endian, 2352 bytes a sector) that the sound layer opens as a CD drive.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sonorel_test {
+
+struct CdImageTrack {
+    double seconds = 1.0; // rounded to whole sectors (1/75 s)
+    bool data = false;    // a data track (MODE1/2352) instead of audio
+    uint32_t seed = 1;    // of the track's sweep and noise
+};
+
+struct CdImage {
+    std::string cue;
+    std::string bin;
+    std::vector<int16_t> samples;          // the whole BIN
+    std::vector<int64_t> trackStartBytes;  // where each track starts in `samples` (bytes)
+    std::vector<int64_t> trackBytes;       // each track's length in bytes
+};
+
+// Writes <folder>/<name>.cue and <name>.bin with the tracks one after the other.
+CdImage MakeCdImage(const std::string& folder, const std::string& name, const std::vector<CdImageTrack>& tracks);
+
+// Adds the image as a drive and removes every image drive again when it goes out of scope.
+class ScopedImageDrives {
+public:
+    ScopedImageDrives() = default;
+    ~ScopedImageDrives();
+    ScopedImageDrives(const ScopedImageDrives&) = delete;
+    ScopedImageDrives& operator=(const ScopedImageDrives&) = delete;
+    // The drive index of the added image.
+    int Add(const CdImage& image);
+};
+
+} // namespace sonorel_test
