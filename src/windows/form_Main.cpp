@@ -350,6 +350,7 @@ void TFormMain::ConnectPictures()
     Image30->OnClick = [this] { Image30Click(); };
     selectfromdisk->OnClick = [this] { openmp3Click(selectfromdisk); };
     loadrepos->OnClick = [this] { loadreposClick(); };
+    cdtrack->OnClick = [this] { cdtrackClick(); };
     ConnectZoneEditor();
     ConnectBins();
 }

@@ -248,6 +248,8 @@ bool TFormMain::cdtrackClick()
     if (FormCDRip->exec() != QDialog::Accepted)
         return false;
     QCoreApplication::processEvents();
+    const CDRipResult rip = FormCDRip->Result();
+    AddWizardSources(rip.files, rip.oneBin, rip.trackEnds);
     return true;
 }
 

@@ -35,7 +35,6 @@ std::vector<NotBuiltCommand> NotBuiltCommands(const TFormMain& form)
 {
     return {
         // Adding sources.
-        {"cdtrack", form.cdtrack},
         {"record", form.record},
         // "Add Bin" has no work of its own yet.
         {"Image23", form.Image23},
