@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <cinttypes>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "cd/class_BurnLog.h"
+
+namespace {
+
+struct Received {
+    std::vector<std::string> lines;
+    std::vector<int> severities;
+};
+
+void Record(void* context, uint8_t severity, const char* text)
+{
+    auto* received = static_cast<Received*>(context);
+    received->lines.push_back(text);
+    received->severities.push_back(severity);
+}
+
+} // namespace
+
+TEST(BurnLog, SinksAreFunctionAndContextPairsPerChannel)
+{
+    Received first, second;
+    AddLogSink(&Record, &first, 7);
+    AddLogSink(&Record, &first, 7); // the same pair again: ignored
+    AddLogSink(&Record, &second, 7);
+    AddLogSink(&Record, &first, 8);
+    LogPrintf(7, 2, "value %d, name %s, big %" PRId64, 42, "drive", int64_t(1) << 40);
+    LogPrintf(9, 0, "nobody listens on channel %d", 9);
+    EXPECT_EQ(first.lines, std::vector<std::string>{"value 42, name drive, big 1099511627776"});
+    EXPECT_EQ(first.severities, std::vector<int>{2});
+    EXPECT_EQ(second.lines, first.lines);
+    LogPrintf(8, 3, "%s", "eight");
+    EXPECT_EQ(first.lines.back(), "eight");
+    EXPECT_EQ(second.lines.size(), 1u);
+}
+
+TEST(BurnLog, LongLinesAreCutAt4095Characters)
+{
+    Received received;
+    AddLogSink(&Record, &received, 20);
+    LogPrintf(20, 0, "%s", std::string(5000, 'x').c_str());
+    ASSERT_EQ(received.lines.size(), 1u);
+    EXPECT_EQ(received.lines[0], std::string(4095, 'x'));
+}
+
+TEST(BurnLog, NumberedFileNames)
+{
+    // One counter for the program, in call order.
+    struct Case {
+        const char* name;
+        const char* expected;
+    } cases[] = {
+        {"TRACKNAME.WAV;1", "TRACKNA1.WAV;1"}, // base cut to 7 because 9 > 8
+        {"TRACKNAME.WAV;1", "TRACKNA2.WAV;1"},
+        {"A", "A03"},                          // padded to A0, no dot
+        {"SHORT.WAV", "SHORT4.WAV"},
+        {"EIGHTCHR.WAV", "EIGHTCHR5.WAV"},     // 8 stays 8
+        {"NODOTHERE", "NODOTHE6"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MakeNumberedFileName(c.name), c.expected) << c.name;
+}
+
+TEST(BurnLog, TimedFileNameHasNoBlanksOrColonsAfterTheDot)
+{
+    const std::string timed = MakeTimedFileName("mix.wav");
+    // "mix" + "_" + "Thu Dec 10 14:36:41 2026" + ".wav", blanks and colons made "_"
+    EXPECT_TRUE(std::regex_match(timed, std::regex(R"(mix_[A-Z][a-z]{2}_[A-Z][a-z]{2}_[_0-9]\d_\d\d_\d\d_\d\d_\d{4}\.wav)")))
+        << timed;
+    const std::string noDot = MakeTimedFileName("mixfile");
+    EXPECT_TRUE(std::regex_match(noDot, std::regex(R"(mixfile_[A-Za-z_0-9]+)"))) << noDot;
+}
