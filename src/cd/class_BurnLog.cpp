@@ -50,6 +50,11 @@ void AddLogSink(TLogCallback callback, void* context, uint8_t channel)
     LogSinks().push_back({callback, context, channel});
 }
 
+void RemoveLogSinks(void* context)
+{
+    std::erase_if(LogSinks(), [context](const TLogImp& sink) { return sink.context == context; });
+}
+
 size_t LogSinkCount() { return LogSinks().size(); }
 
 void LogPrintf(uint8_t channel, uint8_t severity, const char* format, ...)

@@ -2,7 +2,8 @@
 
 // The burning log: every line of the burner device goes through LogPrintf to the sinks registered
 // for its channel (0 the detail trace, 1 the short lines for the user). Sinks are registered
-// before a burn and never removed; they run on the thread that logs (the UI thread).
+// before a burn; they run on the thread that logs (the UI thread). An object that registered
+// itself removes its sinks when it goes, so that no line reaches a destroyed window.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +20,9 @@ struct TLogImp {
 
 // Appends a sink unless the same callback, context and channel are registered already.
 void AddLogSink(TLogCallback callback, void* context, uint8_t channel);
+
+// Removes every sink with this context.
+void RemoveLogSinks(void* context);
 
 // How many sinks are registered (a repeated registration adds none).
 size_t LogSinkCount();

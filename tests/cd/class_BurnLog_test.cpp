@@ -9,9 +9,11 @@
 
 namespace {
 
+// What the sinks with this context received; they go with it.
 struct Received {
     std::vector<std::string> lines;
     std::vector<int> severities;
+    ~Received() { RemoveLogSinks(this); }
 };
 
 void Record(void* context, uint8_t severity, const char* text)
@@ -38,6 +40,20 @@ TEST(BurnLog, SinksAreFunctionAndContextPairsPerChannel)
     LogPrintf(8, 3, "%s", "eight");
     EXPECT_EQ(first.lines.back(), "eight");
     EXPECT_EQ(second.lines.size(), 1u);
+}
+
+TEST(BurnLog, RemovedContextGetsNoMoreLines)
+{
+    Received gone, staying;
+    AddLogSink(&Record, &gone, 30);
+    AddLogSink(&Record, &gone, 31);
+    AddLogSink(&Record, &staying, 30);
+    const size_t before = LogSinkCount();
+    RemoveLogSinks(&gone);
+    EXPECT_EQ(LogSinkCount(), before - 2);
+    LogPrintf(30, 0, "after");
+    EXPECT_TRUE(gone.lines.empty());
+    EXPECT_EQ(staying.lines, std::vector<std::string>{"after"});
 }
 
 TEST(BurnLog, LongLinesAreCutAt4095Characters)
