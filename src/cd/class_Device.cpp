@@ -1,10 +1,8 @@
 #include "cd/class_Device.h"
 
-#include <cstdlib>
 #include <iterator>
 
 #include "cd/class_BurnLog.h"
-#include "platform/trace/Trace.h"
 
 std::vector<std::unique_ptr<CDevice>> BurnerList;
 

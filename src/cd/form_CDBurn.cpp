@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -16,7 +15,6 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include <cmath>
 #include <cstdio>
 
 #include "GraphControls/class_SkinPicture.h"

@@ -7,7 +7,6 @@
 #include <QPlainTextEdit>
 
 #include <algorithm>
-#include <cmath>
 
 #include "cd/form_CDBurn.h"
 #include "model/class_FileLog.h"

@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QImage>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTest>
@@ -142,6 +143,14 @@ TEST_F(CDBurnWizardTest, BurnerListAndSpeedStep)
     EXPECT_EQ(form->Step(), 1);
     EXPECT_TRUE(form->Next->isVisible());
     EXPECT_FALSE(form->Burn->isVisible());
+
+    // The burners went while the list was shown: the refresh empties it, Next refuses.
+    sim.drives.clear();
+    form->UpdateTimerTimer();
+    EXPECT_EQ(form->DeviceLV->topLevelItemCount(), 0);
+    form->NextClick();
+    EXPECT_EQ(form->Step(), 1);
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"No CD burners found for this interface."});
     form->close();
     EXPECT_EQ(sim.grabbed, 0) << "closing lets go of the drives";
 }
@@ -294,5 +303,37 @@ TEST_F(CDBurnWizardTest, ProgressLinesMoveTheBar)
     for (const Case& c : cases) {
         LogPrintf(0, 0, "%s", c.line);
         EXPECT_EQ(form->Progress->value(), c.value) << c.line;
+    }
+}
+
+// Under xvfb-run with SONOREL_SCREENSHOT_DIR set, the four steps are saved as pictures to look at.
+TEST_F(CDBurnWizardTest, PicturesOfTheFourSteps)
+{
+    SimulatedDrive used;
+    used.address.path = "/dev/sr1";
+    used.identity = {"PLEXTOR ", "DVDR   PX-760A  ", "1.07", 2 * 1024 * 1024};
+    used.disc = {burner::MediaCdR, burner::DiscComplete, true, {2, false, false, 0, 0}, {true, false, 1, {0, 310000}}};
+    sim.drives.push_back(used);
+    std::vector<QImage> pictures;
+    form->OnImageRender = [&](QObject*) {
+        form->ReplaceLastLogLine("Rendering: 63%");
+        pictures.push_back(form->grab().toImage()); // the burn step while it renders
+        WriteAudioFile(image, AudioFileKind::Wav, MakeSweepNoise({44100, 2, 1.0}), 44100, 2);
+        form->ImageFileName = image;
+    };
+    form->show();
+    pictures.push_back(form->grab().toImage());
+    form->NextClick();
+    pictures.push_back(form->grab().toImage());
+    form->NextClick();
+    pictures.push_back(form->grab().toImage());
+    form->NextClick(); // the render takes its picture
+    pictures.push_back(form->grab().toImage());
+    ASSERT_EQ(pictures.size(), 5u);
+    const char* names[] = {"interface", "burner", "speed", "rendering", "done"};
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        EXPECT_EQ(pictures[i].size(), QSize(500, 300));
+        if (const char* dir = getenv("SONOREL_SCREENSHOT_DIR"))
+            pictures[i].save(QString(dir) + "/cdburn_" + names[i] + ".png");
     }
 }

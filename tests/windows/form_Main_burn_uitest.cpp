@@ -124,12 +124,9 @@ TEST_F(MainBurnTest, EmptyProjectAndFullDiskLeaveNoImage)
     EXPECT_EQ(snl.WavProducer.WavMix.Format.Frequency, 48000);
 }
 
-TEST_F(MainBurnTest, BurnButtonRendersAndBurnsThroughTheWizard)
+// Clicks the burn button and walks the wizard through its steps; the wizard's log at the end.
+std::vector<std::string> BurnThroughTheWizard()
 {
-    SimulatedBurner sim;
-    sim.drives = {SimulatedDrive{}};
-    CDevice::PollIntervalMs = 0;
-    MakeThreeSecondMix();
     std::vector<std::string> log;
     QTimer::singleShot(0, FormCDBurn, [&log] {
         for (int step = 0; step < 3; ++step)
@@ -139,6 +136,16 @@ TEST_F(MainBurnTest, BurnButtonRendersAndBurnsThroughTheWizard)
         FormCDBurn->CloseBtnClick();
     });
     QTest::mouseClick(FormMain->cdburn, Qt::LeftButton);
+    return log;
+}
+
+TEST_F(MainBurnTest, BurnButtonRendersAndBurnsThroughTheWizard)
+{
+    SimulatedBurner sim;
+    sim.drives = {SimulatedDrive{}};
+    CDevice::PollIntervalMs = 0;
+    MakeThreeSecondMix();
+    const std::vector<std::string> log = BurnThroughTheWizard();
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back(), "Success!");
     EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("Rendering: ", 0) == 0; }), 1)
@@ -152,4 +159,17 @@ TEST_F(MainBurnTest, BurnButtonRendersAndBurnsThroughTheWizard)
     std::ifstream file(FileLogPath());
     const std::string fileLog((std::istreambuf_iterator<char>(file)), {});
     EXPECT_NE(fileLog.find("CD Burn"), std::string::npos);
+}
+
+TEST_F(MainBurnTest, EmptyProjectEndsTheBurnWithoutWriting)
+{
+    SimulatedBurner sim;
+    sim.drives = {SimulatedDrive{}};
+    const std::vector<std::string> log = BurnThroughTheWizard();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), "Failure. Burning error.");
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Empty project. Nothing to burn."});
+    EXPECT_TRUE(sim.jobs.empty());
+    EXPECT_TRUE(sim.ejected.empty());
+    EXPECT_EQ(sim.grabbed, 0);
 }

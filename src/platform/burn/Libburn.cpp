@@ -4,6 +4,9 @@
 #include "platform/burn/BurnLayer.h"
 
 #include <fcntl.h>
+#include <glob.h>
+#include <grp.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +16,8 @@
 #include <thread>
 
 #include <libburn/libburn.h> // declares its API inside namespace burn under C++
+
+#include "platform/trace/Trace.h"
 
 namespace burner {
 
@@ -43,6 +48,26 @@ std::string Padded(const char* text, size_t width)
     std::string padded(text);
     padded.resize(std::max(width, padded.size()), ' ');
     return padded;
+}
+
+// libburn passes over the drives this user cannot open for reading and writing: name each one and
+// the group that may.
+void TraceInaccessibleDrives()
+{
+    glob_t found{};
+    if (glob("/dev/sr*", 0, nullptr, &found) == 0) {
+        for (size_t i = 0; i < found.gl_pathc; ++i) {
+            const char* path = found.gl_pathv[i];
+            if (access(path, R_OK | W_OK) == 0)
+                continue;
+            struct stat info {};
+            stat(path, &info);
+            const group* owner = getgrgid(info.st_gid);
+            trace(std::string("CD drive ") + path + " is not readable and writable for this user: join the group " +
+                  (owner ? owner->gr_name : std::to_string(info.st_gid)) + " or give the user a device ACL");
+        }
+    }
+    globfree(&found);
 }
 
 class LibburnDrive : public Drive {
@@ -412,6 +437,7 @@ public:
             found.push_back(address);
         }
         burn_drive_info_free(infos); // lets go of every drive; Grab takes the one wanted
+        TraceInaccessibleDrives();
         return found;
     }
 
