@@ -53,6 +53,23 @@ std::vector<std::string> SpeedTexts(const CDevice& device)
 
 } // namespace
 
+TEST(MediaTypeName, NamesAndUnknownCodes)
+{
+    struct Case {
+        TMediaType code;
+        const char* name;
+    } cases[] = {{0, "Unknown"}, {2, "CD-R"}, {8, "DVD-RW"}, {11, "CD-R"}, {14, "Empty"}, {22, "HD-DVD RW"}, {23, "kept"}, {255, "kept"}};
+    for (const Case& c : cases) {
+        SimulatedBurner sim;
+        sim.drives = {SimulatedDrive{}};
+        CDevice device(sim.drives[0].address, 1);
+        device.MediaType = c.code;
+        std::string text = "kept";
+        MediaTypeName(device, text);
+        EXPECT_EQ(text, c.name) << int(c.code);
+    }
+}
+
 TEST_F(DeviceTest, DiscoveryLinesOfBothInterfaces)
 {
     SimulatedDrive second;

@@ -81,6 +81,17 @@ protected:
 
 } // namespace
 
+TEST(CDBurnWizard, MediaTexts)
+{
+    struct Case {
+        TMediaType code;
+        const char* text;
+    } cases[] = {{0, "Uknown"}, {10, "CDROM"}, {3, "CD-RW"}, {8, "DVD-RW"}, {13, "DVD+R"}, {14, "No disc in drive"},
+                 {15, "Media Type Unknown"}, {200, "Media Type Unknown"}};
+    for (const Case& c : cases)
+        EXPECT_STREQ(TFormCDBurn::MediaText(c.code), c.text) << int(c.code);
+}
+
 TEST_F(CDBurnWizardTest, StepsRefuseWithTheirMessages)
 {
     struct Case {

@@ -3,7 +3,6 @@
 // is grabbed by its path; the scan frees what it found at once, so no drive stays locked by it.
 #include "platform/burn/BurnLayer.h"
 
-#include <fcntl.h>
 #include <glob.h>
 #include <grp.h>
 #include <sys/stat.h>
@@ -317,18 +316,17 @@ private:
             std::string error;
             if (!ReadWavAudio(wav.wavPath, audio, error))
                 return Fail(error);
-            const int fd = open(wav.wavPath.c_str(), O_RDONLY);
-            if (fd < 0 || lseek(fd, audio.dataOffset, SEEK_SET) != audio.dataOffset) {
-                if (fd >= 0)
-                    close(fd);
-                return Fail("Can't open the image " + wav.wavPath + ": " + std::strerror(errno));
-            }
-            fds_.push_back(fd);
-            burn_source* source = burn_fd_source_new(fd, -1, audio.dataBytes);
+            // The file from its data chunk on, so that the header is not written as sound.
+            burn_source* file = burn_file_source_new(wav.wavPath.c_str(), nullptr);
+            burn_source* source = file ? burn_offst_source_new(file, nullptr, audio.dataOffset, audio.dataBytes, 0) : nullptr;
+            if (file)
+                sources_.push_back(file);
+            if (!source)
+                return Fail("Can't open the image " + wav.wavPath + ".");
+            sources_.push_back(source);
             burn_track* track = burn_track_create();
             burn_track_define_data(track, 0, 0, 1, BURN_AUDIO);
             burn_track_set_source(track, source);
-            burn_source_free(source);
             if (job.cdText) {
                 SetTrackText(track, "TITLE", wav.title);
                 SetTrackText(track, "PERFORMER", wav.performer);
@@ -361,9 +359,10 @@ private:
             burn_disc_free(disc_);
         opts_ = nullptr;
         disc_ = nullptr;
-        for (int fd : fds_)
-            close(fd);
-        fds_.clear();
+        // Offset sources before the files they read.
+        for (auto source = sources_.rbegin(); source != sources_.rend(); ++source)
+            burn_source_free(*source);
+        sources_.clear();
     }
 
     void Release(bool eject)
@@ -387,7 +386,7 @@ private:
     burn_drive* drive_;
     burn_disc* disc_ = nullptr;
     burn_write_opts* opts_ = nullptr;
-    std::vector<int> fds_;
+    std::vector<burn_source*> sources_;
     std::vector<int64_t> trackSectors_;
     int speedTaken_ = 0;
     bool underrunProof_ = true;
