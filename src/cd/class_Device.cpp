@@ -1,5 +1,6 @@
 #include "cd/class_Device.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "cd/class_BurnLog.h"
@@ -21,12 +22,13 @@ const char* YesNo(bool value) { return value ? "Yes" : "No"; }
 // 1 % above a table entry is that entry (52x reads back about 9173).
 int32_t NominalSpeed(int32_t speed)
 {
-    for (const auto* table : {std::begin(CDSpeedTable), std::begin(DVDSpeedTable)}) {
-        const size_t count = table == CDSpeedTable ? std::size(CDSpeedTable) : std::size(DVDSpeedTable);
-        for (size_t i = 0; i < count; ++i)
-            if (speed >= table[i].KBps && speed * 100 <= table[i].KBps * 101)
-                return table[i].KBps;
-    }
+    auto counts = [speed](const TSpeed& entry) { return speed >= entry.KBps && speed * 100 <= entry.KBps * 101; };
+    for (const TSpeed& entry : CDSpeedTable)
+        if (counts(entry))
+            return entry.KBps;
+    for (const TSpeed& entry : DVDSpeedTable)
+        if (counts(entry))
+            return entry.KBps;
     return speed;
 }
 
@@ -259,7 +261,7 @@ bool CDevice::RefreshMediaSize()
     int64_t start = 0;
     if (status == burner::DiscBlank) {
         MediaSize = 0;
-    } else if (status == burner::DiscIncomplete || media == burner::MediaDvdRw || media == 8) {
+    } else if (status == burner::DiscIncomplete || media == burner::MediaDvdRw || media == 8 /* DVD-RW too */) {
         if (haveTrack && info.nwaValid && info.nwa == 0)
             MediaSize = 0;
         else if (haveToc && TocEntryStart(toc, media, start))
@@ -314,9 +316,7 @@ bool CDevice::ProbeSpeeds(const TSpeed* table, size_t count, bool stopAtMax, int
         current = table[i].KBps;
         if (SetWriteSpeed(current) && current != previous) {
             const char* label = SpeedLabel(table, count, current);
-            bool listed = false;
-            for (const TSpeed& speed : Speeds)
-                listed = listed || speed.KBps == current;
+            const bool listed = std::any_of(Speeds.begin(), Speeds.end(), [current](const TSpeed& s) { return s.KBps == current; });
             if (label && !listed)
                 Speeds.push_back({current, label});
         }
