@@ -142,6 +142,19 @@ TEST(CdTextPacks, LibburnBuildsDiscAndTrackTextsWithValidCrcs)
     EXPECT_EQ(titleTracks.front(), 0);
 }
 
+TEST(CdTextPacks, TheWizardsDiscWithUntitledTrack)
+{
+    WriteJob job;
+    job.discTitle = "Sonorel";
+    job.discPerformer = "Performance";
+    job.tracks = {{"image.wav", "", ""}};
+    const std::vector<uint8_t> packs = CdTextPacks(job);
+    ASSERT_FALSE(packs.empty());
+    const std::string all(packs.begin(), packs.end());
+    EXPECT_NE(all.find("Sonorel"), std::string::npos);
+    EXPECT_NE(all.find("Performance"), std::string::npos);
+}
+
 TEST(Libburn, StartsWithoutSignalHandlersOfItsOwn)
 {
     struct sigaction before {}, after {};
