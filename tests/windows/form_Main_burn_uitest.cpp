@@ -10,7 +10,6 @@
 
 #include <cstring>
 #include <fstream>
-#include <regex>
 
 #include "GraphControls/class_SkinPicture.h"
 #include "cd/form_CDBurn.h"
@@ -152,7 +151,10 @@ TEST_F(MainBurnTest, BurnButtonRendersAndBurnsThroughTheWizard)
     // The render's progress replaces one line: "Rendering: " with the whole percent.
     const auto rendering = std::find_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("Rendering: ", 0) == 0; });
     ASSERT_NE(rendering, log.end());
-    EXPECT_TRUE(std::regex_match(*rendering, std::regex(R"(Rendering: \d{1,3}%)"))) << *rendering;
+    const std::string percent = rendering->substr(11);
+    EXPECT_TRUE(percent.size() >= 2 && percent.size() <= 4 && percent.back() == '%' &&
+                percent.find_first_not_of("0123456789") == percent.size() - 1)
+        << *rendering;
     EXPECT_EQ(std::find_if(rendering + 1, log.end(), [](const std::string& l) { return l.rfind("Rendering: ", 0) == 0; }), log.end());
     ASSERT_EQ(sim.jobs.size(), 1u);
     EXPECT_EQ(sim.jobs[0].tracks[0].wavPath, ImagePath());
