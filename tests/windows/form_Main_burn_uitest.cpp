@@ -179,3 +179,27 @@ TEST_F(MainBurnTest, EmptyProjectEndsTheBurnWithoutWriting)
     EXPECT_TRUE(sim.ejected.empty());
     EXPECT_EQ(sim.grabbed, 0);
 }
+
+TEST_F(MainBurnTest, CdburnSwitchOpensTheWizardAtStartUp)
+{
+    DestroyForms();
+    SetCommandLine({"sonorel", "cdburn"});
+    CreateForms();
+    // The wizard is modal: a timer closes it once it shows (or gives up after 10 s).
+    bool shown = false;
+    QTimer watch;
+    int ticks = 0;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (FormCDBurn->isVisible()) {
+            shown = FormCDBurn->Step() == 0;
+            FormCDBurn->CancelClick();
+        }
+        if (shown || ++ticks > 1000)
+            watch.stop();
+    });
+    watch.start(10);
+    FormMain->show();
+    QTRY_VERIFY(!FormMain->FirstActivation);
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(FormCDBurn->isVisible());
+}
