@@ -137,8 +137,7 @@ TFormSaveToWav::TFormSaveToWav(QWidget* parent) : QDialog(parent)
 TFormSaveToWav::~TFormSaveToWav()
 {
     // Destroyed while an export processes messages: the encoder node's own destructor cancels the
-    // run and discards the file; the mixer gets its format back here.
-    RestoreFormat();
+    // run and discards the file; the mixer gets its format back from render_.
 }
 
 void TFormSaveToWav::FormCreate()
@@ -295,26 +294,12 @@ SoundFormat TFormSaveToWav::ExportFormat() const
 
 void TFormSaveToWav::UseExportFormat()
 {
-    {
-        std::lock_guard<cMutex> lock(WavProducer->WavMix.Mutex);
-        WavProducer->Stopped = 1;
-        savedFormat_ = WavProducer->WavMix.Format;
-        formatSaved_ = true;
-        const SoundFormat format = ExportFormat();
-        WavProducer->WavMix.Format = SoundFormat{format.Channels, format.Frequency, format.Bits, savedFormat_.Device};
-    }
-    // Outside the lock: the needle opens the rows' files, and the sound thread must not wait.
-    WavProducer->SetNeedlePos(*mixdata, 0.0f, false, -1);
+    render_.Begin(*WavProducer, *mixdata, ExportFormat());
 }
 
 void TFormSaveToWav::RestoreFormat()
 {
-    if (!formatSaved_ || !WavProducer)
-        return;
-    std::lock_guard<cMutex> lock(WavProducer->WavMix.Mutex);
-    WavProducer->Stopped = 1;
-    WavProducer->WavMix.Format = savedFormat_;
-    formatSaved_ = false;
+    render_.End();
 }
 
 void TFormSaveToWav::EncoderNode1QueryData(void* buffer, int length)

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "GraphControls/class_SkinPicture.h"
+#include "cd/class_MixRender.h"
 #include "engine/class_EncoderNode.h"
 #include "model/class_Application.h"
 
@@ -72,8 +73,7 @@ private:
     bool exporting_ = false;
     bool closeAfterExport_ = false;
     bool activatedSinceShow_ = false;
-    bool formatSaved_ = false;
-    SoundFormat savedFormat_;
+    cMixRender render_;
 };
 
 // Length of the mix being exported, seconds.

@@ -338,6 +338,7 @@ void TFormMain::ConnectPictures()
     LoopEditor->OnClick = [this] { LoopEditorClick(); };
     playlisteditor->OnClick = [this] { playlisteditorClick(); };
     Image40->OnClick = [this] { Image40Click(); };
+    cdburn->OnClick = [this] { cdburnClick(); };
     HelpButton->OnClick = [this] { HelpButtonClick(); };
     NavigationTop->OnMouseDown = [this](QMouseEvent* event) { NavigationTopMouseDown(event); };
     Image6->OnClick = [this] { Image6Click(); };

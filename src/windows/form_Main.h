@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cd/class_MixRender.h"
+#include "engine/class_EncoderNode.h"
 #include "model/class_Application.h"
 
 #include <QRect>
@@ -147,6 +149,15 @@ public:
     // Export.
     void ToWavClick();
     void Image30Click();
+
+    // CD burn (form_Main_burn.cpp): the wizard, and the render of the mix into its image.
+    void cdburnClick();
+    void RenderCDImage(QObject* sender);
+    void CDBurnRenderEncoderQueryData(void* buffer, int length);
+    void CDBurnRenderEncoderEncodeProgress();
+    TEncoderNode CDBurnRenderEncoder;
+    cMixRender CDBurnRender;
+    float CDBurnRenderLength = 0;
 
     // Automation switches of the first activation.
     void RunSwitchesBeforeProject();

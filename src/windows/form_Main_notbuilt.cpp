@@ -41,7 +41,6 @@ std::vector<NotBuiltCommand> NotBuiltCommands(const TFormMain& form)
         {"Image22", form.Image22},
         {"AddBin1", form.AddBin1},
         // Burning the mix to CD.
-        {"cdburn", form.cdburn},
     };
 }
 

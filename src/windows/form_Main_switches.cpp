@@ -56,6 +56,8 @@ void TFormMain::RunSwitchesAfterProject()
         ExportTo(TestWavPath());
         ui::ShellOpen(TestWavPath());
     }
+    if (IsSwitch("cdburn"))
+        cdburnClick();
     if (IsSwitch("close"))
         close();
 }

@@ -16,6 +16,7 @@ const QSize kExportSize(483, 140);
 const QSize kTriggerSize(384, 80);
 const QSize kPreferencesSize(393, 189);
 const QSize kHelpPanelSize(350, 662);
+const QSize kCDBurnSize(500, 300);
 
 const char* const kMain = "TFormMain";
 const char* const kStart = "TFormMain, page 0 \"Start\"";
@@ -31,6 +32,7 @@ const char* const kPreferences = "TFormPreferences";
 const char* const kTransition = "TFormTransition";
 const char* const kTransformation = "TFormTransformation";
 const char* const kCDRip = "TFormCDRip";
+const char* const kCDBurn = "TFormCDBurn";
 
 // Places of the plain widgets that the backgrounds frame.
 namespace place {
@@ -50,6 +52,7 @@ const QRect kCDRipTitle(92, 102, 448, 22);
 const QRect kCDRipTracks(20, 138, 520, 232);
 const QRect kCDRipStatus(20, 376, 520, 16);
 const QRect kCDRipProgress(116, 411, 150, 10);
+const QRect kCDBurnPanel(16, 56, 468, 182); // the four step panels, one over the other
 } // namespace place
 
 std::vector<WidgetPlace> MakeWidgetPlaces()
@@ -83,6 +86,10 @@ std::vector<WidgetPlace> MakeWidgetPlaces()
         {kPreferences, "`cbLoadLast`", {20, 128, 260, 20}, ""},
         {kPreferences, "`Label3`", {16, 164, 190, 16}, "dim text #8d96a6"},
         {kPreferences, "`OKBtn`, `CancelBtn`", {216, 159, 165, 24}, "OK at (216, 159), Cancel at (301, 159), 80 x 24 each"},
+        {kCDBurn, "`PanelInterface`, `PanelCDBurner`, `PanelSpeed`, `PanelBurn`", place::kCDBurnPanel,
+         "one over the other, background #15181d; step title at (12, 8), white bold"},
+        {kCDBurn, "`DeviceLV`", {12, 36, 444, 136}, "inside `PanelCDBurner`; columns 200, 80, 80"},
+        {kCDBurn, "`Log`, `Progress`", {12, 8, 444, 166}, "inside `PanelBurn`; the bar 14 high at the bottom"},
     };
 }
 
@@ -397,6 +404,23 @@ void PaintPreferencesBack(QPainter& p, const QSize& size)
     p.fillRect(QRect(0, 152, size.width(), 1), kLine);
 }
 
+void PaintCDBurnBack(QPainter& p, const QSize& size)
+{
+    PaintDialogBody(p, size, kExportCornerRadius);
+    p.setRenderHint(QPainter::Antialiasing);
+    PaintGlyph(p, QRectF(18, 12, 24, 24), Glyph::Burn, kAccent);
+    p.setFont(Font(15, true));
+    p.setPen(kText);
+    p.drawText(QRect(50, 9, 260, 30), Qt::AlignLeft | Qt::AlignVCenter, "Burn Mix to Audio CD");
+    p.setFont(Font(11));
+    p.setPen(kTextDim);
+    p.drawText(QRect(260, 9, 224, 30), Qt::AlignRight | Qt::AlignVCenter,
+               QString::fromUtf8("CD-R \u00b7 CD-RW \u00b7 with CD-TEXT"));
+    PaintWell(p, place::kCDBurnPanel, 3);
+    p.fillRect(QRect(0, 248, size.width(), 1), kLine);
+    PaintNote(p, QRect(18, 256, 190, 30), "The whole mix, as one track.", kTextFaint, 10.5);
+}
+
 // ---- icons ------------------------------------------------------------------------------------
 
 std::function<void(QPainter&, const QSize&)> IconPainter(Glyph glyph, QColor tint, QRectF box)
@@ -623,6 +647,17 @@ std::vector<Picture> MakeCatalogue()
         add(Button(prefix + "_close", names[4], window, {closeLeft, 8, 24, 24}, back, Plain(Glyph::None, "\u00d7", kTextDim),
                    "closes the editor"));
     }
+    // CD-burn wizard: Back, Next and Cancel in a row; Burn takes Next's place, CloseBtn Cancel's.
+    add(Background("cdburn_back", "`Image1`", kCDBurn, {0, 0, 500, 300}, PaintCDBurnBack,
+                   "the wizard's background; drags the window; the step panels stand in its well"));
+    const std::string cb = "cdburn_back";
+    add(Button("cdburn_previous", "`Back`", kCDBurn, {212, 256, 84, 30}, cb, Plain(Glyph::None, "Back")));
+    add(Button("cdburn_next", "`Next`", kCDBurn, {306, 256, 84, 30}, cb, {ButtonStyle::Primary, Glyph::None, "Next"}));
+    add(Button("cdburn_burn", "`Burn`", kCDBurn, {306, 256, 84, 30}, cb, {ButtonStyle::Primary, Glyph::Burn, "Burn"},
+               "at `Next`'s place on the speed step"));
+    add(Button("cdburn_cancel", "`Cancel`", kCDBurn, {400, 256, 84, 30}, cb, Plain(Glyph::None, "Cancel")));
+    add(Button("cdburn_close", "`CloseBtn`", kCDBurn, {400, 256, 84, 30}, cb, Plain(Glyph::None, "Close"),
+               "at `Cancel`'s place after the burn"));
 
     // Preferences window.
     add(Background("preferences_back", "window background", kPreferences, {0, 0, 393, 189}, PaintPreferencesBack,
