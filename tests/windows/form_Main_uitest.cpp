@@ -762,7 +762,7 @@ TEST_F(MainWindowTest, CommandsNotBuiltYetAreDisabledAndSaySo)
             ++widgets;
     }
     EXPECT_GT(widgets, 0);
-    EXPECT_EQ(FormMain->cdtrack->toolTip(), "Not built yet. Rip CD Track: copies tracks.");
+    EXPECT_EQ(FormMain->record->toolTip(), "Not built yet. Record: records.");
     EXPECT_EQ(FormMain->HelpTopics.value(3), "Bins: drag (not built yet).");
     // The help panel says so too, and a click on a disabled picture does nothing.
     MoveOver(FormMain->record);
@@ -772,8 +772,8 @@ TEST_F(MainWindowTest, CommandsNotBuiltYetAreDisabledAndSaySo)
     FormMain->HelpMouseMove(&working);
     EXPECT_EQ(FormMain->Help->toPlainText(), "general");
     bool clicked = false;
-    FormMain->cdburn->OnClick = [&clicked] { clicked = true; };
-    QTest::mouseClick(FormMain->cdburn, Qt::LeftButton);
+    FormMain->record->OnClick = [&clicked] { clicked = true; };
+    QTest::mouseClick(FormMain->record, Qt::LeftButton);
     EXPECT_FALSE(clicked);
     // Commands that work stay enabled.
     for (QWidget* working : {static_cast<QWidget*>(FormMain->Play), static_cast<QWidget*>(FormMain->loadproj),
