@@ -414,7 +414,8 @@ void TFormMain::FormActivate()
         const std::string first = ParamStr(1);
         if (!first.empty() && QFileInfo(QString::fromStdString(first)).isFile())
             LoadProject(first);
-        else if (ReadSettingBool(LoadLast) && QFileInfo(QString::fromStdString(ReadSettingString(LastProject))).isFile())
+        // A source opened by "openmp3" is the new project: the last one must not replace it.
+        else if (!IsSwitch("openmp3") && ReadSettingBool(LoadLast) && QFileInfo(QString::fromStdString(ReadSettingString(LastProject))).isFile())
             LoadProject(ReadSettingString(LastProject));
         return true;
     });

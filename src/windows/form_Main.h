@@ -82,6 +82,7 @@ public:
     void Exit1Click();
     void OnChangeClick(QObject* sender);
     void LoadProject(const std::string& path); // load, remember the full path, show the playlist
+    void ClearProject(); // no file name, rows or bins; the sound thread has let go of them
     void PlaylistStringGridClick();
     void PlaylistPopupPopup(); // checks the trigger item of the selected row
 

@@ -30,6 +30,12 @@ void TFormMain::NewProject1Click()
     if (ui::ShowMessageBox("All unsaved data in current project will be lost. Continue?", "Start New Project",
                            ui::MsgButtons::OkCancel, ui::MsgIcon::Question) != ui::MsgResult::Ok)
         return;
+    ClearProject();
+    ShowPage(PageStartIndex);
+}
+
+void TFormMain::ClearProject()
+{
     ProjSaveDialog.FileName.clear();
     snl.FileName.clear();
     // The sound thread must let go of the rows before they are freed.
@@ -40,7 +46,6 @@ void TFormMain::NewProject1Click()
     snl.Bins.Clear();
     if (snl.OnChange)
         snl.OnChange(nullptr);
-    ShowPage(PageStartIndex);
 }
 
 void TFormMain::Save1Click()

@@ -37,10 +37,31 @@ void TFormMain::RunSwitchesBeforeProject()
         HelpTopicsTest();
     if (IsSwitch("help"))
         HelpButtonClick();
+    if (IsSwitch("openmp3")) {
+        ClearProject();
+        AudioOpen.FileName = SwitchValue("openmp3");
+        openmp3Click(nullptr);
+    }
 }
 
 void TFormMain::RunSwitchesAfterProject()
 {
+    if (IsSwitch("cdrip"))
+        cdtrackClick();
+    if (IsSwitch("ide")) {
+        LoadProject(TestProjectPath());
+        ShowPage(PagePlaylistIndex);
+    }
+    if (IsSwitch("mixview")) {
+        MixViewMenu->setVisible(true);
+        MixViewMenuClick();
+    }
+    if (IsSwitch("transition"))
+        TransitionDblClick();
+    if (IsSwitch("zoneedit"))
+        LoopEditorClick();
+    if (IsSwitch("loadrepos"))
+        loadreposClick();
     if (IsSwitch("towav"))
         ExportTo(TestWavPath());
     if (IsSwitch("alltests")) {
@@ -56,6 +77,8 @@ void TFormMain::RunSwitchesAfterProject()
         ExportTo(TestWavPath());
         ui::ShellOpen(TestWavPath());
     }
+    if (IsSwitch("transformation"))
+        TransformationDblClick();
     if (IsSwitch("cdburn"))
         cdburnClick();
     if (IsSwitch("close"))

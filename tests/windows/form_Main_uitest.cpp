@@ -615,6 +615,75 @@ TEST_F(MainWindowTest, HelpTestSwitch)
     EXPECT_EQ(closed.count(), 0); // the switches after it did not run
 }
 
+// Every window a switch opens is closed as it appears; the order of the windows is the switches'
+// order, whatever the order on the command line.
+TEST_F(MainWindowTest, WindowSwitchesRunTheirCommandsInOrder)
+{
+    AddRow(1.5f);
+    AddRow(1.5f);
+    AddBin();
+    snl.SaveToFile(TestProjectPath());
+    snl.mixdata.Clear();
+    snl.Bins.Clear();
+    std::vector<std::string> seen;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* window : {static_cast<QWidget*>(FormCDRip), static_cast<QWidget*>(FormMixView),
+                                static_cast<QWidget*>(FormTransition), static_cast<QWidget*>(FormLoadRepository),
+                                static_cast<QWidget*>(FormSaveToWav), static_cast<QWidget*>(FormTransformation),
+                                static_cast<QWidget*>(FormCDBurn)})
+            if (window && window->isVisible()) {
+                seen.push_back(window->metaObject()->className());
+                window->close();
+            }
+    });
+    poll.start();
+    Start({"cdburn", "transformation", "towav", "loadrepos", TestProjectPath(), "zoneedit", "transition", "mixview",
+           "ide", "cdrip"});
+    const std::vector<std::string> expected = {"TFormCDRip", "TFormMixView", "TFormTransition", "TFormLoadRepository",
+                                               "TFormSaveToWav", "TFormTransformation", "TFormCDBurn"};
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(snl.mixdata.Count(), 2) << "\"ide\" loaded the test project";
+    EXPECT_EQ(FormMain->Pages->currentIndex(), PageBinEditIndex) << "\"zoneedit\" came after \"ide\"";
+    EXPECT_TRUE(FormMain->MixViewMenu->isVisible());
+}
+
+TEST_F(MainWindowTest, Openmp3StartsANewProjectThatTheLastProjectDoesNotReplace)
+{
+    AddRow(3);
+    AddBin();
+    const std::string project = sonorel_test::FixtureFolder() + "/last.snmx";
+    snl.SaveToFile(project);
+    WriteSettingString(LoadLast, "1");
+    WriteSettingString(LastProject, project);
+    snl.mixdata.Clear();
+    snl.Bins.Clear();
+
+    Start({"openmp3", ToneFile()});
+    EXPECT_EQ(snl.mixdata.Count(), 0);
+    ASSERT_EQ(snl.Bins.Count(), 1);
+    EXPECT_EQ(snl.Bins.At(0)->filename, ToneFile());
+    EXPECT_EQ(FormMain->Pages->currentIndex(), PageBinEditIndex);
+    DestroyForms();
+
+    // Without its value: the project is emptied, then the file is refused.
+    AddRow(3);
+    Start({"openmp3"});
+    EXPECT_EQ(snl.mixdata.Count(), 0);
+    EXPECT_EQ(snl.Bins.Count(), 0);
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Can't open file. Wrong file name."});
+}
+
+TEST_F(MainWindowTest, IdeWithoutTheTestProjectSaysSoAndLeavesTheProjectEmpty)
+{
+    QFile::remove(QString::fromStdString(TestProjectPath()));
+    Start({"ide"});
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"XML Load: file doesn't exist" + TestProjectPath()});
+    EXPECT_EQ(snl.mixdata.Count(), 0);
+    EXPECT_EQ(FormMain->Pages->currentIndex(), PagePlaylistIndex);
+}
+
 TEST_F(MainWindowTest, TowavtestExportsOpensTheFileAndCloses)
 {
     AddRow(1.5f);
