@@ -90,6 +90,9 @@ public:
     void ToWavClick();
     void Image30Click();
 
+    // Sources of one's own: the record wizard, shown modally.
+    void recordClick();
+
     // Automation switches of the first activation.
     void RunSwitchesBeforeProject();
     void RunSwitchesAfterProject();

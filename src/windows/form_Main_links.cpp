@@ -1,8 +1,9 @@
 // Where the main window meets the windows and frames built beside it: the playlist frame, the
-// trigger window, the preferences window and the export window.
+// trigger window, the preferences window, the export window and the record wizard.
 #include "windows/form_Main.h"
 
 #include "GraphControls/class_SkinPicture.h"
+#include "cd/form_Record.h"
 #include "cd/form_SaveToWav.h"
 #include "model/class_FileLog.h"
 #include "platform/ui/DragController.h"
@@ -176,6 +177,14 @@ void TFormMain::OpenExport(bool wavMode)
     FormSaveToWav->SetMode(wavMode);
     FormSaveToWav->exec();
     StopMix();
+}
+
+void TFormMain::recordClick()
+{
+    LogToFile("Record My Own", true, true);
+    // The recorded file becomes a source once sources can be added to a project; until then the
+    // navigation button is not connected, so no recording is made that would silently go nowhere.
+    FormRecord->exec();
 }
 
 void TFormMain::ExportTo(const std::string& path)

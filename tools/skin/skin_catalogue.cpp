@@ -26,6 +26,7 @@ const char* const kPlaylistFrame = "TFramePlaylist (cells of the playlist grid)"
 const char* const kExport = "TFormSaveToWav";
 const char* const kTrigger = "TFormTrigger";
 const char* const kPreferences = "TFormPreferences";
+const char* const kRecord = "TFormRecord";
 
 // Places of the plain widgets that the backgrounds frame.
 namespace place {
@@ -40,6 +41,10 @@ const QRect kTotalLength(852, 144, 84, 20);
 const QRect kExportFileName(26, 62, 380, 20);
 const QRect kExportProgress(20, 106, 250, 14);
 const QRect kHelpText(12, 56, 326, 594);
+const QRect kRecordDevice(20, 62, 252, 24);
+const QRect kRecordMeter(20, 112, 252, 11);
+const QRect kRecordTime(300, 62, 125, 24);
+const QRect kRecordRecording(300, 108, 125, 16);
 } // namespace place
 
 std::vector<WidgetPlace> MakeWidgetPlaces()
@@ -62,6 +67,10 @@ std::vector<WidgetPlace> MakeWidgetPlaces()
         {kExport, "`ProgressBar1`", place::kExportProgress, "accent #4cc2ff on #0e1014"},
         {kTrigger, "`Label`", {72, 25, 300, 16}, "white 12 px (not bold: the longer prompt must fit), transparent"},
         {kTrigger, "`Image1`", {0, 0, 384, 80}, "no picture: transparent, takes the mouse presses"},
+        {kRecord, "`ComboBox1`", place::kRecordDevice, "the input list; text #e8ebf0 on #0e1014"},
+        {kRecord, "`AudioMeter1`", place::kRecordMeter, "horizontal, 252 x 11"},
+        {kRecord, "`Label1`", place::kRecordTime, "white bold 15 px, right aligned, transparent"},
+        {kRecord, "`Recording`", place::kRecordRecording, "\"Recording...\" in #ff5c5f bold 12 px, right aligned; hidden"},
         {kPreferences, "`Label1`, `OutputDevice`", {20, 44, 352, 24}, "label at x 20, list at (140, 40) 233 x 24"},
         {kPreferences, "`Label2`, `Frequency`", {20, 74, 352, 24}, "label at x 20, list at (140, 70) 110 x 24"},
         {kPreferences, "`cbLoadLast`", {20, 128, 260, 20}, ""},
@@ -301,6 +310,35 @@ void PaintExport(QPainter& p, const QSize& size, bool mp3)
               kTextFaint, 10.5);
 }
 
+void PaintRecordBack(QPainter& p, const QSize& size)
+{
+    PaintDialogBody(p, size, kExportCornerRadius);
+    p.setRenderHint(QPainter::Antialiasing);
+    PaintGlyph(p, QRectF(18, 11, 24, 24), Glyph::Record, kStop);
+    p.setFont(Font(15, true));
+    p.setPen(kText);
+    p.drawText(QRect(50, 8, 220, 30), Qt::AlignLeft | Qt::AlignVCenter, "Record My Own");
+    p.setFont(Font(11));
+    p.setPen(kTextDim);
+    p.drawText(QRect(222, 8, 203, 30), Qt::AlignRight | Qt::AlignVCenter,
+               QString::fromUtf8("MP3 \u00b7 256 kbit/s \u00b7 stereo"));
+    PaintCaption(p, {20, 44}, "INPUT");
+    PaintWell(p, place::kRecordDevice, 2);
+    PaintCaption(p, {300, 44}, "TIME");
+    PaintWell(p, place::kRecordTime, 2);
+    PaintCaption(p, {20, 94}, "LEVEL");
+    PaintWell(p, place::kRecordMeter, 3);
+    // The meter's scale: 48 dB over the bar, loud at the right.
+    p.setFont(Font(9));
+    p.setPen(kTextFaint);
+    const QRect meter = place::kRecordMeter;
+    for (int db = 48; db >= 0; db -= 12) {
+        const int x = meter.left() + meter.width() * (48 - db) / 48;
+        p.fillRect(QRect(x, meter.bottom() + 5, 1, 3), kTextFaint);
+        p.drawText(QRect(x - 20, meter.bottom() + 8, 40, 12), Qt::AlignCenter, db ? QString("-%1").arg(db) : "0 dB");
+    }
+}
+
 void PaintTriggerBack(QPainter& p, const QSize& size)
 {
     PaintDialogBody(p, size, 0);
@@ -519,6 +557,15 @@ std::vector<Picture> MakeCatalogue()
     add(Button("export_browse", "`Image3`", kExport, {418, 55, 45, 34}, ex, Plain(Glyph::Folder, "", kText), "browse for the file"));
     add(Button("export_start", "`Image2`", kExport, {283, 98, 88, 30}, ex, {ButtonStyle::Primary, Glyph::None, "Export"}));
     add(Button("export_cancel", "`Image6`", kExport, {379, 98, 84, 30}, ex, Plain(Glyph::None, "Cancel")));
+
+    // Record window.
+    add(Background("record_back", "`Image1`", kRecord, {0, 0, 445, 200}, PaintRecordBack,
+                   "background; the window takes its size; drags the window"));
+    const std::string rec = "record_back";
+    add(Button("record_start", "`Image4`", kRecord, {20, 154, 104, 32}, rec, Plain(Glyph::Record, "Record", kStop)));
+    add(Button("record_stop", "`Image5`", kRecord, {132, 154, 88, 32}, rec, Plain(Glyph::Stop, "Stop", kText)));
+    add(Button("record_done", "`Image3`", kRecord, {249, 154, 88, 32}, rec, {ButtonStyle::Primary, Glyph::None, "Done"}));
+    add(Button("record_cancel", "`Image2`", kRecord, {345, 154, 80, 32}, rec, Plain(Glyph::None, "Cancel")));
 
     // Trigger window.
     add(Background("trigger_back", "window background", kTrigger, {0, 0, 384, 80}, PaintTriggerBack,

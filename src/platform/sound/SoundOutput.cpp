@@ -18,23 +18,19 @@
 
 #include "platform/sound/SoundChannel.h"
 #include "platform/sound/SoundOutputFeed.h"
+#include "platform/sound/SoundRecord.h"
 #include "platform/trace/Trace.h"
 
 namespace sound {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-constexpr int maxUpdatePeriodMs = 100;
-const char* const nullOutputText = "No sound (null output)";
-
-// ---- PortAudio set-up ---------------------------------------------------------------------
-
 void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 void IgnoreJackMessage(const char*) {}
 
+} // namespace
+
 // PortAudio is started once for the life of the process: device lists are asked for before any
-// output is opened. ALSA and JACK would print their probing noise to stderr; silence them first.
+// output or input is opened. ALSA and JACK would print their probing noise to stderr; silence them first.
 bool PortAudioReady()
 {
     static const bool ready = [] {
@@ -46,6 +42,14 @@ bool PortAudioReady()
     }();
     return ready;
 }
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int maxUpdatePeriodMs = 100;
+const char* const nullOutputText = "No sound (null output)";
+
 
 // The system's output devices in the order of the device list (index 1 = the first).
 std::vector<PaDeviceIndex> OutputDevices()
@@ -430,6 +434,7 @@ bool BASS_SetOption(int option, int value)
     switch (option) {
     case BASS_OPTION_BUFFER: out.bufferMs = std::clamp(value, 1, 5000); break;
     case BASS_OPTION_UPDATEPERIOD: out.updatePeriodMs = std::clamp(value, 1, maxUpdatePeriodMs); break;
+    case BASS_OPTION_REC_PERIOD: SetRecordPeriod(value); break;
     default: return Fail(BASS_ERROR_ILLPARAM);
     }
     SetError(BASS_OK);
@@ -442,6 +447,7 @@ int BASS_GetOption(int option)
     switch (option) {
     case BASS_OPTION_BUFFER: return out.bufferMs;
     case BASS_OPTION_UPDATEPERIOD: return out.updatePeriodMs;
+    case BASS_OPTION_REC_PERIOD: return RecordPeriod();
     default: return Fail(BASS_ERROR_ILLPARAM, -1);
     }
 }
