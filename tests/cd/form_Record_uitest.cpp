@@ -18,6 +18,7 @@
 #include "platform/sound/SoundRecord.h"
 #include "platform/ui/MessageBox.h"
 #include "support/audio_fixtures.h"
+#include "support/file_size_limit.h"
 #include "platform/sound/sound_test_util.h"
 
 using namespace sonorel_test;
@@ -226,6 +227,7 @@ TEST_F(RecordWizardTest, DeviceListAndChangeRestartCaptureWithTheMeterAtZero)
     ASSERT_GE(form->ComboBox1->count(), 2);
     EXPECT_EQ(form->ComboBox1->itemText(0), "Default Device");
     Push(Tone(0.1, 1.0));
+    EXPECT_EQ(form->AudioMeter1->Position(), 0.0f) << "the recording thread never touches the meter";
     form->Timer1Timer();
     EXPECT_GT(form->AudioMeter1->Position(), 0.99f);
     form->ComboBox1->setCurrentIndex(form->ComboBox1->count() - 1);
@@ -250,6 +252,17 @@ TEST_F(RecordWizardTest, FailuresAreShownAndLeaveNoFile)
     EXPECT_EQ(messages.Texts()[0].rfind("Can't start MP3 encoder.", 0), 0u);
     EXPECT_EQ(Edit1(), "");
     EXPECT_FALSE(form->Recording->isVisible());
+    EXPECT_TRUE(FileNames(folder).empty());
+
+    // A full disk: the encoder fails part way through.
+    messages.Clear();
+    {
+        FileSizeLimit limit(20000);
+        RecordThen(Tone(2.0), [this] { form->stopClick(); });
+    }
+    ASSERT_EQ(messages.Texts().size(), 1u);
+    EXPECT_EQ(messages.Texts()[0].rfind("MP3 encoding failed.", 0), 0u) << messages.Texts()[0];
+    EXPECT_EQ(Edit1(), "");
     EXPECT_TRUE(FileNames(folder).empty());
 
     // A device that refuses to open.

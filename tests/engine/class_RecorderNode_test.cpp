@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <thread>
 #include <cstring>
 #include <numeric>
 #include <vector>
@@ -37,6 +40,7 @@ protected:
         BASS_RecordFree();
         BASS_ManualInputEnable(false);
         BASS_ManualInputRefuse(false);
+        BASS_SetOption(BASS_OPTION_REC_PERIOD, 100);
     }
     // Capture on the manual input: the test pushes the blocks on its own thread.
     void Activate()
@@ -231,15 +235,16 @@ TEST_F(RecorderNodeTest, DestroyedWhileTheNullInputCaptures)
         capturing.Device = int(capturing.GetDevices().size()) - 1; // the null input
         capturing.SetActive(true);
         ASSERT_TRUE(capturing.Active());
-        while (blocks < 3)
-            std::this_thread::yield();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (blocks < 3 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_GE(blocks, 3);
         capturing.SetRecord(true);
     }
     const int atEnd = blocks;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(blocks, atEnd) << "no event after the node is gone";
     EXPECT_FALSE(BASS_RecordGetInfo().running);
-    BASS_SetOption(BASS_OPTION_REC_PERIOD, 100);
 }
 
 } // namespace

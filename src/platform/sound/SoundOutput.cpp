@@ -43,6 +43,15 @@ bool PortAudioReady()
     return ready;
 }
 
+// A busy machine (a compiler, a browser) must not delay the next block: ask for real-time
+// scheduling, as audio programs do. Without the permission the thread keeps its normal priority.
+void RaiseAudioThreadPriority()
+{
+    sched_param param{};
+    param.sched_priority = sched_get_priority_min(SCHED_FIFO) + 9;
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+}
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -250,19 +259,10 @@ void CountBlock(Output& out, uint32_t frames)
     out.framesWritten.fetch_add(frames, std::memory_order_relaxed);
 }
 
-// A busy machine (a compiler, a browser) must not delay the next block: ask for real-time
-// scheduling, as audio programs do. Without the permission the thread keeps its normal priority.
-void RaiseOutputThreadPriority()
-{
-    sched_param param{};
-    param.sched_priority = sched_get_priority_min(SCHED_FIFO) + 9;
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
-}
-
 void OutputThreadMain(Output& out)
 {
     out.outputThread = std::this_thread::get_id();
-    RaiseOutputThreadPriority();
+    RaiseAudioThreadPriority();
     while (!out.stopRequest.load(std::memory_order_relaxed)) {
         const uint32_t frames = BlockFrames(out);
         RenderBlock(out, out.block.data(), frames);

@@ -137,6 +137,7 @@ void NullInputThread(Recording& rec)
 void RecordThreadMain(Recording& rec)
 {
     rec.recordThread = std::this_thread::get_id();
+    RaiseAudioThreadPriority();
     if (rec.kind == InputKind::PortAudio)
         PortAudioThread(rec);
     else
