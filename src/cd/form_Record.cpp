@@ -128,13 +128,6 @@ TFormRecord::TFormRecord(QWidget* parent) : QDialog(parent)
     FormCreate();
 }
 
-TFormRecord::~TFormRecord()
-{
-    // Destroyed while recording (the application ends inside the encoder's loop): the encoder
-    // node's destructor discards the unfinished file; capture ends with the recorder node.
-    EncoderNode1.SourceNode = nullptr;
-}
-
 void TFormRecord::FormCreate()
 {
     setFixedSize(Image1->size());
@@ -255,8 +248,10 @@ void TFormRecord::stopClick()
 void TFormRecord::DeleteRecording()
 {
     const std::string path = Edit1->text().toStdString();
-    if (!path.empty() && PathTaken(path) && !std::filesystem::is_directory(path))
-        std::filesystem::remove(path);
+    std::error_code error;
+    if (!path.empty() && !std::filesystem::is_directory(path, error) && PathTaken(path) &&
+        !std::filesystem::remove(path, error))
+        trace("Can't delete the recording " + path + ": " + error.message());
 }
 
 void TFormRecord::Image2Click()

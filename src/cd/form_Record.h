@@ -22,8 +22,9 @@ class QTimer;
 class TFormRecord : public QDialog {
     Q_OBJECT
 public:
+    // Destroyed while recording (the application ends inside the encoder's loop), the encoder
+    // node discards the unfinished file and capture ends with the recorder node.
     explicit TFormRecord(QWidget* parent = nullptr);
-    ~TFormRecord() override;
 
     TSkinPicture* Image1 = nullptr;  // background; drags the window
     TSkinPicture* Image4 = nullptr;  // start

@@ -24,6 +24,13 @@
 namespace sound {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+constexpr int maxUpdatePeriodMs = 100;
+const char* const nullOutputText = "No sound (null output)";
+
+// ---- PortAudio set-up ---------------------------------------------------------------------
+
 void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 void IgnoreJackMessage(const char*) {}
 
@@ -43,22 +50,7 @@ bool PortAudioReady()
     return ready;
 }
 
-// A busy machine (a compiler, a browser) must not delay the next block: ask for real-time
-// scheduling, as audio programs do. Without the permission the thread keeps its normal priority.
-void RaiseAudioThreadPriority()
-{
-    sched_param param{};
-    param.sched_priority = sched_get_priority_min(SCHED_FIFO) + 9;
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
-}
-
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-constexpr int maxUpdatePeriodMs = 100;
-const char* const nullOutputText = "No sound (null output)";
-
 
 // The system's output devices in the order of the device list (index 1 = the first).
 std::vector<PaDeviceIndex> OutputDevices()
@@ -258,6 +250,19 @@ void CountBlock(Output& out, uint32_t frames)
     out.blocksWritten.fetch_add(1, std::memory_order_relaxed);
     out.framesWritten.fetch_add(frames, std::memory_order_relaxed);
 }
+
+} // namespace
+
+// A busy machine (a compiler, a browser) must not delay the next block: ask for real-time
+// scheduling, as audio programs do. Without the permission the thread keeps its normal priority.
+void RaiseAudioThreadPriority()
+{
+    sched_param param{};
+    param.sched_priority = sched_get_priority_min(SCHED_FIFO) + 9;
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+}
+
+namespace {
 
 void OutputThreadMain(Output& out)
 {

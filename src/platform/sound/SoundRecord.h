@@ -22,7 +22,8 @@ constexpr int BASS_OPTION_REC_PERIOD = 2;
 
 // Receives one recorded block (whole frames, 16-bit interleaved at the started format) on the
 // recording thread; returns false to end capture. When capture ends by itself (the device went
-// away) it is called once more with a null buffer and length 0. It must not call BASS_RecordFree.
+// away) it is called once more with a null buffer and length 0. It must not call the BASS_Record
+// functions (they wait for the recording thread).
 using BassRecordProc = bool (*)(BassHandle handle, const void* buffer, uint32_t length, void* user);
 
 // Fills one block of the null input on the recording thread (benchmarks, tests); unset: silence.
