@@ -288,7 +288,9 @@ BassHandle BASS_RecordStart(uint32_t frequency, uint32_t channels, uint32_t flag
     }
     if (rec.kind == InputKind::PortAudio && !OpenPortAudio(rec))
         return Fail(BASS_ERROR_BUSY, BassHandle(0));
-    rec.handle = ++rec.lastHandle == 0 ? ++rec.lastHandle : rec.lastHandle;
+    if (++rec.lastHandle == 0) // 0 is never a handle
+        ++rec.lastHandle;
+    rec.handle = rec.lastHandle;
     rec.stopRequest = false;
     rec.running = true;
     if (rec.kind != InputKind::Manual)

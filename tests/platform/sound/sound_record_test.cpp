@@ -90,6 +90,18 @@ TEST_F(RecordTest, DeviceTextsStartAtZeroAndEndWithTheNullInput)
     ASSERT_TRUE(BASS_RecordInit(count - 1));
     EXPECT_TRUE(BASS_RecordGetInfo().nullInput);
     EXPECT_EQ(BASS_RecordGetInfo().deviceText, "No sound (null input)");
+
+    // The default falls back to the null input where the system has no input, said once a run.
+    sonorel_test::TraceLines lines;
+    SetTraceTarget(&lines);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(BASS_RecordInit(-1));
+    SetTraceTarget(nullptr);
+    if (count == 1) {
+        EXPECT_TRUE(BASS_RecordGetInfo().nullInput);
+        EXPECT_EQ(BASS_RecordGetInfo().device, 0);
+    }
+    EXPECT_LE(lines.Lines().size(), 1u);
 }
 
 TEST_F(RecordTest, StartChecksItsArguments)
