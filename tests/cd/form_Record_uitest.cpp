@@ -270,6 +270,18 @@ TEST_F(RecordWizardTest, FailuresAreShownAndLeaveNoFile)
     EXPECT_EQ(Edit1(), "");
     EXPECT_TRUE(FileNames(folder).empty());
 
+    // A record folder that can't be written into (here: a file stands where the folder should).
+    messages.Clear();
+    fs::remove_all(folder);
+    WriteBytes(folder, "not a folder");
+    Record([] {});
+    fs::remove(folder);
+    ASSERT_EQ(messages.Texts().size(), 1u);
+    EXPECT_EQ(messages.Texts()[0].rfind("Can't start MP3 encoder.", 0), 0u) << messages.Texts()[0];
+    EXPECT_EQ(Edit1(), "");
+    folder = GetRecordFolder();
+    EXPECT_TRUE(FileNames(folder).empty());
+
     // A device that refuses to open.
     messages.Clear();
     form->close();
