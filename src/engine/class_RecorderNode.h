@@ -29,7 +29,8 @@ public:
     std::atomic<float> amp_left{0}, amp_right{0}, amp_mid{0};
     int32_t Device = 0; // 0 the system's default input, n the library's recording device n - 1
 
-    // Run on the recording thread with the node's mutex held: no handler may touch a widget.
+    // Run with the node's mutex held, on the recording thread (OnAmpChanged also on the thread
+    // that switches capture off): no handler may touch a widget.
     TNodeNotifyEvent OnAmpChanged;   // after every captured block, and once when capture ends
     TRecordBlockEvent OnRecordBlock; // every captured block, before it is stored
 
