@@ -45,7 +45,7 @@ void TRecorderNode::SetActive(bool active)
                          std::to_string(Frequency) + " Hz with " + std::to_string(Channels) + " channels).";
         if (errorText_.empty()) {
             std::lock_guard<std::recursive_mutex> lock(mutex_);
-            recordTime_ = 0;
+            recordBytes_ = 0;
             started_ = true;
             active_ = true;
             return;
@@ -68,7 +68,7 @@ void TRecorderNode::SetRecord(bool record)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (record)
-        recordTime_ = 0;
+        recordBytes_ = 0;
     else
         recorded_ = 0;
     record_ = record;
@@ -83,7 +83,8 @@ bool TRecorderNode::Record() const
 float TRecorderNode::RecordTime() const
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    return recordTime_;
+    const int bytesPerSecond = Frequency * Channels * 2;
+    return bytesPerSecond > 0 ? static_cast<float>(static_cast<double>(recordBytes_) / bytesPerSecond) : 0.0f;
 }
 
 int64_t TRecorderNode::DroppedBytes() const
@@ -150,7 +151,7 @@ void TRecorderNode::Store(const void* block, uint32_t length)
     fit -= fit % frameBytes;
     std::memcpy(buffer_.get() + recorded_, block, fit);
     recorded_ += fit;
-    recordTime_ += static_cast<float>(fit) / static_cast<float>(Frequency * Channels * 2);
+    recordBytes_ += fit;
     if (fit < length) {
         droppedBytes_ += length - fit;
         if (!overflowing_)

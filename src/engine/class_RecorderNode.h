@@ -66,11 +66,12 @@ private:
     void Store(const void* block, uint32_t length);
     void DropLevels();
 
-    mutable std::recursive_mutex mutex_; // buffer, recorded_, record_, recordTime_, dropped
+    mutable std::recursive_mutex mutex_; // buffer, recorded_, record_, recordBytes_, dropped
     std::unique_ptr<char[]> buffer_;
     std::atomic<uint32_t> recorded_{0};
     bool record_ = false;
-    float recordTime_ = 0;
+    // Counted in bytes: a float summed block by block would drift by seconds in an hour.
+    int64_t recordBytes_ = 0;
     int64_t droppedBytes_ = 0;
     bool overflowing_ = false;
     std::atomic<bool> active_{false}; // false again when the device stops delivering

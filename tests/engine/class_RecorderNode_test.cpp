@@ -143,6 +143,20 @@ TEST_F(RecorderNodeTest, RecordTimeCountsRecordedBlocksOnly)
     EXPECT_EQ(node.RecordTime(), 0.0f);
 }
 
+TEST_F(RecorderNodeTest, RecordTimeOfALongRecordingDoesNotDrift)
+{
+    Activate();
+    node.SetRecord(true);
+    const std::vector<int16_t> block = Frames(441, 1, 1); // 10 ms
+    std::vector<char> out(1764);
+    for (int i = 0; i < 60000; ++i) { // ten minutes, pulled as an encoder would
+        Push(block);
+        ASSERT_EQ(node.GetData(out.data(), 1764), 1764);
+    }
+    // Summing 0.01 s sixty thousand times in a float gives 600.27 s.
+    EXPECT_NEAR(node.RecordTime(), 600.0f, 0.001f);
+}
+
 TEST_F(RecorderNodeTest, FullBufferKeepsWhatFitsAndCountsTheRest)
 {
     Activate();
