@@ -69,7 +69,7 @@ int main(int argc, char** argv)
 {
     const double minutes = argc > 1 ? std::max(0.1, std::atof(argv[1])) : 60.0;
     QCoreApplication application(argc, argv);
-    const std::string path = "/tmp/record_bench.mp3";
+    const std::string path = "/tmp/record_bench_" + std::to_string(QCoreApplication::applicationPid()) + ".mp3";
 
     Probe probe;
     probe.workUs.reserve(static_cast<size_t>(minutes * 60 * 100 + 1000));
