@@ -352,6 +352,7 @@ void TFormMain::ConnectPictures()
     selectfromdisk->OnClick = [this] { openmp3Click(selectfromdisk); };
     loadrepos->OnClick = [this] { loadreposClick(); };
     cdtrack->OnClick = [this] { cdtrackClick(); };
+    record->OnClick = [this] { recordClick(); };
     ConnectZoneEditor();
     ConnectBins();
 }

@@ -160,6 +160,9 @@ public:
     cMixRender CDBurnRender;
     float CDBurnRenderLength = 0;
 
+    // Sources of one's own: the record wizard, shown modally.
+    void recordClick();
+
     // Automation switches of the first activation.
     void RunSwitchesBeforeProject();
     void RunSwitchesAfterProject();

@@ -1,9 +1,10 @@
 // Where the main window meets the windows and frames built beside it: the playlist frame, the
-// trigger window, the preferences window, the export window and the CD rip window.
+// trigger window, the preferences window, the export window, the CD rip window and the record wizard.
 #include "windows/form_Main.h"
 
 #include "GraphControls/class_SkinPicture.h"
 #include "cd/form_CDRip.h"
+#include "cd/form_Record.h"
 #include "cd/form_SaveToWav.h"
 #include "model/class_FileLog.h"
 #include "platform/ui/DragController.h"
@@ -20,6 +21,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+
+#include <filesystem>
 
 namespace {
 
@@ -251,6 +254,17 @@ bool TFormMain::cdtrackClick()
     const CDRipResult rip = FormCDRip->Result();
     AddWizardSources(rip.files, rip.oneBin, rip.trackEnds);
     return true;
+}
+
+void TFormMain::recordClick()
+{
+    LogToFile("Record My Own", true, true);
+    if (FormRecord->exec() != QDialog::Accepted)
+        return;
+    const std::string fileName = FormRecord->Edit1->text().toStdString();
+    std::error_code missing;
+    if (!fileName.empty() && std::filesystem::exists(fileName, missing))
+        OpenSourceFile(fileName, true);
 }
 
 void TFormMain::ExportTo(const std::string& path)

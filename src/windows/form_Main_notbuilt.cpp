@@ -34,13 +34,10 @@ protected:
 std::vector<NotBuiltCommand> NotBuiltCommands(const TFormMain& form)
 {
     return {
-        // Adding sources.
-        {"record", form.record},
         // "Add Bin" has no work of its own yet.
         {"Image23", form.Image23},
         {"Image22", form.Image22},
         {"AddBin1", form.AddBin1},
-        // Burning the mix to CD.
     };
 }
 

@@ -64,6 +64,8 @@ void TFormMain::RunSwitchesAfterProject()
         loadreposClick();
     if (IsSwitch("towav"))
         ExportTo(TestWavPath());
+    if (IsSwitch("record"))
+        recordClick();
     if (IsSwitch("alltests")) {
         QFile::remove(QString::fromStdString(TestWavPath()));
         ExportTo(TestWavPath());

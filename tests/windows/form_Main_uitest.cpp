@@ -631,7 +631,8 @@ TEST_F(MainWindowTest, WindowSwitchesRunTheirCommandsInOrder)
     QObject::connect(&poll, &QTimer::timeout, [&] {
         for (QWidget* window : {static_cast<QWidget*>(FormCDRip), static_cast<QWidget*>(FormMixView),
                                 static_cast<QWidget*>(FormTransition), static_cast<QWidget*>(FormLoadRepository),
-                                static_cast<QWidget*>(FormSaveToWav), static_cast<QWidget*>(FormTransformation),
+                                static_cast<QWidget*>(FormSaveToWav), static_cast<QWidget*>(FormRecord),
+                                static_cast<QWidget*>(FormTransformation),
                                 static_cast<QWidget*>(FormCDBurn)})
             if (window && window->isVisible()) {
                 seen.push_back(window->metaObject()->className());
@@ -639,10 +640,10 @@ TEST_F(MainWindowTest, WindowSwitchesRunTheirCommandsInOrder)
             }
     });
     poll.start();
-    Start({"cdburn", "transformation", "towav", "loadrepos", TestProjectPath(), "zoneedit", "transition", "mixview",
+    Start({"cdburn", "transformation", "record", "towav", "loadrepos", TestProjectPath(), "zoneedit", "transition", "mixview",
            "ide", "cdrip"});
     const std::vector<std::string> expected = {"TFormCDRip", "TFormMixView", "TFormTransition", "TFormLoadRepository",
-                                               "TFormSaveToWav", "TFormTransformation", "TFormCDBurn"};
+                                               "TFormSaveToWav", "TFormRecord", "TFormTransformation", "TFormCDBurn"};
     EXPECT_EQ(seen, expected);
     EXPECT_EQ(snl.mixdata.Count(), 2) << "\"ide\" loaded the test project";
     EXPECT_EQ(FormMain->Pages->currentIndex(), PageBinEditIndex) << "\"zoneedit\" came after \"ide\"";
@@ -831,18 +832,18 @@ TEST_F(MainWindowTest, CommandsNotBuiltYetAreDisabledAndSaySo)
             ++widgets;
     }
     EXPECT_GT(widgets, 0);
-    EXPECT_EQ(FormMain->record->toolTip(), "Not built yet. Record: records.");
+    EXPECT_EQ(FormMain->Image22->toolTip(), "Not built yet. general") << "a picture without a topic of its own";
     EXPECT_EQ(FormMain->HelpTopics.value(3), "Bins: drag (not built yet).");
     // The help panel says so too, and a click on a disabled picture does nothing.
-    MoveOver(FormMain->record);
-    EXPECT_EQ(FormMain->Help->toPlainText(), "Not built yet. Record: records.");
+    MoveOver(FormMain->Image22);
+    EXPECT_EQ(FormMain->Help->toPlainText(), "Not built yet. general");
     QLabel working(FormMain);
     SetHelpContext(&working, 1);
     FormMain->HelpMouseMove(&working);
     EXPECT_EQ(FormMain->Help->toPlainText(), "general");
     bool clicked = false;
-    FormMain->record->OnClick = [&clicked] { clicked = true; };
-    QTest::mouseClick(FormMain->record, Qt::LeftButton);
+    FormMain->Image22->OnClick = [&clicked] { clicked = true; };
+    QTest::mouseClick(FormMain->Image22, Qt::LeftButton);
     EXPECT_FALSE(clicked);
     // Commands that work stay enabled.
     for (QWidget* working : {static_cast<QWidget*>(FormMain->Play), static_cast<QWidget*>(FormMain->loadproj),

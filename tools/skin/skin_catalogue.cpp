@@ -33,6 +33,7 @@ const char* const kTransition = "TFormTransition";
 const char* const kTransformation = "TFormTransformation";
 const char* const kCDRip = "TFormCDRip";
 const char* const kCDBurn = "TFormCDBurn";
+const char* const kRecord = "TFormRecord";
 
 // Places of the plain widgets that the backgrounds frame.
 namespace place {
@@ -53,6 +54,10 @@ const QRect kCDRipTracks(20, 138, 520, 232);
 const QRect kCDRipStatus(20, 376, 520, 16);
 const QRect kCDRipProgress(116, 411, 150, 10);
 const QRect kCDBurnPanel(16, 56, 468, 182); // the four step panels, one over the other
+const QRect kRecordDevice(20, 62, 252, 24);
+const QRect kRecordMeter(20, 112, 252, 11);
+const QRect kRecordTime(300, 62, 125, 24);
+const QRect kRecordRecording(300, 108, 125, 16);
 } // namespace place
 
 std::vector<WidgetPlace> MakeWidgetPlaces()
@@ -81,6 +86,10 @@ std::vector<WidgetPlace> MakeWidgetPlaces()
         {kCDRip, "`ProgressBar1`", place::kCDRipProgress, "accent #4cc2ff on #0e1014; shown while ripping"},
         {kTrigger, "`Label`", {72, 25, 300, 16}, "white 12 px (not bold: the longer prompt must fit), transparent"},
         {kTrigger, "`Image1`", {0, 0, 384, 80}, "no picture: transparent, takes the mouse presses"},
+        {kRecord, "`ComboBox1`", place::kRecordDevice, "the input list; text #e8ebf0 on #0e1014"},
+        {kRecord, "`AudioMeter1`", place::kRecordMeter, "horizontal, 252 x 11"},
+        {kRecord, "`Label1`", place::kRecordTime, "white bold 15 px, right aligned, transparent"},
+        {kRecord, "`Recording`", place::kRecordRecording, "\"Recording...\" in #ff5c5f bold 12 px, right aligned; hidden"},
         {kPreferences, "`Label1`, `OutputDevice`", {20, 44, 352, 24}, "label at x 20, list at (140, 40) 233 x 24"},
         {kPreferences, "`Label2`, `Frequency`", {20, 74, 352, 24}, "label at x 20, list at (140, 70) 110 x 24"},
         {kPreferences, "`cbLoadLast`", {20, 128, 260, 20}, ""},
@@ -371,6 +380,33 @@ void PaintTransformationBack(QPainter& p, const QSize& size)
 {
     PaintEditorBack(p, size, Glyph::Sliders, kViolet, "Transformation", QRect(16, 44, 664, 120),
                     {{{212, 198}, "PREVIEW: PLAYS THIS ROW ALONE"}, {{16, 216}, "ROW"}, {{400, 216}, "FADES"}});
+void PaintRecordBack(QPainter& p, const QSize& size)
+{
+    PaintDialogBody(p, size, kExportCornerRadius);
+    p.setRenderHint(QPainter::Antialiasing);
+    PaintGlyph(p, QRectF(18, 11, 24, 24), Glyph::Record, kStop);
+    p.setFont(Font(15, true));
+    p.setPen(kText);
+    p.drawText(QRect(50, 8, 220, 30), Qt::AlignLeft | Qt::AlignVCenter, "Record My Own");
+    p.setFont(Font(11));
+    p.setPen(kTextDim);
+    p.drawText(QRect(222, 8, 203, 30), Qt::AlignRight | Qt::AlignVCenter,
+               QString::fromUtf8("MP3 \u00b7 256 kbit/s \u00b7 stereo"));
+    PaintCaption(p, {20, 44}, "INPUT");
+    PaintWell(p, place::kRecordDevice, 2);
+    PaintCaption(p, {300, 44}, "TIME");
+    PaintWell(p, place::kRecordTime, 2);
+    PaintCaption(p, {20, 94}, "LEVEL");
+    PaintWell(p, place::kRecordMeter, 3);
+    // The meter's scale: 48 dB over the bar, loud at the right.
+    p.setFont(Font(9));
+    p.setPen(kTextFaint);
+    const QRect meter = place::kRecordMeter;
+    for (int db = 48; db >= 0; db -= 12) {
+        const int x = meter.left() + meter.width() * (48 - db) / 48;
+        p.fillRect(QRect(x, meter.bottom() + 5, 1, 3), kTextFaint);
+        p.drawText(QRect(x - 20, meter.bottom() + 8, 40, 12), Qt::AlignCenter, db ? QString("-%1").arg(db) : "0 dB");
+    }
 }
 
 void PaintTriggerBack(QPainter& p, const QSize& size)
@@ -620,6 +656,14 @@ std::vector<Picture> MakeCatalogue()
                "one file per marked track"));
     add(Button("cdrip_rip_onebin", "`RipOneBin`", kCDRip, {454, 400, 86, 32}, cr, Plain(Glyph::None, "One File"),
                "the marked tracks into one file, one zone per track"));
+    // Record window.
+    add(Background("record_back", "`Image1`", kRecord, {0, 0, 445, 200}, PaintRecordBack,
+                   "background; the window takes its size; drags the window"));
+    const std::string rec = "record_back";
+    add(Button("record_start", "`Image4`", kRecord, {20, 154, 104, 32}, rec, Plain(Glyph::Record, "Record", kStop)));
+    add(Button("record_stop", "`Image5`", kRecord, {132, 154, 88, 32}, rec, Plain(Glyph::Stop, "Stop", kText)));
+    add(Button("record_done", "`Image3`", kRecord, {249, 154, 88, 32}, rec, {ButtonStyle::Primary, Glyph::None, "Done"}));
+    add(Button("record_cancel", "`Image2`", kRecord, {345, 154, 80, 32}, rec, Plain(Glyph::None, "Cancel")));
 
     // Trigger window.
     add(Background("trigger_back", "window background", kTrigger, {0, 0, 384, 80}, PaintTriggerBack,

@@ -104,6 +104,13 @@ inline bool Fail(int code) { SetError(code); return false; }
 
 bool OutputInitialised();
 void StopPlaying(Channel& channel); // removes it from the output's list; caller holds its mutex
+bool PortAudioReady();                // PortAudio started once for output and input
+void RaiseAudioThreadPriority();      // real-time scheduling for the calling thread where allowed
+
+// ---- Recording (recording.cpp) -------------------------------------------------------------
+
+bool SetRecordPeriod(int ms); // BASS_OPTION_REC_PERIOD
+int RecordPeriod();
 
 // ---- Numbers ------------------------------------------------------------------------------
 

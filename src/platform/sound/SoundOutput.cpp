@@ -18,6 +18,7 @@
 
 #include "platform/sound/SoundChannel.h"
 #include "platform/sound/SoundOutputFeed.h"
+#include "platform/sound/SoundRecord.h"
 #include "platform/trace/Trace.h"
 
 namespace sound {
@@ -33,8 +34,10 @@ const char* const nullOutputText = "No sound (null output)";
 void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 void IgnoreJackMessage(const char*) {}
 
+} // namespace
+
 // PortAudio is started once for the life of the process: device lists are asked for before any
-// output is opened. ALSA and JACK would print their probing noise to stderr; silence them first.
+// output or input is opened. ALSA and JACK would print their probing noise to stderr; silence them first.
 bool PortAudioReady()
 {
     static const bool ready = [] {
@@ -46,6 +49,8 @@ bool PortAudioReady()
     }();
     return ready;
 }
+
+namespace {
 
 // The system's output devices in the order of the device list (index 1 = the first).
 std::vector<PaDeviceIndex> OutputDevices()
@@ -246,19 +251,23 @@ void CountBlock(Output& out, uint32_t frames)
     out.framesWritten.fetch_add(frames, std::memory_order_relaxed);
 }
 
+} // namespace
+
 // A busy machine (a compiler, a browser) must not delay the next block: ask for real-time
 // scheduling, as audio programs do. Without the permission the thread keeps its normal priority.
-void RaiseOutputThreadPriority()
+void RaiseAudioThreadPriority()
 {
     sched_param param{};
     param.sched_priority = sched_get_priority_min(SCHED_FIFO) + 9;
     pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
 }
 
+namespace {
+
 void OutputThreadMain(Output& out)
 {
     out.outputThread = std::this_thread::get_id();
-    RaiseOutputThreadPriority();
+    RaiseAudioThreadPriority();
     while (!out.stopRequest.load(std::memory_order_relaxed)) {
         const uint32_t frames = BlockFrames(out);
         RenderBlock(out, out.block.data(), frames);
@@ -430,6 +439,7 @@ bool BASS_SetOption(int option, int value)
     switch (option) {
     case BASS_OPTION_BUFFER: out.bufferMs = std::clamp(value, 1, 5000); break;
     case BASS_OPTION_UPDATEPERIOD: out.updatePeriodMs = std::clamp(value, 1, maxUpdatePeriodMs); break;
+    case BASS_OPTION_REC_PERIOD: SetRecordPeriod(value); break;
     default: return Fail(BASS_ERROR_ILLPARAM);
     }
     SetError(BASS_OK);
@@ -442,6 +452,7 @@ int BASS_GetOption(int option)
     switch (option) {
     case BASS_OPTION_BUFFER: return out.bufferMs;
     case BASS_OPTION_UPDATEPERIOD: return out.updatePeriodMs;
+    case BASS_OPTION_REC_PERIOD: return RecordPeriod();
     default: return Fail(BASS_ERROR_ILLPARAM, -1);
     }
 }
