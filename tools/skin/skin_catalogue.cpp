@@ -380,6 +380,8 @@ void PaintTransformationBack(QPainter& p, const QSize& size)
 {
     PaintEditorBack(p, size, Glyph::Sliders, kViolet, "Transformation", QRect(16, 44, 664, 120),
                     {{{212, 198}, "PREVIEW: PLAYS THIS ROW ALONE"}, {{16, 216}, "ROW"}, {{400, 216}, "FADES"}});
+}
+
 void PaintRecordBack(QPainter& p, const QSize& size)
 {
     PaintDialogBody(p, size, kExportCornerRadius);
