@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/trace/UserMessage.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -22,6 +24,10 @@ void ShowMessage(const std::string& text);
 // A yes/no question; true for Yes. Off the UI thread it answers No without waiting.
 bool AskYesNo(const std::string& text, const std::string& caption = "Sonorel");
 
+// Routes the user messages of the layers without a window system (engine, sound layer) to
+// ShowMessage and lets their long work process pending events. The application calls it once.
+void InstallMessageSinks();
+
 struct RecordedMessage {
     std::string text;
     std::string caption;
@@ -30,8 +36,9 @@ struct RecordedMessage {
     bool fromUiThread;
 };
 
-// Tests install a recorder: while it lives, no box is shown; every message (from any thread) is
-// recorded, and questions are answered from the queue of answers (then by the default answer).
+// Tests install a recorder: while it lives, no box is shown; every message (from any thread, and
+// from the layers without a window system) is recorded, and questions are answered from the
+// queue of answers (then by the default answer).
 class MessageRecorder {
 public:
     MessageRecorder();
@@ -43,6 +50,9 @@ public:
     std::vector<RecordedMessage> Messages() const;
     std::vector<std::string> Texts() const;
     void Clear();
+
+private:
+    UserMessageSink previousSink_;
 };
 
 } // namespace ui
