@@ -1,6 +1,6 @@
 #include "engine/class_WavMixer.h"
 
-#include "platform/ui/MessageBox.h"
+#include "platform/trace/UserMessage.h"
 #include "support/pattern_stream.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +51,7 @@ protected:
         return -1;
     }
 
-    ui::MessageRecorder messages;
+    UserMessageRecorder messages;
     std::vector<std::unique_ptr<sonorel_test::PatternStream>> patterns;
     cWavMixer mixer;
     void SetUp() override { mixer.Format = kStereo44; }
@@ -77,9 +77,9 @@ TEST(MixAdd16, ClampsToPlusMinus32767)
 TEST(MixArithmetic, DelaysAndTailsAreFrameAligned)
 {
     EXPECT_EQ(BytesPerSecond(kStereo44), 176400);
-    EXPECT_EQ(McsToAlignedBytes(1000, kStereo44), 176); // 44 frames
-    EXPECT_EQ(McsToAlignedBytes(100000, kStereo44), 17640);
-    EXPECT_EQ(McsToAlignedBytes(999, kStereo44), 176); // 176.2 bytes: 44 whole frames
+    EXPECT_EQ(BytesForMicroseconds(kStereo44, 1000), 176); // 44 frames
+    EXPECT_EQ(BytesForMicroseconds(kStereo44, 100000), 17640);
+    EXPECT_EQ(BytesForMicroseconds(kStereo44, 999), 176); // 176.2 bytes: 44 whole frames
     EXPECT_EQ(FrameAlign(7, SoundFormat{1, 44100, 16, 0}), 6);
     EXPECT_EQ(FrameAlign(7, SoundFormat{}), 0);
 }
