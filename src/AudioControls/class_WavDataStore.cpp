@@ -1,5 +1,7 @@
 #include "AudioControls/class_WavDataStore.h"
 
+#include "platform/files/ReplaceFile.h"
+
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -11,7 +13,6 @@
 #include <stdexcept>
 
 #include <QDir>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QString>
 
@@ -20,8 +21,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr double kCacheFillRatio = 0.99; // a decode that filled less writes no cache
-
-std::int64_t FrameBytes(const AudioFormat& format) { return std::max(1, format.bits / 8 * format.channels); }
 
 void ReplaceAll(std::string& text, const std::string& what, const std::string& with)
 {
@@ -54,26 +53,6 @@ void LowerLoaderPriority()
 }
 
 } // namespace
-
-std::int64_t BytesForSeconds(const AudioFormat& format, float seconds)
-{
-    const double bytes = double(format.rate) * seconds * format.channels * format.bits * 0.125;
-    if (!(bytes > 0))
-        return 0;
-    const auto whole = static_cast<std::int64_t>(std::min(bytes, 9.0e18));
-    return whole - whole % FrameBytes(format);
-}
-
-std::int64_t BytesForMicroseconds(const AudioFormat& format, std::int64_t microseconds)
-{
-    if (microseconds <= 0 || format.rate <= 0 || format.channels <= 0 || format.bits <= 0)
-        return 0;
-    // Seconds and the rest apart, so that no product overflows for any realistic length.
-    const std::int64_t bytesPerSecond = std::int64_t(format.rate) * format.channels * format.bits / 8;
-    const std::int64_t bytes =
-        microseconds / 1000000 * bytesPerSecond + microseconds % 1000000 * bytesPerSecond / 1000000;
-    return bytes - bytes % FrameBytes(format);
-}
 
 std::string DefaultWaveCacheFolder()
 {
@@ -245,10 +224,10 @@ void TReadMP3::Decode()
 void TReadMP3::WriteCache() const
 {
     QDir().mkpath(QString::fromStdString(fs::path(cachePath).parent_path().string()));
-    QSaveFile file(QString::fromStdString(cachePath)); // a temporary file, renamed when complete
-    if (!file.open(QIODevice::WriteOnly) || file.write(image, imageLength) != imageLength)
-        return; // an unwritable cache folder only costs the next load a decode
-    file.commit();
+    // An unwritable cache folder only costs the next load a decode.
+    ReplaceFile file;
+    if (file.Create(cachePath) && file.Write(image, static_cast<size_t>(imageLength)))
+        file.Commit();
 }
 
 // ---- cMemStreamReadAudio ------------------------------------------------------------------

@@ -105,9 +105,4 @@ inline bool Fail(int code) { SetError(code); return false; }
 bool OutputInitialised();
 void StopPlaying(Channel& channel); // removes it from the output's list; caller holds its mutex
 
-// ---- Numbers ------------------------------------------------------------------------------
-
-// Saturating double -> int64 (NaN gives 0).
-int64_t SaturateToInt64(double value);
-
 } // namespace sound
