@@ -53,6 +53,8 @@ public:
         touch_.setTempoChange(setting.tempo);
         touch_.setPitchSemiTones(setting.pitch);
         touch_.setRate(setting.sampleRate / static_cast<float>(info.frequency));
+        if (!fed_)
+            Prime();
         return true;
     }
 
@@ -132,8 +134,23 @@ private:
         return source_->Read(out, frames * FrameBytes()) / FrameBytes();
     }
 
+    // SoundTouch grows its buffers when it first meets more samples than they hold. Running it over
+    // silence in bursts larger than any chunk plus what a stage keeps back (then clearing it, which
+    // keeps the buffers) leaves the sound thread, which feeds one chunk at a time, nothing to grow.
+    void Prime()
+    {
+        constexpr uint32_t kBurstFrames = 4 * chunkFrames;
+        const std::vector<float> silence(size_t(kBurstFrames) * info.channels, 0.0f);
+        for (int burst = 0; burst < 2; ++burst)
+            touch_.putSamples(silence.data(), kBurstFrames);
+        while (touch_.receiveSamples(outputFloat_.data(), chunkFrames) > 0) {
+        }
+        touch_.clear();
+    }
+
     void Feed()
     {
+        fed_ = true;
         const uint32_t got = source_->released ? 0 : source_->Read(input16_.data(), chunkFrames * FrameBytes()) / FrameBytes();
         const size_t samples = size_t(got) * info.channels;
         // SoundTouch is linear: it works on the 16-bit values as they are, no scaling needed.
@@ -162,6 +179,7 @@ private:
     std::vector<float> outputFloat_;
     uint64_t seenSeeks_ = 0;
     bool flushed_ = false;
+    bool fed_ = false; // no sound went in yet: a new setting may prime the buffers
 };
 
 template <typename Result, typename Op> Result WithTempo(BassHandle handle, Result failed, Op op)
