@@ -1,10 +1,11 @@
 # One static library per source folder. Every .cpp of the folder belongs to it, so a new file
 # needs no edit here; a folder with no sources yet still yields a linkable library.
-# PUBLIC lists the layers the folder's headers include, PRIVATE those only its sources include.
+# PUBLIC lists the layers the folder's headers include, PRIVATE those only its sources include
+# (DEPS, the older spelling, counts as PUBLIC).
 # The library exposes its own headers alone, under their path below src/ (through a link in the
 # build tree), so a file that includes a layer its folder does not declare fails to compile.
 function(sonorel_library name)
-  cmake_parse_arguments(ARG "" "" "PUBLIC;PRIVATE;EXCLUDE" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "PUBLIC;PRIVATE;DEPS;EXCLUDE" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   foreach(ex IN LISTS ARG_EXCLUDE)
     list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${ex})
@@ -27,7 +28,7 @@ function(sonorel_library name)
   file(MAKE_DIRECTORY ${link_parent})
   file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${include_root}/${folder} SYMBOLIC)
   target_include_directories(${name} PUBLIC ${include_root})
-  target_link_libraries(${name} PUBLIC ${ARG_PUBLIC} PRIVATE ${ARG_PRIVATE})
+  target_link_libraries(${name} PUBLIC ${ARG_PUBLIC} ${ARG_DEPS} PRIVATE ${ARG_PRIVATE})
 endfunction()
 
 # Every tests/<folder>/*_test.cpp is one test program with a plain main; every *_uitest.cpp one
