@@ -11,9 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
-#include <chrono>
 #include <cstring>
 #include <map>
 #include <memory>
