@@ -471,8 +471,9 @@ void cWavProducer::PrepareLoop()
     }
 }
 
-// One look ahead: frees what the sound thread let go of, drops the prepared sources that are no
-// longer wanted and opens the wanted ones that are missing, each outside the mixer's lock.
+// One look ahead: frees what the sound thread, needle moves and stops let go of, drops the prepared
+// sources that are no longer wanted and opens the wanted ones that are missing, each outside the
+// mixer's lock.
 void cWavProducer::PrepareRound()
 {
     std::vector<cSourceKey> missing;
