@@ -137,19 +137,27 @@ bool ReplaceFile::Create(const std::string& target)
     return true;
 }
 
-bool ReplaceFile::Write(const void* data, size_t bytes)
+int WriteAll(int fd, const void* data, size_t length)
 {
-    const auto* at = static_cast<const char*>(data);
-    while (bytes > 0) {
-        const ssize_t put = write(fd_, at, bytes);
+    const char* bytes = static_cast<const char*>(data);
+    while (length > 0) {
+        const ssize_t put = write(fd, bytes, length);
         if (put < 0 && errno == EINTR)
             continue;
         if (put < 0)
-            return Fail(errno);
-        at += put;
-        bytes -= static_cast<size_t>(put);
+            return errno;
+        if (put == 0)
+            return EIO;
+        bytes += put;
+        length -= static_cast<size_t>(put);
     }
-    return true;
+    return 0;
+}
+
+bool ReplaceFile::Write(const void* data, size_t bytes)
+{
+    const int error = WriteAll(fd_, data, bytes);
+    return error == 0 || Fail(error);
 }
 
 void ReplaceFile::CloseFd()

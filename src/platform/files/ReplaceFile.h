@@ -45,5 +45,9 @@ private:
 // a file that does not exist yet; the path itself when it is no link (or the links loop).
 std::string FollowLinks(const std::string& path);
 
+// Writes everything to the descriptor (a file or a pipe), going on after interruptions; 0, or the
+// errno value that stopped it.
+int WriteAll(int fd, const void* data, size_t length);
+
 // Writes `bytes` to `target` through a ReplaceFile; false with the errno value in `error`.
 bool WriteFileReplacing(const std::string& target, const std::string& bytes, int& error);

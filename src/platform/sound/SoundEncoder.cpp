@@ -44,24 +44,6 @@ bool EncodeOk()
 
 std::string ErrnoText(int error) { return std::system_category().message(error); }
 
-// Writes everything or returns the errno that stopped it.
-int WriteAll(int fd, const void* data, size_t length)
-{
-    const char* bytes = static_cast<const char*>(data);
-    while (length > 0) {
-        const ssize_t put = write(fd, bytes, length);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put < 0)
-            return errno;
-        if (put == 0)
-            return EIO;
-        bytes += put;
-        length -= static_cast<size_t>(put);
-    }
-    return 0;
-}
-
 // ---- WAV header ---------------------------------------------------------------------------
 
 constexpr size_t kWavHeaderBytes = 44;
