@@ -7,6 +7,41 @@
 #include <cstring>
 #include <string>
 
+cMutex::cMutex()
+{
+    pthread_mutexattr_t attributes;
+    pthread_mutexattr_init(&attributes);
+    pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE);
+    pthread_mutexattr_setprotocol(&attributes, PTHREAD_PRIO_INHERIT);
+    pthread_mutex_init(&Mutex, &attributes);
+    pthread_mutexattr_destroy(&attributes);
+}
+
+cMutex::~cMutex()
+{
+    pthread_mutex_destroy(&Mutex);
+}
+
+void cMutex::lock()
+{
+    pthread_mutex_lock(&Mutex);
+    NoteMixerLocked();
+}
+
+void cMutex::unlock()
+{
+    NoteMixerUnlocked();
+    pthread_mutex_unlock(&Mutex);
+}
+
+bool cMutex::try_lock()
+{
+    if (pthread_mutex_trylock(&Mutex) != 0)
+        return false;
+    NoteMixerLocked();
+    return true;
+}
+
 namespace {
 
 // The source's conversion buffer, grown (never shrunk) to hold `bytes`.

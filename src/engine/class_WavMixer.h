@@ -9,33 +9,27 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <pthread.h>
 #include <vector>
 
 // The mixer's lock. Recursive, so that the producer can hold it over a whole render step (or a
-// needle move) while the mixer's own operations take it again. It tells the sound checks when the
-// calling thread holds it, so that a file closed under it is seen.
+// needle move) while the mixer's own operations take it again. With priority inheritance: a thread
+// holding it while the real-time sound thread waits runs at the sound thread's priority until it
+// lets go, so that a busy machine cannot keep the sound thread behind a preempted holder. It tells
+// the sound checks when the calling thread holds it, so that a file closed under it is seen.
 class cMutex {
 public:
-    void lock()
-    {
-        Mutex.lock();
-        NoteMixerLocked();
-    }
-    void unlock()
-    {
-        NoteMixerUnlocked();
-        Mutex.unlock();
-    }
-    bool try_lock()
-    {
-        if (!Mutex.try_lock())
-            return false;
-        NoteMixerLocked();
-        return true;
-    }
+    cMutex();
+    ~cMutex();
+    cMutex(const cMutex&) = delete;
+    cMutex& operator=(const cMutex&) = delete;
+
+    void lock();
+    void unlock();
+    bool try_lock();
 
 private:
-    std::recursive_mutex Mutex;
+    pthread_mutex_t Mutex;
 };
 
 using SourceList = std::vector<std::unique_ptr<cFileSoundSource>>;
