@@ -197,6 +197,27 @@ TEST_F(WavMixerTest, UpdateRowParamsChangesOnlyThatRowsEvents)
     EXPECT_EQ(rate, 44100.0f);
 }
 
+// Ending every event under the lock only moves the sources out: they are closed by whoever
+// destroys the list, after the lock is let go. More events than the storage holds are refused.
+TEST_F(WavMixerTest, ClearHandsTheSoundingSourcesOverAndTheEventStorageIsFixed)
+{
+    const size_t extra = 3;
+    for (size_t i = 0; i < cSoundEvents::kRoom + extra; ++i)
+        mixer.AddWave(Constant(100, 100, 1), 0, static_cast<int32_t>(i));
+    EXPECT_EQ(mixer.Events.Count(), static_cast<int32_t>(cSoundEvents::kRoom));
+    const int64_t closes = SourceClosesBlockingSound();
+    SourceList retired;
+    retired.reserve(cSoundEvents::kRoom);
+    mixer.Clear(retired);
+    EXPECT_EQ(mixer.Events.Count(), 0);
+    EXPECT_EQ(retired.size(), cSoundEvents::kRoom);
+    EXPECT_EQ(SourceClosesBlockingSound(), closes);
+    retired.clear(); // no lock held: these closes could hold nobody
+    EXPECT_EQ(SourceClosesBlockingSound(), closes);
+    mixer.AddWave(Constant(100, 100, 1), 0, 1); // the storage is whole again
+    EXPECT_EQ(mixer.Events.Count(), 1);
+}
+
 TEST_F(WavMixerTest, FinishedSourcesWaitInTheBinWhileItHasRoom)
 {
     struct Case {
