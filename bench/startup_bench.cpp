@@ -2,6 +2,7 @@
 // it: the application object, the twelve windows and the first paint of the main window. Run it
 // under xvfb-run (or on a desktop); it prints the figure and exits.
 #include "model/class_Switches.h"
+#include "windows/Forms.h"
 #include "windows/class_SonorelApplication.h"
 #include "windows/form_Main.h"
 

@@ -5,6 +5,7 @@
 #include "model/class_Application.h"
 #include "model/class_Switches.h"
 #include "platform/sound/SoundLibrary.h"
+#include "windows/Forms.h"
 #include "windows/class_SonorelApplication.h"
 #include "windows/form_Main.h"
 

@@ -1,7 +1,11 @@
 # One static library per source folder. Every .cpp of the folder belongs to it, so a new file
 # needs no edit here; a folder with no sources yet still yields a linkable library.
+# PUBLIC lists the layers the folder's headers include, PRIVATE those only its sources include
+# (DEPS, the older spelling, counts as PUBLIC).
+# The library exposes its own headers alone, under their path below src/ (through a link in the
+# build tree), so a file that includes a layer its folder does not declare fails to compile.
 function(sonorel_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "PUBLIC;PRIVATE;DEPS;EXCLUDE" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   foreach(ex IN LISTS ARG_EXCLUDE)
     list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${ex})
@@ -18,8 +22,13 @@ function(sonorel_library name)
     list(APPEND sources ${stub})
   endif()
   add_library(${name} STATIC ${sources})
-  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/src)
-  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR})
+  set(include_root ${PROJECT_BINARY_DIR}/include/${name})
+  get_filename_component(link_parent ${include_root}/${folder} DIRECTORY)
+  file(MAKE_DIRECTORY ${link_parent})
+  file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${include_root}/${folder} SYMBOLIC)
+  target_include_directories(${name} PUBLIC ${include_root})
+  target_link_libraries(${name} PUBLIC ${ARG_PUBLIC} ${ARG_DEPS} PRIVATE ${ARG_PRIVATE})
 endfunction()
 
 # Every tests/<folder>/*_test.cpp is one test program with a plain main; every *_uitest.cpp one

@@ -2,6 +2,7 @@
 // (overlaps, fades, tempo, pitch and a mouse trigger), then prints the project's path.
 // make_demo --test-wav-path: prints where the "towav" switches export to.
 #include "model/class_Application.h"
+#include "platform/sound/SoundEncoder.h"
 #include "windows/form_Main.h"
 
 #include <QCoreApplication>
@@ -11,7 +12,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iostream>
 #include <numbers>
@@ -187,33 +187,31 @@ Piece GlassBells()
     return piece;
 }
 
-void WriteLE(std::ofstream& out, uint32_t value, int bytes)
+// The sound is handed to the encoder directly: the stream itself is never read.
+uint32_t NoSound(BassHandle, void*, uint32_t, void*)
 {
-    for (int i = 0; i < bytes; ++i)
-        out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
+    return 0;
 }
 
+// The demo's sources are written by the program's own WAV writer (the sound layer's encoder).
 bool WriteWav(const std::string& path, const Piece& piece)
 {
-    std::ofstream out(path, std::ios::binary);
-    const uint32_t dataBytes = static_cast<uint32_t>(piece.Frames() * 4);
-    out.write("RIFF", 4);
-    WriteLE(out, 36 + dataBytes, 4);
-    out.write("WAVEfmt ", 8);
-    WriteLE(out, 16, 4);
-    WriteLE(out, 1, 2); // PCM
-    WriteLE(out, 2, 2);
-    WriteLE(out, kRate, 4);
-    WriteLE(out, kRate * 4, 4);
-    WriteLE(out, 4, 2);
-    WriteLE(out, 16, 2);
-    out.write("data", 4);
-    WriteLE(out, dataBytes, 4);
+    std::vector<int16_t> samples;
+    samples.reserve(piece.Frames() * 2);
     for (size_t i = 0; i < piece.Frames(); ++i) {
         for (float value : {piece.left[i], piece.right[i]})
-            WriteLE(out, static_cast<uint16_t>(static_cast<int16_t>(std::lround(std::clamp(value, -1.0f, 1.0f) * 32767))), 2);
+            samples.push_back(static_cast<int16_t>(std::lround(std::clamp(value, -1.0f, 1.0f) * 32767)));
     }
-    return static_cast<bool>(out);
+    const BassHandle stream = BASS_StreamCreate(kRate, 2, BASS_STREAM_DECODE, NoSound, nullptr);
+    bool written = stream && BASS_Encode_StartFile(stream, path, BASS_ENCODE_PCM);
+    for (size_t done = 0; written && done < samples.size(); done += kRate * 2) {
+        const size_t count = std::min<size_t>(kRate * 2, samples.size() - done);
+        written = BASS_Encode_Write(stream, samples.data() + done, static_cast<uint32_t>(count * 2));
+    }
+    written = written && BASS_Encode_Stop(stream);
+    if (stream)
+        BASS_StreamFree(stream);
+    return written;
 }
 
 struct RowSpec {

@@ -7,9 +7,9 @@
 
 #include <QRect>
 
-#include "AudioControls/class_MemWavAnyList.h"
 #include "AudioControls/class_MemWavView.h"
 #include "AudioControls/class_ScrollBarAdapter.h"
+#include "engine/class_AnyList.h"
 
 class QFontMetrics;
 class QScrollBar;
@@ -69,8 +69,8 @@ public:
     std::function<void(QObject* Sender, float Position)> OnPositionClick;
     std::function<void(QObject* Sender)> OnMouseClick;
 
-    cMemWavAnyList<cMarker> Markers;
-    cMemWavAnyList<cZone> Zones;
+    cAnyList<cMarker> Markers;
+    cAnyList<cZone> Zones;
     // The markers of the last drawing, in drawing order (not owned).
     const std::vector<cMarker*>& DrawnMarkers() const { return drawnMarkers; }
 

@@ -1,5 +1,7 @@
 #include "AudioControls/class_WavDataStore.h"
 
+#include "platform/files/ReplaceFile.h"
+
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -13,7 +15,6 @@
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QString>
 
@@ -24,8 +25,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr double kCacheFillRatio = 0.99; // a decode that filled less writes no cache
-
-std::int64_t FrameBytes(const AudioFormat& format) { return std::max(1, format.bits / 8 * format.channels); }
 
 void ReplaceAll(std::string& text, const std::string& what, const std::string& with)
 {
@@ -79,10 +78,11 @@ std::string CacheRecord(const std::string& path, const char* image, std::int64_t
            "\n";
 }
 
-bool WriteWhole(const std::string& path, const char* bytes, std::int64_t length)
+// Writes beside the file and renames over it, so a reader never sees half a file.
+bool WriteWhole(const std::string& path, const void* bytes, size_t length)
 {
-    QSaveFile file(QString::fromStdString(path)); // a temporary file, renamed when complete
-    return file.open(QIODevice::WriteOnly) && file.write(bytes, length) == length && file.commit();
+    ReplaceFile file;
+    return file.Create(path) && file.Write(bytes, length) && file.Commit();
 }
 
 void LowerLoaderPriority()
@@ -95,26 +95,6 @@ void LowerLoaderPriority()
 }
 
 } // namespace
-
-std::int64_t BytesForSeconds(const AudioFormat& format, float seconds)
-{
-    const double bytes = double(format.rate) * seconds * format.channels * format.bits * 0.125;
-    if (!(bytes > 0))
-        return 0;
-    const auto whole = static_cast<std::int64_t>(std::min(bytes, 9.0e18));
-    return whole - whole % FrameBytes(format);
-}
-
-std::int64_t BytesForMicroseconds(const AudioFormat& format, std::int64_t microseconds)
-{
-    if (microseconds <= 0 || format.rate <= 0 || format.channels <= 0 || format.bits <= 0)
-        return 0;
-    // Seconds and the rest apart, so that no product overflows for any realistic length.
-    const std::int64_t bytesPerSecond = std::int64_t(format.rate) * format.channels * format.bits / 8;
-    const std::int64_t bytes =
-        microseconds / 1000000 * bytesPerSecond + microseconds % 1000000 * bytesPerSecond / 1000000;
-    return bytes - bytes % FrameBytes(format);
-}
 
 std::string DefaultWaveCacheFolder()
 {
@@ -299,8 +279,8 @@ void TReadMP3::WriteCache() const
     // The record goes last: a cache whose record is missing or from before is not trusted.
     // An unwritable cache folder only costs the next load a decode.
     const std::string record = CacheRecord(sourcePath, image, imageLength);
-    if (!record.empty() && WriteWhole(cachePath, image, imageLength))
-        WriteWhole(CacheRecordName(cachePath), record.data(), static_cast<std::int64_t>(record.size()));
+    if (!record.empty() && WriteWhole(cachePath, image, static_cast<size_t>(imageLength)))
+        WriteWhole(CacheRecordName(cachePath), record.data(), record.size());
 }
 
 // ---- cMemStreamReadAudio ------------------------------------------------------------------

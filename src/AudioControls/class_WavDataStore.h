@@ -13,6 +13,7 @@
 
 #include <QObject>
 
+#include "platform/sound/SampleFormat.h"
 #include "platform/sound/SoundLibrary.h"
 
 // The message of a source file that does not exist: kFileNotFound + path + ".".
@@ -20,17 +21,15 @@ inline constexpr const char* kFileNotFound = "File not found ";
 // The message when no opener of the sound library takes the file.
 inline constexpr const char* kCantCreateReadChannel = "TransformChannel::Can't create read channel. Is BASS Initialized?";
 
+// The format of a waveform image. Its byte arithmetic is the sound layer's (BytesForSeconds gives
+// 882 for one second of the default image).
 struct AudioFormat {
     int channels = 2;
     int rate = 44100; // Hz
     int bits = 16;
-};
 
-// Bytes of `seconds` at the format (truncated, then down to whole frames); 882 for one second of
-// the default image. Non-finite or negative seconds give 0.
-std::int64_t BytesForSeconds(const AudioFormat& format, float seconds);
-// The same for 64-bit microseconds, in integer arithmetic.
-std::int64_t BytesForMicroseconds(const AudioFormat& format, std::int64_t microseconds);
+    operator PcmShape() const { return {rate, channels, bits}; }
+};
 
 // Where images are cached: the application's data folder ($XDG_DATA_HOME/Sonorel).
 std::string DefaultWaveCacheFolder();

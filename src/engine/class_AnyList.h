@@ -6,9 +6,10 @@
 #include <utility>
 #include <vector>
 
-// The owning list of the program: rows, bins, zones, row positions and sound events all live in
-// one. Elements are heap objects owned by the list; removing an element through the list
-// destroys it. Indices are 32-bit like every row index of the program.
+// The owning list of the program: rows, bins, zones, markers and row positions all live in one.
+// Elements are heap objects owned by the list, so pointers to them stay valid while others are
+// added or removed; removing an element through the list destroys it. Indices are 32-bit like
+// every row index of the program.
 template <class T>
 class cAnyList {
 public:
@@ -67,6 +68,16 @@ public:
     }
 
     void Delete(int32_t index) { Extract(index).reset(); }
+
+    // Destroys the element when the list holds it; false when it does not.
+    bool Remove(const T* item)
+    {
+        const int32_t index = IndexOf(item);
+        if (index < 0)
+            return false;
+        Delete(index);
+        return true;
+    }
 
     // Moves the element at from so that it ends up at index to.
     void Move(int32_t from, int32_t to)

@@ -1,7 +1,7 @@
 #include "engine/class_AudioFileReader.h"
 
 #include "platform/trace/Trace.h"
-#include "platform/ui/MessageBox.h"
+#include "platform/trace/UserMessage.h"
 #include "platform/sound/SoundCD.h"
 
 #include <algorithm>
@@ -9,19 +9,6 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
-
-int64_t SaturateToInt64(double value)
-{
-    if (std::isnan(value))
-        return 0;
-    // 2^63 is exact as a double; everything at or above it saturates.
-    constexpr double limit = 9223372036854775808.0;
-    if (value >= limit)
-        return std::numeric_limits<int64_t>::max();
-    if (value <= -limit)
-        return std::numeric_limits<int64_t>::min();
-    return static_cast<int64_t>(value);
-}
 
 double FragmentGain(const MixParams& params, double t, int64_t lengthMcs)
 {
@@ -80,6 +67,8 @@ cAudioFileReader::~cAudioFileReader()
 
 void cAudioFileReader::FreeStreams()
 {
+    if (PitchDecodeBassStream || DecodeStream)
+        CountSourceClose();
     if (PitchDecodeBassStream)
         BASS_StreamFree(PitchDecodeBassStream);
     if (DecodeStream)
@@ -108,6 +97,13 @@ void cAudioFileReader::Open(const std::string& fileName, SoundFormat outputForma
     AttachDecodingStream(stream);
     if (!stream)
         OpenFaultSeen = OpenFault::NoStream;
+    // The mixer converts a source of another channel count through this scratch: made here for
+    // blocks of up to a second, so that the sound thread does not make it.
+    if (stream && static_cast<int32_t>(ChannelInfo.channels) != outputFormat.Channels) {
+        const int64_t bytes = int64_t{outputFormat.Frequency} * 2 * 2 * 2;
+        ConvertBuffer = std::make_unique<int16_t[]>(static_cast<size_t>(bytes / 2));
+        ConvertBufferSize = bytes;
+    }
 }
 
 void cAudioFileReader::ReportOpen() const
@@ -153,16 +149,16 @@ void cAudioFileReader::ShowFault() const
         break;
     case OpenFault::Missing:
         if (!QuietWhenMissing)
-            ui::ShowMessage("Trying to open audio file, file doesn't exist.\r\nFile name: " + MissingFileName);
+            ShowUserMessage("Trying to open audio file, file doesn't exist.\r\nFile name: " + MissingFileName);
         break;
     case OpenFault::NoStream:
-        ui::ShowMessage("Can't create stream from audio file:" + FileName);
+        ShowUserMessage("Can't create stream from audio file:" + FileName);
         break;
     case OpenFault::NoPitchStream:
-        ui::ShowMessage("Error creating pitch stream");
+        ShowUserMessage("Error creating pitch stream");
         break;
     case OpenFault::TempoRefused:
-        ui::ShowMessage("Can't set tempo and pitch of audio file:" + FileName);
+        ShowUserMessage("Can't set tempo and pitch of audio file:" + FileName);
         break;
     }
 }
@@ -203,6 +199,7 @@ double cAudioFileReader::ElapsedMixSeconds() const
 
 void cAudioFileReader::Read(void* buffer, int64_t n)
 {
+    CheckSoundThread();
     if (n <= 0)
         return;
     auto* bytes = static_cast<uint8_t*>(buffer);

@@ -3,15 +3,12 @@
 #include "engine/class_MixParams.h"
 #include "engine/class_SoundDevice.h"
 #include "platform/sound/SoundLibrary.h"
+#include "platform/sound/SoundThread.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
-
-// Truncates toward zero and saturates at the 64-bit range (NaN gives 0): rows from a file may hold
-// absurd speeds or lengths, and a wrapped count would play for ages or not at all.
-int64_t SaturateToInt64(double value);
 
 // The row's gain at mix time t (seconds since the fragment's start) of a fragment that plays
 // lengthMcs microseconds: volume x 0.01, scaled by the fade-in and the fade-out. A fade length of 0
@@ -55,7 +52,7 @@ public:
     // SetFileName without its trace line and message, for a reader opened ahead of its row's start
     // on another thread: ReportOpen gives both when the row starts.
     void Open(const std::string& fileName, SoundFormat outputFormat);
-    void ReportOpen() const;
+    SOUND_THREAD void ReportOpen() const; // traces one line; a message only for a failed opening
 
     // Takes a decode-only stream as the decoding stream (SetFileName's second half), builds the
     // tempo stream over it and sets tempo and pitch. 0: no stream, the reader is silent.
@@ -77,7 +74,7 @@ public:
 
     // Fills n bytes with 16-bit samples at the source's channel count, at the output rate. What the
     // streams cannot deliver is silence.
-    void Read(void* buffer, int64_t n);
+    SOUND_THREAD void Read(void* buffer, int64_t n);
 
     // Takes the first `frames` frames from the streams into a buffer that Read serves first: where
     // a source is prepared ahead of its row's start, so that the start does not pay for the

@@ -1,7 +1,5 @@
 #include "engine/class_EncoderNode.h"
 
-#include <QCoreApplication>
-
 #include <algorithm>
 #include <climits>
 #include <chrono>
@@ -12,16 +10,7 @@
 
 #include "platform/sound/SoundEncoder.h"
 #include "platform/trace/Trace.h"
-
-namespace {
-
-void ProcessPendingMessages()
-{
-    if (QCoreApplication::instance())
-        QCoreApplication::processEvents();
-}
-
-} // namespace
+#include "platform/trace/UserMessage.h"
 
 TEncoderNode::TEncoderNode()
 {
@@ -206,7 +195,7 @@ bool TEncoderNode::RunLoop(BassHandle channel, const std::shared_ptr<bool>& aliv
         if (limit > 0 && bytesRead_ >= limit)
             return true;
         if (count == 0) {
-            ProcessPendingMessages();
+            LetUiBreathe();
             if (!*alive)
                 return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -1,6 +1,6 @@
 #include "engine/class_SoundDevice.h"
 
-#include "platform/ui/MessageBox.h"
+#include "platform/trace/UserMessage.h"
 
 namespace {
 cSoundDevice programDevice;
@@ -28,7 +28,7 @@ void cSoundDevice::Open(SoundFormat format, SoundDeviceFillCallback callback)
     BASS_Free(); // also frees the previous stream: Open may switch device or rate
     open_ = true;
     if (!BASS_Init(deviceNumber, static_cast<uint32_t>(Frequency), 0, nullptr, nullptr))
-        ui::ShowMessage("Can't initialize sound device, is it in use by other application?");
+        ShowUserMessage("Can't initialize sound device, is it in use by other application?");
     BASS_SetOption(BASS_OPTION_UPDATEPERIOD, 6);
     BASS_SetOption(BASS_OPTION_BUFFER, 80);
     FillCallback = callback;
@@ -52,7 +52,7 @@ void cSoundDevice::Close()
 void DestroySoundDevice()
 {
     if (!SoundDevice) {
-        ui::ShowMessage("SoundDevice destoroyed already");
+        ShowUserMessage("SoundDevice destoroyed already");
         return;
     }
     SoundDevice->Close();

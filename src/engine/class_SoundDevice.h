@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "platform/sound/SampleFormat.h"
 #include "platform/sound/SoundLibrary.h"
 
 // The format of a sound path, passed by value between the output device, the mixer and every file
@@ -11,6 +12,8 @@ struct SoundFormat {
     int32_t Frequency = 0; // Hz
     int32_t Bits = 0;      // bits per sample; the program always uses 16
     int32_t Device = 0;    // output device index; 0 = the system's default device
+
+    operator PcmShape() const { return {Frequency, Channels, Bits}; } // for the byte arithmetic
 };
 
 class cSoundDevice;

@@ -7,25 +7,39 @@
 #include <cstring>
 #include <string>
 
-int32_t BytesPerSecond(const SoundFormat& format)
+cMutex::cMutex()
 {
-    return format.Frequency * format.Channels * format.Bits / 8;
+    pthread_mutexattr_t attributes;
+    pthread_mutexattr_init(&attributes);
+    pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE);
+    pthread_mutexattr_setprotocol(&attributes, PTHREAD_PRIO_INHERIT);
+    pthread_mutex_init(&Mutex, &attributes);
+    pthread_mutexattr_destroy(&attributes);
 }
 
-int64_t FrameBytes(const SoundFormat& format)
+cMutex::~cMutex()
 {
-    return int64_t{format.Bits / 8} * format.Channels;
+    pthread_mutex_destroy(&Mutex);
 }
 
-int64_t FrameAlign(int64_t bytes, const SoundFormat& format)
+void cMutex::lock()
 {
-    const int64_t frame = FrameBytes(format);
-    return frame > 0 ? bytes / frame * frame : 0;
+    pthread_mutex_lock(&Mutex);
+    NoteMixerLocked();
 }
 
-int64_t McsToAlignedBytes(int64_t mcs, const SoundFormat& format)
+void cMutex::unlock()
 {
-    return FrameAlign(mcs * format.Frequency * format.Channels * format.Bits / 8 / 1000000, format);
+    NoteMixerUnlocked();
+    pthread_mutex_unlock(&Mutex);
+}
+
+bool cMutex::try_lock()
+{
+    if (pthread_mutex_trylock(&Mutex) != 0)
+        return false;
+    NoteMixerLocked();
+    return true;
 }
 
 namespace {
@@ -44,6 +58,7 @@ int16_t* ConversionBuffer(cFileSoundSource& source, int64_t bytes)
 
 void ReadConverted(cFileSoundSource& source, void* destination, int64_t k, const SoundFormat& output)
 {
+    CheckSoundThread();
     const int sourceChannels = static_cast<int>(source.ChannelInfo.channels);
     auto* out = static_cast<int16_t*>(destination);
     if (sourceChannels == output.Channels) {
@@ -73,13 +88,45 @@ void MixAdd16(void* out, const void* in, int64_t k)
     }
 }
 
+cSoundEvents::cSoundEvents()
+{
+    Active.reserve(kRoom);
+    Spare.reserve(kRoom);
+    for (size_t i = 0; i < kRoom; ++i)
+        Spare.push_back(std::make_unique<cSoundEvent>());
+}
+
+cSoundEvent* cSoundEvents::Get(int32_t i) const
+{
+    return i >= 0 && i < Count() ? Active[static_cast<size_t>(i)].get() : nullptr;
+}
+
+cSoundEvent* cSoundEvents::Add()
+{
+    if (Spare.empty())
+        return nullptr;
+    Active.push_back(std::move(Spare.back()));
+    Spare.pop_back();
+    *Active.back() = cSoundEvent();
+    return Active.back().get();
+}
+
+void cSoundEvents::Delete(int32_t i)
+{
+    if (i < 0 || i >= Count())
+        return;
+    Spare.push_back(std::move(Active[static_cast<size_t>(i)]));
+    Active.erase(Active.begin() + i);
+}
+
 void cSourceBin::Put(std::unique_ptr<cFileSoundSource> source)
 {
+    CheckSoundThread();
     if (Enabled && source && Count < kRoom)
         Sources[Count++] = std::move(source);
 }
 
-void cSourceBin::MoveTo(std::vector<std::unique_ptr<cFileSoundSource>>& out)
+void cSourceBin::MoveTo(SourceList& out)
 {
     for (size_t i = 0; i < Count; ++i)
         out.push_back(std::move(Sources[i]));
@@ -88,7 +135,8 @@ void cSourceBin::MoveTo(std::vector<std::unique_ptr<cFileSoundSource>>& out)
 
 void cWavMixer::AddWave(std::unique_ptr<cFileSoundSource> source, float delay, int32_t id)
 {
-    trace("WavMix.AddWave id:" + std::to_string(id));
+    CheckSoundThread();
+    trace(TraceText() << "WavMix.AddWave id:" << id);
     if (!source)
         return;
     std::lock_guard<cMutex> lock(Mutex);
@@ -99,22 +147,42 @@ void cWavMixer::AddWave(std::unique_ptr<cFileSoundSource> source, float delay, i
                 return;
             }
     }
-    auto event = std::make_unique<cSoundEvent>();
+    cSoundEvent* event = Events.Add();
+    if (!event) {
+        Retired.Put(std::move(source));
+        return;
+    }
     event->RowId = id;
     event->Source = std::move(source);
     event->StartDelay = delay;
-    Events.Add(std::move(event));
+}
+
+void cWavMixer::Clear(SourceList& retired)
+{
+    std::lock_guard<cMutex> lock(Mutex);
+    while (Events.Count() > 0) {
+        const int32_t last = Events.Count() - 1;
+        retired.push_back(std::move(Events.Get(last)->Source));
+        Events.Delete(last);
+    }
 }
 
 void cWavMixer::Clear()
 {
+    SourceList retired;
+    retired.reserve(cSoundEvents::kRoom);
+    Clear(retired);
+}
+
+void cWavMixer::ReserveBlock(int64_t bytes)
+{
     std::lock_guard<cMutex> lock(Mutex);
-    Events.Clear();
+    EnsureBuffer(bytes);
 }
 
 void cWavMixer::EnsureBuffer(int64_t n)
 {
-    if (n == BufferSize)
+    if (n <= BufferSize)
         return;
     Buffer = std::make_unique<int16_t[]>(static_cast<size_t>((n + 1) / 2));
     BufferSize = n;
@@ -122,7 +190,8 @@ void cWavMixer::EnsureBuffer(int64_t n)
 
 void cWavMixer::MixBlock(void* out, int64_t n)
 {
-    const int32_t bytesPerSecond = BytesPerSecond(Format);
+    CheckSoundThread();
+    const int64_t bytesPerSecond = BytesPerSecond(Format);
     if (n <= 0 || bytesPerSecond <= 0)
         return;
     EnsureBuffer(n);
@@ -154,6 +223,7 @@ void cWavMixer::MixBlock(void* out, int64_t n)
 
 void cWavMixer::Fill(cFileSoundSource& source, uint8_t* out, int64_t m)
 {
+    CheckSoundThread();
     // The block's duration in whole microseconds, carrying the remainder to the source's next
     // block: short blocks would otherwise let a fragment overrun its end.
     const int64_t bytesPerSecond = BytesPerSecond(Format);

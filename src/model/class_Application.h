@@ -62,7 +62,7 @@ public:
     void Play(int32_t device, int32_t rate);       // (re)opens the output; resumes a running mix
     void InitOutput(int32_t device, int32_t rate); // Play, then SelectedBin = 0
     // The output device's fill callback: renders one block of n bytes while Playing, else silence.
-    static void StreamProc(cSoundDevice* device, void* buffer, int32_t n);
+    SOUND_THREAD static void StreamProc(cSoundDevice* device, void* buffer, int32_t n);
     void SetRowVolume(int32_t row, int32_t max, int32_t position);
     void ApplyPlayingRowParams();
 

@@ -24,6 +24,8 @@ void cSonorelApp::Play(int32_t device, int32_t rate)
         producer.WaitState = 0;
         producer.WavMix.Format = SoundFormat{2, rate, 16, device};
     }
+    // A second of sound is far beyond any block the output asks for.
+    producer.WavMix.ReserveBlock(BytesPerSecond(producer.WavMix.Format));
     trace("Sound Init");
     if (cSoundDevice* output = OutputDevice ? OutputDevice : SoundDevice)
         output->Open(producer.WavMix.Format, &cSonorelApp::StreamProc);
@@ -48,6 +50,7 @@ void cSonorelApp::StreamProc(cSoundDevice*, void* buffer, int32_t n)
         std::memset(buffer, 0, static_cast<size_t>(n));
         return;
     }
+    LiveRenderScope live;
     snl.WavProducer.RenderStep(buffer, n);
     if (snl.WavProducer.Stopped)
         snl.Playing = 0;

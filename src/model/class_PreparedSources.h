@@ -25,8 +25,8 @@ struct cSourceKey {
 cSourceKey SourceKeyOf(int32_t row, const cMixRow& mixRow, const SoundFormat& format, int64_t positionMcs);
 
 // True when `key` is what the row would open now; never allocates (it runs on the sound thread).
-bool KeyFits(const cSourceKey& key, int32_t row, const cMixRow& mixRow, const SoundFormat& format,
-             int64_t positionMcs);
+SOUND_THREAD bool KeyFits(const cSourceKey& key, int32_t row, const cMixRow& mixRow, const SoundFormat& format,
+                          int64_t positionMcs);
 
 // Opens and positions a source as a row's start does and reads its first samples ahead, but keeps
 // its trace line and message for the start (cAudioFileReader::ReportOpen). Slow (the file is
@@ -42,8 +42,9 @@ public:
     // The row's source when one was prepared as the row would open it now. A prepared source of
     // the row that no longer fits (its row was edited, the output changed, its streams were lost)
     // goes to `bin`.
-    std::unique_ptr<cFileSoundSource> Take(int32_t row, const cMixRow& mixRow, const SoundFormat& format,
-                                           int64_t positionMcs, cSourceBin& bin);
+    SOUND_THREAD std::unique_ptr<cFileSoundSource> Take(int32_t row, const cMixRow& mixRow,
+                                                        const SoundFormat& format, int64_t positionMcs,
+                                                        cSourceBin& bin);
 
     bool Has(const cSourceKey& key) const;
     size_t Count() const;

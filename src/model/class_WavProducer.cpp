@@ -3,7 +3,6 @@
 #include "platform/trace/Trace.h"
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -30,18 +29,19 @@ constexpr double kNeedleLeadSeconds = 1;
 constexpr auto kPreparerPoll = std::chrono::milliseconds(10);
 constexpr auto kPreparePeriod = std::chrono::milliseconds(250);
 
-using SourceList = std::vector<std::unique_ptr<cFileSoundSource>>;
-
-std::string NumberText(double value)
+// A value line as TraceValueLine writes it, built without allocating (the sound thread traces).
+template <typename Value>
+void TraceValue(std::string_view expression, Value value)
 {
-    char text[64];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
+    trace(TraceText() << expression << "(" << kSourceFile << "):" << value);
 }
 
-void TraceValue(std::string_view expression, const std::string& value)
+// Room for every source a needle move or a stop lets go of, made before the lock is taken.
+SourceList RoomForDropped()
 {
-    trace(TraceValueLine(expression, kSourceFile, value));
+    SourceList room;
+    room.reserve(cSoundEvents::kRoom + cPreparedSources::kSlots);
+    return room;
 }
 
 // (100 + speed) / 100: seconds of source time per second of mix time.
@@ -113,41 +113,45 @@ void cWavProducer::SetNeedlePos(cmixdata& rows, float pos, bool obeyTriggers, in
     if (PrepareSources)
         keys = NeedleKeys(rows, starts, pos, soloRow);
     SourceList ready = OpenAhead(keys);
-    SourceList dropped; // destroyed after the lock is let go
+    SourceList dropped = RoomForDropped();
+    // The new row positions are made before the lock is taken and swapped in under it: the old
+    // ones are freed after it is let go.
+    trace("SetNeedlePos");
+    trace("Fill MixRowPositions");
+    cAnyList<cMixRowPosition> positions;
+    int32_t cursor = -1;
+    for (int32_t i = 0; i < rows.Count(); ++i) {
+        cMixRowPosition* entry = positions.Add();
+        entry->start = starts[static_cast<size_t>(i)];
+        if (cursor == -1 && entry->start >= pos)
+            cursor = i;
+        if (soloRow != -1)
+            entry->added = i == soloRow ? 0 : 1;
+    }
     {
         std::lock_guard<cMutex> lock(WavMix.Mutex);
-        trace("SetNeedlePos");
+        const auto locked = std::chrono::steady_clock::now();
         Stopped = 0;
-        WavMix.Clear();
+        WavMix.Clear(dropped);
         ObeyTriggers = obeyTriggers;
         mixdata = &rows;
-        trace("Fill MixRowPositions");
-        MixRowPositions.Clear();
-        CursorRow = -1;
-        for (int32_t i = 0; i < rows.Count(); ++i) {
-            cMixRowPosition* entry = MixRowPositions.Add();
-            entry->start = starts[static_cast<size_t>(i)];
-            if (CursorRow == -1 && entry->start >= pos) {
-                CursorRow = i;
-                PlayingRowIndex = i;
-            }
-        }
-        if (soloRow != -1) {
-            for (int32_t i = 0; i < MixRowPositions.Count(); ++i)
-                MixRowPositions.Get(i)->added = i == soloRow ? 0 : 1;
-        }
+        MixRowPositions.Swap(positions);
+        CursorRow = cursor;
+        if (cursor != -1)
+            PlayingRowIndex = cursor;
         SetClock(pos);
         DtRemainder = 0;
         WaitState = 0;
         JustStarted = 1;
-        TraceValue("just started", std::to_string(JustStarted.load()));
         Prepared.DropAllBut({}, dropped);
         for (size_t i = 0; i < keys.size(); ++i)
             Prepared.Put(std::move(keys[i]), ready[i]);
+        NoteLockHeld(locked);
     }
+    TraceValue("just started", 1);
     if (PrepareSources)
         StartPreparer();
-    NudgePreparer();
+    Retire(std::move(dropped));
 }
 
 // The rows SetNeedlePos opens at once: those AddEvents starts at the needle, then those starting
@@ -175,21 +179,48 @@ std::vector<cSourceKey> cWavProducer::NeedleKeys(const cmixdata& rows, const std
 
 void cWavProducer::Stop()
 {
-    SourceList dropped;
+    SourceList dropped = RoomForDropped();
     {
         std::lock_guard<cMutex> lock(WavMix.Mutex);
+        const auto locked = std::chrono::steady_clock::now();
         Stopped = 1;
         WaitState = 0;
         JustStarted = 0;
-        WavMix.Clear();
+        WavMix.Clear(dropped);
         Prepared.DropAllBut({}, dropped);
         mixdata = nullptr;
+        NoteLockHeld(locked);
     }
+    Retire(std::move(dropped));
+}
+
+void cWavProducer::NoteLockHeld(std::chrono::steady_clock::time_point since)
+{
+    const int64_t held =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - since).count();
+    if (held > LongestLockHoldNs.load(std::memory_order_relaxed))
+        LongestLockHoldNs.store(held, std::memory_order_relaxed);
+}
+
+// Closing files takes milliseconds: the preparation worker does it when it runs, else the caller,
+// never with the mixer's lock held.
+void cWavProducer::Retire(SourceList sources)
+{
+    {
+        std::lock_guard<std::mutex> lock(PreparerMutex);
+        if (Preparer.joinable()) {
+            for (auto& source : sources)
+                if (source)
+                    Graveyard.push_back(std::move(source));
+        }
+    }
+    sources.clear();
     NudgePreparer();
 }
 
 void cWavProducer::AddEvents()
 {
+    CheckSoundThread();
     std::lock_guard<cMutex> lock(WavMix.Mutex); // already held within RenderStep
     if (!JustStarted)
         return;
@@ -220,6 +251,7 @@ bool cWavProducer::MoveCursorOn()
 
 void cWavProducer::Advance(int64_t dtMicroseconds)
 {
+    CheckSoundThread();
     std::lock_guard<cMutex> lock(WavMix.Mutex); // already held within RenderStep
     if (!mixdata || Stopped)
         return;
@@ -324,8 +356,8 @@ void cWavProducer::StartRowAt(int32_t row, double offset)
     source->LengthMcs = Mcs(p);
     source->pos_mcs = Mcs(offset * f);
     source->BytesRead = 0;
-    TraceValue("inFragmentOffset", NumberText(offset));
-    TraceValue("SoundSource->Fragment.pos_mcs", std::to_string(source->pos_mcs));
+    TraceValue("inFragmentOffset", offset);
+    TraceValue("SoundSource->Fragment.pos_mcs", source->pos_mcs);
     MixRowPositions.Get(row)->added = 1;
     trace("WavMix.AddWave - soundsource");
     WavMix.AddWave(std::move(source), 0, row);
@@ -369,7 +401,16 @@ std::unique_ptr<cFileSoundSource> cWavProducer::SourceFor(int32_t row, int64_t p
 
 void cWavProducer::RenderStep(void* buffer, int64_t n)
 {
-    std::lock_guard<cMutex> lock(WavMix.Mutex);
+    CheckSoundThread();
+    std::unique_lock<cMutex> lock(WavMix.Mutex, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        const auto waitStart = std::chrono::steady_clock::now();
+        lock.lock();
+        const int64_t waited = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                   std::chrono::steady_clock::now() - waitStart).count();
+        if (waited > LongestLockWaitNs.load(std::memory_order_relaxed))
+            LongestLockWaitNs.store(waited, std::memory_order_relaxed);
+    }
     AddEvents();
     // Each block's duration in whole microseconds, carrying what truncation leaves to the next
     // block, so the clock adds up to exactly the audio delivered.
@@ -454,12 +495,18 @@ void cWavProducer::PrepareLoop()
     }
 }
 
-// One look ahead: frees what the sound thread let go of, drops the prepared sources that are no
-// longer wanted and opens the wanted ones that are missing, each outside the mixer's lock.
+// One look ahead: frees what the sound thread, needle moves and stops let go of, drops the prepared
+// sources that are no longer wanted and opens the wanted ones that are missing, each outside the
+// mixer's lock.
 void cWavProducer::PrepareRound()
 {
     std::vector<cSourceKey> missing;
     SourceList done;
+    {
+        std::lock_guard<std::mutex> lock(PreparerMutex);
+        done.swap(Graveyard);
+    }
+    done.reserve(done.size() + cSourceBin::kRoom + cPreparedSources::kSlots);
     {
         std::lock_guard<cMutex> lock(WavMix.Mutex);
         WavMix.Retired.MoveTo(done);

@@ -6,6 +6,7 @@
 #include "model/class_PreparedSources.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -45,18 +46,20 @@ public:
     std::atomic<bool> PrepareSources{true};     // off: every row opens its file at its start
     std::atomic<int64_t> PreparedRowStarts{0};  // row starts that took a prepared source
     std::atomic<int64_t> OpenedRowStarts{0};    // row starts that opened their file there
+    std::atomic<int64_t> LongestLockWaitNs{0};  // the render step's longest wait for the mixer's lock
+    std::atomic<int64_t> LongestLockHoldNs{0};  // the longest a needle move or a stop held it
 
     // Binds the rows, ends every sounding event and puts the clock at pos (seconds of mix time).
     void SetNeedlePos(cmixdata& rows, float pos, bool obeyTriggers, int32_t soloRow);
     // Once after each SetNeedlePos: starts the rows already under way at the needle.
-    void AddEvents();
+    SOUND_THREAD void AddEvents();
     // Starts the rows due in [MainTime, MainTime + dt) and moves the clock on by dt microseconds.
-    void Advance(int64_t dtMicroseconds);
+    SOUND_THREAD void Advance(int64_t dtMicroseconds);
 
     // One block of the mix: AddEvents, Advance by the block's duration, the end test, then the
     // block zeroed and mixed while not stopped. The same step serves the live output, the export and
     // the CD image; the live caller adds the Playing flag around it.
-    void RenderStep(void* buffer, int64_t n);
+    SOUND_THREAD void RenderStep(void* buffer, int64_t n);
 
     // Stops rendering under the mixer's lock and lets go of the rows: call it before anything
     // replaces or clears them. Sounding events end.
@@ -69,12 +72,14 @@ public:
     size_t PreparedCount();
 
 private:
-    void StartRowAt(int32_t row, double offset);
-    void StartRowDelayed(int32_t row, double delay);
-    void StartRowsDueBeforeTheCursor(double blockEnd);
-    double DelayToStartFrame(double s) const;
-    std::unique_ptr<cFileSoundSource> SourceFor(int32_t row, int64_t positionMcs);
-    bool MoveCursorOn();
+    SOUND_THREAD void StartRowAt(int32_t row, double offset);
+    SOUND_THREAD void StartRowDelayed(int32_t row, double delay);
+    SOUND_THREAD void StartRowsDueBeforeTheCursor(double blockEnd);
+    SOUND_THREAD double DelayToStartFrame(double s) const;
+    SOUND_THREAD std::unique_ptr<cFileSoundSource> SourceFor(int32_t row, int64_t positionMcs);
+    SOUND_THREAD bool MoveCursorOn();
+    void Retire(SourceList sources);
+    void NoteLockHeld(std::chrono::steady_clock::time_point since);
     void SetClock(double origin);
 
     // The preparation.
@@ -96,8 +101,9 @@ private:
     cPreparedSources Prepared;           // under the mixer's lock
     std::atomic<uint32_t> CursorMoves{0}; // bumped by row starts and cursor moves: time to look ahead
     std::thread Preparer;
-    std::mutex PreparerMutex; // guards the two flags below; never taken by the sound thread
+    std::mutex PreparerMutex; // guards the flags and the graveyard below; never taken by the sound thread
     std::condition_variable PreparerWake;
     bool PreparerQuit = false;
     bool PreparerNudged = false;
+    SourceList Graveyard; // sources let go of by needle moves and stops, for the worker to destroy
 };

@@ -1,5 +1,6 @@
 #include "model/class_XMLStorage.h"
 
+#include "platform/files/ReplaceFile.h"
 #include "platform/ui/MessageBox.h"
 
 #include <fcntl.h>
@@ -7,11 +8,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -104,104 +103,12 @@ std::string ReadWholeFile(const std::string& path)
     }
 }
 
-// A temporary file beside the target; removed unless it was renamed over the target.
-class TemporaryFile {
-public:
-    TemporaryFile(const fs::path& target, mode_t mode)
-    {
-        static std::atomic<unsigned> counter{0};
-        const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-        // Keep the temporary name within the file system's name limit.
-        const std::string base = target.filename().string().substr(0, 200);
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-            Path = (folder / ("." + base + "." + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" +
-                              std::to_string(stamp % 1000000) + ".tmp"))
-                       .string();
-            Fd = open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-            if (Fd >= 0 || errno != EEXIST)
-                break;
-        }
-        if (Fd < 0)
-            Fail(target.string(), errno);
-    }
-    ~TemporaryFile()
-    {
-        if (Fd >= 0)
-            close(Fd);
-        if (!Committed)
-            unlink(Path.c_str());
-    }
-
-    void Write(const std::string& bytes, const std::string& target)
-    {
-        size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t put = write(Fd, bytes.data() + done, bytes.size() - done);
-            if (put < 0 && errno == EINTR)
-                continue;
-            if (put < 0)
-                Fail(target, errno);
-            done += static_cast<size_t>(put);
-        }
-    }
-
-    void CommitAs(const std::string& target, const struct stat* old)
-    {
-        if (old && fchmod(Fd, old->st_mode & 07777) != 0)
-            Fail(target, errno);
-        if (fsync(Fd) != 0)
-            Fail(target, errno);
-        const int fd = Fd;
-        Fd = -1;
-        if (close(fd) != 0)
-            Fail(target, errno);
-        if (rename(Path.c_str(), target.c_str()) != 0)
-            Fail(target, errno);
-        Committed = true;
-    }
-
-private:
-    [[noreturn]] static void Fail(const std::string& target, int error)
-    {
-        throw cXMLStorageError("XML Save: can't write " + target + ": " + ErrnoText(error));
-    }
-
-    std::string Path;
-    int Fd = -1;
-    bool Committed = false;
-};
-
-// The rename is durable only once the folder's entry is on disk too.
-void SyncFolderOf(const fs::path& target)
-{
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
-}
-
-// A project saved through a symbolic link replaces the file the link points to, not the link.
-std::string ResolvedTarget(const std::string& path)
-{
-    std::error_code ec;
-    if (!fs::is_symlink(path, ec))
-        return path;
-    const fs::path resolved = fs::weakly_canonical(path, ec);
-    return ec ? path : resolved.string();
-}
-
+// Saving writes beside the file and renames over it: a failed save leaves the old file whole.
 void WriteFileSafely(const std::string& requested, const std::string& bytes)
 {
-    const std::string path = ResolvedTarget(requested);
-    struct stat old {};
-    const bool replacesFile = stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
-    TemporaryFile temporary(path, replacesFile ? (old.st_mode & 07777) : 0666);
-    temporary.Write(bytes, path);
-    temporary.CommitAs(path, replacesFile ? &old : nullptr);
-    SyncFolderOf(path);
+    int error = 0;
+    if (!WriteFileReplacing(requested, bytes, error))
+        throw cXMLStorageError("XML Save: can't write " + FollowLinks(requested) + ": " + ErrnoText(error));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "model/class_Switches.h"
 
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -34,6 +35,11 @@ TFormTrace::TFormTrace(QWidget* parent)
 
     ApplySwitches();
     SetTraceTarget(this);
+
+    // The sound thread's lines wait in the trace ring until a thread that may block takes them.
+    auto* drain = new QTimer(this);
+    connect(drain, &QTimer::timeout, this, [] { DrainTraceRing(); });
+    drain->start(100);
 }
 
 TFormTrace::~TFormTrace()

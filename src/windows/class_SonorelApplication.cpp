@@ -1,23 +1,18 @@
 #include "windows/class_SonorelApplication.h"
 
-#include "cd/form_CDBurn.h"
-#include "cd/form_CDRip.h"
-#include "cd/form_Record.h"
-#include "cd/form_SaveToWav.h"
-#include "model/form_LoadRepository.h"
-#include "model/form_Trace.h"
-#include "windows/form_Main.h"
-#include "windows/form_MixView.h"
-#include "windows/form_Preferences.h"
-#include "windows/form_Transformation.h"
-#include "windows/form_Transition.h"
-#include "windows/form_Trigger.h"
+#include "platform/ui/MessageBox.h"
 
+#include <cstdio>
 #include <exception>
 
-TFormTrace* FormTrace = nullptr;
+namespace {
+std::function<void(const std::string&)> exceptionHandler;
+}
 
-TSonorelApplication::TSonorelApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TSonorelApplication::TSonorelApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    ui::InstallMessageSinks();
+}
 
 bool TSonorelApplication::notify(QObject* receiver, QEvent* event)
 {
@@ -38,54 +33,13 @@ bool DeliverGuarded(const std::function<bool()>& deliver)
 
 void HandleApplicationException(const std::string& message)
 {
-    TFormMain::ApplicationEvents1Exception(message);
+    if (exceptionHandler)
+        exceptionHandler(message);
+    else
+        std::fprintf(stderr, "Unhandled application exception: %s\n", message.c_str());
 }
 
-namespace {
-
-template <typename Form>
-void Create(Form*& global)
+void SetApplicationExceptionHandler(std::function<void(const std::string& message)> handler)
 {
-    global = new Form();
-}
-
-template <typename Form>
-void Destroy(Form*& global)
-{
-    delete global;
-    global = nullptr;
-}
-
-} // namespace
-
-void CreateForms()
-{
-    Create(FormMain);
-    Create(FormTrace);
-    Create(FormSaveToWav);
-    Create(FormTransition);
-    Create(FormRecord);
-    Create(FormCDRip);
-    Create(FormMixView);
-    Create(FormTransformation);
-    Create(FormLoadRepository);
-    Create(FormTrigger);
-    Create(FormCDBurn);
-    Create(FormPreferences);
-}
-
-void DestroyForms()
-{
-    Destroy(FormPreferences);
-    Destroy(FormCDBurn);
-    Destroy(FormTrigger);
-    Destroy(FormLoadRepository);
-    Destroy(FormTransformation);
-    Destroy(FormMixView);
-    Destroy(FormCDRip);
-    Destroy(FormRecord);
-    Destroy(FormTransition);
-    Destroy(FormSaveToWav);
-    Destroy(FormTrace);
-    Destroy(FormMain);
+    exceptionHandler = std::move(handler);
 }

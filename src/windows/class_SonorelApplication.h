@@ -5,11 +5,9 @@
 #include <functional>
 #include <string>
 
-class TFormTrace;
-extern TFormTrace* FormTrace;
-
 // The application object: every exception that leaves an event handler reaches the application's
-// exception handler here, and the program goes on running.
+// exception handler here, and the program goes on running. It routes the messages of the layers
+// without a window system to message boxes.
 class TSonorelApplication : public QApplication {
     Q_OBJECT
 public:
@@ -21,10 +19,7 @@ public:
 // thrown object that is no exception has an empty message) and the event counts as not handled.
 bool DeliverGuarded(const std::function<bool()>& deliver);
 
-// The application's exception handler (the main window's).
+// The application's exception handler: the one installed (the main window installs its own), or
+// a line on standard error before any is.
 void HandleApplicationException(const std::string& message);
-
-// Creates the program's windows, hidden, in start-up order; the main window first.
-void CreateForms();
-// Frees them in reverse order (at program exit).
-void DestroyForms();
+void SetApplicationExceptionHandler(std::function<void(const std::string& message)> handler);

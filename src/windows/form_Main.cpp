@@ -90,14 +90,17 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     ConnectPictures();
     BuildEditorLinks();
     Pages->setCurrentIndex(PageStartIndex);
+    SetApplicationExceptionHandler(&TFormMain::ApplicationEvents1Exception);
     FormCreate();
 }
 
 TFormMain::~TFormMain()
 {
     snl.OnChange = nullptr;
-    if (FormMain == this)
+    if (FormMain == this) {
         FormMain = nullptr;
+        SetApplicationExceptionHandler(nullptr);
+    }
 }
 
 void TFormMain::BuildShell()

@@ -1,5 +1,6 @@
 #include "engine/class_SoundDevice.h"
 #include "model/class_Switches.h"
+#include "windows/Forms.h"
 #include "windows/class_SonorelApplication.h"
 #include "windows/form_Main.h"
 

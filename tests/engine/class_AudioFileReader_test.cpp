@@ -1,6 +1,6 @@
 #include "engine/class_AudioFileReader.h"
 
-#include "platform/ui/MessageBox.h"
+#include "platform/trace/UserMessage.h"
 #include "support/pattern_stream.h"
 
 #include <gtest/gtest.h>
@@ -115,7 +115,7 @@ TEST(FragmentGain, ConversionsSaturateAndRatesTruncate)
 
 TEST(AudioFileReader, FadeInRampsWithinEachBlockFromTheBlockStartGains)
 {
-    ui::MessageRecorder messages;
+    UserMessageRecorder messages;
     PatternReader r(ConstantSamples(44100 * 2, {10000, -10000}), 2, 44100, Fades(true, 1, false, 0), 2000000);
     for (int block = 0; block < 12; ++block) {
         const std::vector<int16_t> samples = r.Read(4410);
@@ -132,7 +132,7 @@ TEST(AudioFileReader, FadeInRampsWithinEachBlockFromTheBlockStartGains)
 
 TEST(AudioFileReader, FadeOutReachesSilenceAtTheFragmentEnd)
 {
-    ui::MessageRecorder messages;
+    UserMessageRecorder messages;
     // One 2-second block holds the whole fade-out: the gain falls along the fade, not in one step.
     PatternReader r(ConstantSamples(44100 * 2, {20000, 20000}), 2, 44100, Fades(false, 0, true, 1), 2000000);
     const std::vector<int16_t> samples = r.Read(88200);
@@ -143,7 +143,7 @@ TEST(AudioFileReader, FadeOutReachesSilenceAtTheFragmentEnd)
 
 TEST(AudioFileReader, FadeClockCountsMixTimeWhateverTheSourceRateAndSpeed)
 {
-    ui::MessageRecorder messages;
+    UserMessageRecorder messages;
     struct Case {
         int sourceRate;
         float speed;
@@ -172,7 +172,7 @@ TEST(AudioFileReader, FadeClockCountsMixTimeWhateverTheSourceRateAndSpeed)
 
 TEST(AudioFileReader, ShortReadsAreSilenceNotStaleData)
 {
-    ui::MessageRecorder messages;
+    UserMessageRecorder messages;
     std::vector<int16_t> pattern = ConstantSamples(100, {1234});
     PatternReader r(pattern, 1, 44100, MixParams{}, 1000000);
     const std::vector<int16_t> samples = r.Read(1000);
@@ -197,7 +197,7 @@ TEST(AudioFileReader, FilesThatCannotBeOpenedGiveOneMessageAndSilence)
         {broken, "Can't create stream from audio file:" + broken},
     };
     for (const Case& c : cases) {
-        ui::MessageRecorder messages;
+        UserMessageRecorder messages;
         cFileSoundSource source;
         source.SetFileName(c.file, kStereo44);
         EXPECT_EQ(messages.Texts(), std::vector<std::string>{c.message});
@@ -210,7 +210,7 @@ TEST(AudioFileReader, FilesThatCannotBeOpenedGiveOneMessageAndSilence)
 
 TEST(AudioFileReader, RefusedPitchIsReportedAndSilent)
 {
-    ui::MessageRecorder messages;
+    UserMessageRecorder messages;
     MixParams params;
     params.pitch = 100000; // 100 semitones: beyond what the stretcher takes
     PatternReader r(ConstantSamples(4410, {5000, 5000}), 2, 44100, params, 1000000);
@@ -221,7 +221,7 @@ TEST(AudioFileReader, RefusedPitchIsReportedAndSilent)
 
 TEST(AudioFileReader, ReadingAheadLeavesTheDeliveredSamplesUnchanged)
 {
-    ui::MessageRecorder messages;
+    UserMessageRecorder messages;
     // Reads of odd sizes, part frames among them, through a fade: the reader that read ahead
     // delivers what the plain one does, inside the read-ahead, across its end and after it.
     struct Case {
@@ -248,7 +248,7 @@ TEST(AudioFileReader, ReadingAheadLeavesTheDeliveredSamplesUnchanged)
 
 TEST(AudioFileReader, OpenKeepsItsMessageForTheReport)
 {
-    ui::MessageRecorder messages;
+    UserMessageRecorder messages;
     const std::string missing = (std::filesystem::temp_directory_path() / "livemix_no_such_file.wav").string();
     cFileSoundSource source;
     source.Open(missing, kStereo44);

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "engine/class_SoundDevice.h"
-#include "platform/ui/MessageBox.h"
+#include "platform/trace/UserMessage.h"
 
 namespace {
 
@@ -47,7 +47,7 @@ protected:
         device.Close();
         BASS_ManualOutputEnable(false);
     }
-    ui::MessageRecorder messages;
+    UserMessageRecorder messages;
     cSoundDevice device;
 };
 

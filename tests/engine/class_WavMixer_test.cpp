@@ -1,6 +1,6 @@
 #include "engine/class_WavMixer.h"
 
-#include "platform/ui/MessageBox.h"
+#include "platform/trace/UserMessage.h"
 #include "support/pattern_stream.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +51,7 @@ protected:
         return -1;
     }
 
-    ui::MessageRecorder messages;
+    UserMessageRecorder messages;
     std::vector<std::unique_ptr<sonorel_test::PatternStream>> patterns;
     cWavMixer mixer;
     void SetUp() override { mixer.Format = kStereo44; }
@@ -77,9 +77,9 @@ TEST(MixAdd16, ClampsToPlusMinus32767)
 TEST(MixArithmetic, DelaysAndTailsAreFrameAligned)
 {
     EXPECT_EQ(BytesPerSecond(kStereo44), 176400);
-    EXPECT_EQ(McsToAlignedBytes(1000, kStereo44), 176); // 44 frames
-    EXPECT_EQ(McsToAlignedBytes(100000, kStereo44), 17640);
-    EXPECT_EQ(McsToAlignedBytes(999, kStereo44), 176); // 176.2 bytes: 44 whole frames
+    EXPECT_EQ(BytesForMicroseconds(kStereo44, 1000), 176); // 44 frames
+    EXPECT_EQ(BytesForMicroseconds(kStereo44, 100000), 17640);
+    EXPECT_EQ(BytesForMicroseconds(kStereo44, 999), 176); // 176.2 bytes: 44 whole frames
     EXPECT_EQ(FrameAlign(7, SoundFormat{1, 44100, 16, 0}), 6);
     EXPECT_EQ(FrameAlign(7, SoundFormat{}), 0);
 }
@@ -194,6 +194,27 @@ TEST_F(WavMixerTest, UpdateRowParamsChangesOnlyThatRowsEvents)
     ASSERT_TRUE(BASS_FX_TempoGet(mixer.Events.Get(1)->Source->PitchDecodeBassStream, &tempo, &rate, &pitch));
     EXPECT_EQ(tempo, 8.0f);
     EXPECT_EQ(rate, 44100.0f);
+}
+
+// Ending every event under the lock only moves the sources out: they are closed by whoever
+// destroys the list, after the lock is let go. More events than the storage holds are refused.
+TEST_F(WavMixerTest, ClearHandsTheSoundingSourcesOverAndTheEventStorageIsFixed)
+{
+    const size_t extra = 3;
+    for (size_t i = 0; i < cSoundEvents::kRoom + extra; ++i)
+        mixer.AddWave(Constant(100, 100, 1), 0, static_cast<int32_t>(i));
+    EXPECT_EQ(mixer.Events.Count(), static_cast<int32_t>(cSoundEvents::kRoom));
+    const int64_t closes = SourceClosesBlockingSound();
+    SourceList retired;
+    retired.reserve(cSoundEvents::kRoom);
+    mixer.Clear(retired);
+    EXPECT_EQ(mixer.Events.Count(), 0);
+    EXPECT_EQ(retired.size(), cSoundEvents::kRoom);
+    EXPECT_EQ(SourceClosesBlockingSound(), closes);
+    retired.clear(); // no lock held: these closes could hold nobody
+    EXPECT_EQ(SourceClosesBlockingSound(), closes);
+    mixer.AddWave(Constant(100, 100, 1), 0, 1); // the storage is whole again
+    EXPECT_EQ(mixer.Events.Count(), 1);
 }
 
 TEST_F(WavMixerTest, FinishedSourcesWaitInTheBinWhileItHasRoom)

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -362,6 +363,63 @@ TEST_F(LivePlaybackTest, PlayingRowParamsReachOnlyThatRowsSound)
     EXPECT_EQ(lines.Lines(), std::vector<std::string>{"WavProducer.PlayingRowIndex(class_Application_play.cpp):1"});
     for (const auto& event : snl.WavProducer.WavMix.Events)
         EXPECT_EQ(event->Source->MixParams.volume, event->RowId == 1 ? 20 : 100);
+}
+
+// The sound thread's promises under load: a mix with tempo, pitch, a mono row and overlaps plays
+// through the manual output on its own thread, about twice as fast as real time, while this thread
+// moves the needle and stops and starts it. After the first block the sound thread allocates
+// nothing (counted in the build with sound checks), every row start found its source prepared,
+// and no file was closed where the sound thread could be waiting for it.
+TEST_F(LivePlaybackTest, TheSoundThreadNeitherAllocatesNorWaitsForAFileClose)
+{
+    const int rows = 6;
+    for (int i = 0; i < rows; ++i) {
+        const int channels = i == 2 ? 1 : 2;
+        const std::string path = folder + "/promise" + std::to_string(i) + ".wav";
+        ASSERT_TRUE(WriteAudioFile(path, AudioFileKind::Wav, MakeSweepNoise({kRate, channels, 4.0, 20u + i}), kRate,
+                                   channels));
+        cMixRow* row = snl.mixdata.Add();
+        row->filename = path;
+        row->length = 1.5f;
+        row->overlap = true;
+        row->overlaplen = 0.5f;
+        row->MixParams = Params(90, 0.2f, 0.2f);
+        row->MixParams.speed = i % 2 ? 8.0f : 0;
+        row->MixParams.pitch = i % 3 == 1 ? 2 : 0;
+    }
+    std::atomic<bool> firstBlockDone{false}, quit{false};
+    std::atomic<int64_t> allocationsAfterFirstBlock{0};
+    std::thread soundThread([&] {
+        std::vector<int16_t> block(441 * 2);
+        while (!quit) {
+            const bool rendering = snl.Playing;
+            BASS_ManualOutputPump(block.data(), 441);
+            if (rendering && !firstBlockDone.exchange(true))
+                allocationsAfterFirstBlock = SoundThreadAllocations();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    const int64_t closesBefore = SourceClosesBlockingSound();
+    const int64_t openedBefore = snl.WavProducer.OpenedRowStarts;
+    const int64_t preparedBefore = snl.WavProducer.PreparedRowStarts;
+    const auto playFor = [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
+    snl.WavProducer.SetNeedlePos(snl.mixdata, 0, true, -1);
+    snl.Playing = 1;
+    playFor(1200);
+    snl.WavProducer.SetNeedlePos(snl.mixdata, 2.3f, true, -1); // two rows under way at the needle
+    playFor(900);
+    snl.WavProducer.Stop();
+    playFor(50);
+    snl.WavProducer.SetNeedlePos(snl.mixdata, 4.1f, true, -1);
+    snl.Playing = 1;
+    playFor(1500);
+    quit = true;
+    soundThread.join();
+    EXPECT_GT(snl.WavProducer.PreparedRowStarts - preparedBefore, rows);
+    EXPECT_EQ(snl.WavProducer.OpenedRowStarts - openedBefore, 0);
+    EXPECT_EQ(SourceClosesBlockingSound() - closesBefore, 0);
+    if (SoundChecksBuilt())
+        EXPECT_EQ(SoundThreadAllocations(), allocationsAfterFirstBlock.load());
 }
 
 TEST(LivePlaybackNullDevice, MessagesFromTheSoundThreadAreQueuedAndTheMixEnds)

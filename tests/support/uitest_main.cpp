@@ -1,16 +1,18 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "platform/ui/MessageBox.h"
 #include "support/test_home.h"
 
 // Test programs that build widgets run under one QApplication (offscreen unless the caller
-// chose another platform, e.g. xvfb for screenshots).
+// chose another platform, e.g. xvfb for screenshots), with the sinks the application installs.
 int main(int argc, char** argv)
 {
     sonorel_test::PrepareTestHome();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    ui::InstallMessageSinks();
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -16,6 +16,7 @@
 #include "platform/ui/ShellOpen.h"
 #include "support/audio_fixtures.h"
 #include "support/trace_lines.h"
+#include "windows/Forms.h"
 #include "windows/class_SonorelApplication.h"
 #include "windows/form_Main.h"
 #include "windows/form_MixView.h"

@@ -20,18 +20,6 @@ thread_local int lastError = BASS_OK;
 
 void SetError(int code) { lastError = code; }
 
-int64_t SaturateToInt64(double value)
-{
-    if (std::isnan(value))
-        return 0;
-    constexpr double limit = 9.2233720368547748e18; // 2^63, the first double past INT64_MAX
-    if (value >= limit)
-        return std::numeric_limits<int64_t>::max();
-    if (value <= -limit)
-        return std::numeric_limits<int64_t>::min();
-    return static_cast<int64_t>(value);
-}
-
 // ---- Channel ------------------------------------------------------------------------------
 
 Channel::Channel(uint32_t frequency, uint32_t channels, uint32_t flags, uint32_t type)
@@ -106,10 +94,15 @@ struct Table {
     std::deque<uint16_t> freeSlots;
 };
 
-// Never destroyed: streams may still be freed during static destruction.
+// Never destroyed: streams may still be freed during static destruction. Its slots are reserved
+// at once, so that adding a handle never moves the table while the sound thread waits to look one up.
 Table& TheTable()
 {
-    static Table& table = *new Table;
+    static Table& table = []() -> Table& {
+        Table* made = new Table;
+        made->slots.reserve(maxSlots);
+        return *made;
+    }();
     return table;
 }
 
@@ -206,6 +199,18 @@ void ReleaseChannel(const std::shared_ptr<Channel>& channel)
 // ---- Public operations on any channel -----------------------------------------------------
 
 using namespace sound;
+
+int64_t SaturateToInt64(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    constexpr double limit = 9.2233720368547748e18; // 2^63, the first double past INT64_MAX
+    if (value >= limit)
+        return std::numeric_limits<int64_t>::max();
+    if (value <= -limit)
+        return std::numeric_limits<int64_t>::min();
+    return static_cast<int64_t>(value);
+}
 
 namespace {
 

@@ -112,9 +112,4 @@ void RaiseAudioThreadPriority();      // real-time scheduling for the calling th
 bool SetRecordPeriod(int ms); // BASS_OPTION_REC_PERIOD
 int RecordPeriod();
 
-// ---- Numbers ------------------------------------------------------------------------------
-
-// Saturating double -> int64 (NaN gives 0).
-int64_t SaturateToInt64(double value);
-
 } // namespace sound

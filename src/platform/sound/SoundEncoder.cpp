@@ -11,15 +11,14 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
-#include <chrono>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <system_error>
 
+#include "platform/files/ReplaceFile.h"
 #include "platform/sound/SoundChannel.h"
 
 extern char** environ;
@@ -44,24 +43,6 @@ bool EncodeOk()
 }
 
 std::string ErrnoText(int error) { return std::system_category().message(error); }
-
-// Writes everything or returns the errno that stopped it.
-int WriteAll(int fd, const void* data, size_t length)
-{
-    const char* bytes = static_cast<const char*>(data);
-    while (length > 0) {
-        const ssize_t put = write(fd, bytes, length);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put < 0)
-            return errno;
-        if (put == 0)
-            return EIO;
-        bytes += put;
-        length -= static_cast<size_t>(put);
-    }
-    return 0;
-}
 
 // ---- WAV header ---------------------------------------------------------------------------
 
@@ -95,80 +76,22 @@ std::string WavHeader(uint32_t rate, uint32_t channels, uint32_t dataBytes)
 
 // ---- The output file ----------------------------------------------------------------------
 
-// The output under a temporary name beside the target, renamed over it when complete.
+// The output under a temporary name beside the target, renamed over it when complete, with the
+// encoder's errors.
 class PendingFile {
 public:
-    ~PendingFile() { Discard(); }
-
     bool Create(const std::string& target)
     {
-        target_ = target;
-        const size_t slash = target.rfind('/');
-        const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-        const std::string base = (slash == std::string::npos ? target : target.substr(slash + 1)).substr(0, 200);
-        struct stat old {};
-        if (stat(target.c_str(), &old) == 0) {
-            if (S_ISDIR(old.st_mode))
-                return EncodeFail(BASS_ERROR_CREATE, ErrnoText(EISDIR));
-            keepMode_ = true;
-            mode_ = old.st_mode & 07777;
-        }
-        static std::atomic<unsigned> counter{0};
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count() % 1000000;
-            // Always with a folder in front, so that no program takes the name for an option.
-            path_ = (slash == std::string::npos ? "./" : folder) + "." + base + "." + std::to_string(getpid()) + "-" +
-                    std::to_string(counter++) + "-" + std::to_string(stamp) + ".part";
-            fd_ = open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd_ >= 0 || errno != EEXIST)
-                break;
-        }
-        if (fd_ < 0) {
-            path_.clear();
-            return EncodeFail(BASS_ERROR_CREATE, ErrnoText(errno));
-        }
-        if (keepMode_)
-            fchmod(fd_, mode_);
-        return true;
+        return file_.Create(target) || EncodeFail(BASS_ERROR_CREATE, ErrnoText(file_.Error()));
     }
-
-    int Fd() const { return fd_; }
-    const std::string& Path() const { return path_; }
-    const std::string& Target() const { return target_; }
-
-    void CloseFd()
-    {
-        if (fd_ >= 0)
-            close(fd_);
-        fd_ = -1;
-    }
-
-    // Closes the file and gives it the target's name.
-    bool Commit()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        if (fd >= 0 && close(fd) != 0)
-            return EncodeFail(BASS_ERROR_WRITE, ErrnoText(errno));
-        if (rename(path_.c_str(), target_.c_str()) != 0)
-            return EncodeFail(BASS_ERROR_WRITE, ErrnoText(errno));
-        path_.clear();
-        return true;
-    }
-
-    void Discard()
-    {
-        CloseFd();
-        if (!path_.empty())
-            unlink(path_.c_str());
-        path_.clear();
-    }
+    int Fd() const { return file_.Fd(); }
+    const std::string& Path() const { return file_.Path(); }
+    void CloseFd() { file_.CloseFd(); }
+    bool Commit() { return file_.Commit() || EncodeFail(BASS_ERROR_WRITE, ErrnoText(file_.Error())); }
+    void Discard() { file_.Discard(); }
 
 private:
-    std::string target_, path_;
-    int fd_ = -1;
-    bool keepMode_ = false;
-    mode_t mode_ = 0;
+    ReplaceFile file_;
 };
 
 // ---- Encoders -----------------------------------------------------------------------------

@@ -300,3 +300,9 @@ BassHandle BASS_Mixer_StreamCreate(uint32_t frequency, uint32_t channels, uint32
 // the source later ends it in the mixer. False for bad handles, a playable source, a mixer as the
 // source, or a source already in this mixer.
 bool BASS_Mixer_StreamAddChannel(BassHandle mixer, BassHandle channel, uint32_t flags);
+
+// ---- Numbers -------------------------------------------------------------------------------
+
+// Truncates toward zero and saturates at the 64-bit range (NaN gives 0): files and rows may hold
+// absurd rates, speeds or lengths, and a wrapped count would play for ages or not at all.
+int64_t SaturateToInt64(double value);

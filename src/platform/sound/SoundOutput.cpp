@@ -19,6 +19,7 @@
 #include "platform/sound/SoundChannel.h"
 #include "platform/sound/SoundOutputFeed.h"
 #include "platform/sound/SoundRecord.h"
+#include "platform/sound/SoundThread.h"
 #include "platform/trace/Trace.h"
 
 namespace sound {
@@ -218,7 +219,7 @@ std::unique_ptr<PlaybackFeed> MakeFeed(const Channel& channel, uint32_t outputRa
 bool OnOutputThread(const Output& out) { return out.outputThread.load() == std::this_thread::get_id(); }
 
 // Mixes every playing channel into `frames` stereo frames (at most one maximal block).
-void RenderBlock(Output& out, int16_t* block, uint32_t frames)
+SOUND_THREAD void RenderBlock(Output& out, int16_t* block, uint32_t frames)
 {
     std::fill_n(out.mix.begin(), size_t(frames) * 2, 0);
     {
@@ -264,8 +265,9 @@ void RaiseAudioThreadPriority()
 
 namespace {
 
-void OutputThreadMain(Output& out)
+SOUND_THREAD void OutputThreadMain(Output& out)
 {
+    TraceThroughRing(true); // this thread never waits on the trace window
     out.outputThread = std::this_thread::get_id();
     RaiseAudioThreadPriority();
     while (!out.stopRequest.load(std::memory_order_relaxed)) {

@@ -6,6 +6,7 @@
 #include <soxr.h>
 
 #include "platform/sound/SoundChannel.h"
+#include "platform/sound/SoundThread.h"
 
 namespace sound {
 
@@ -22,7 +23,7 @@ public:
 
     // Adds `frames` stereo frames of the channel into `mix`. Returns false once the channel has
     // ended and delivered everything. The caller holds the channel's mutex.
-    bool MixInto(Channel& channel, int32_t* mix, uint32_t frames);
+    SOUND_THREAD bool MixInto(Channel& channel, int32_t* mix, uint32_t frames);
 
     uint32_t InputRate() const { return inputRate_; }
     uint32_t OutputRate() const { return outputRate_; }

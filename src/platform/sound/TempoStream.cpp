@@ -63,6 +63,8 @@ public:
         setting_ = setting;
         touch_.setTempoChange(setting.tempo);
         touch_.setPitchSemiTones(setting.pitch);
+        if (!fed_)
+            Prime();
         return true;
     }
 
@@ -220,8 +222,23 @@ private:
         return taken;
     }
 
+    // SoundTouch grows its buffers when it first meets more samples than they hold. Running it over
+    // silence in bursts larger than any chunk plus what a stage keeps back (then clearing it, which
+    // keeps the buffers) leaves the sound thread, which feeds one chunk at a time, nothing to grow.
+    void Prime()
+    {
+        constexpr uint32_t kBurstFrames = 4 * chunkFrames;
+        const std::vector<float> silence(size_t(kBurstFrames) * info.channels, 0.0f);
+        for (int burst = 0; burst < 2; ++burst)
+            touch_.putSamples(silence.data(), kBurstFrames);
+        while (touch_.receiveSamples(outputFloat_.data(), chunkFrames) > 0) {
+        }
+        touch_.clear();
+    }
+
     void Feed()
     {
+        fed_ = true;
         const uint32_t got = Pull(input16_.data(), chunkFrames);
         fedAll_ = got == 0;
         const size_t samples = size_t(got) * info.channels;
@@ -259,6 +276,7 @@ private:
     bool drained_ = false;    // and the resampler has given out its last frames
     bool fedAll_ = false;     // the stretcher has had everything
     bool flushed_ = false;
+    bool fed_ = false; // no sound went in yet: a new setting may prime the buffers
 };
 
 template <typename Result, typename Op> Result WithTempo(BassHandle handle, Result failed, Op op)

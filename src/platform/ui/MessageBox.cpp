@@ -194,7 +194,16 @@ bool AskYesNo(const std::string& text, const std::string& caption)
     return ShowMessageBox(text, caption, MsgButtons::YesNo, MsgIcon::Question) == MsgResult::Yes;
 }
 
-MessageRecorder::MessageRecorder()
+void InstallMessageSinks()
+{
+    SetUserMessageSink(ShowMessage);
+    SetBreatheHook([] {
+        if (QCoreApplication::instance())
+            QCoreApplication::processEvents();
+    });
+}
+
+MessageRecorder::MessageRecorder() : previousSink_(SetUserMessageSink(ShowMessage))
 {
     RecorderState& rec = Recorder();
     std::lock_guard<std::mutex> lock(rec.lock);
@@ -210,6 +219,7 @@ MessageRecorder::~MessageRecorder()
     RecorderState& rec = Recorder();
     std::lock_guard<std::mutex> lock(rec.lock);
     rec.active = false;
+    SetUserMessageSink(std::move(previousSink_));
 }
 
 void MessageRecorder::QueueAnswer(MsgResult answer)

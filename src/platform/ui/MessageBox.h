@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/trace/UserMessage.h"
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -40,6 +42,10 @@ struct FileDialogSpec {
 // Runs the dialog modally: the chosen path, or nothing on Cancel.
 std::optional<std::string> ChooseFile(QWidget* parent, const FileDialogSpec& spec);
 
+// Routes the user messages of the layers without a window system (engine, sound layer) to
+// ShowMessage and lets their long work process pending events. The application calls it once.
+void InstallMessageSinks();
+
 struct RecordedMessage {
     std::string text;
     std::string caption;
@@ -56,10 +62,10 @@ struct RecordedInput {
     std::string text;
 };
 
-// Tests install a recorder: while it lives, no box is shown; every message (from any thread) is
-// recorded, and questions are answered from the queue of answers (then by the default answer).
-// Input boxes and file dialogs take their answers from a second queue; with none queued the real
-// dialog runs (a test that drives it itself).
+// Tests install a recorder: while it lives, no box is shown; every message (from any thread, and
+// from the layers without a window system) is recorded, and questions are answered from the
+// queue of answers (then by the default answer). Input boxes and file dialogs take their answers
+// from a second queue; with none queued the real dialog runs (a test that drives it itself).
 class MessageRecorder {
 public:
     MessageRecorder();
@@ -73,6 +79,9 @@ public:
     std::vector<RecordedMessage> Messages() const;
     std::vector<std::string> Texts() const;
     void Clear();
+
+private:
+    UserMessageSink previousSink_;
 };
 
 } // namespace ui

@@ -118,6 +118,27 @@ TEST_F(EncoderTest, RawPcmHasNoHeaderAndAReplacedFileKeepsItsPermissions)
     BASS_StreamFree(stream->handle);
 }
 
+// An export over a symbolic link replaces the file the link points to, existing or not yet, and
+// the link stays.
+TEST_F(EncoderTest, AnOutputReachedThroughALinkIsWrittenThroughIt)
+{
+    fs::create_directory(folder + "/music");
+    WriteBytes(folder + "/music/old.wav", "old");
+    fs::create_symlink("music/old.wav", folder + "/to-old.wav");
+    fs::create_symlink(folder + "/music/new.wav", folder + "/to-new.wav");
+    for (const char* link : {"to-old.wav", "to-new.wav"}) {
+        auto stream = Stream(0.5);
+        ASSERT_TRUE(BASS_Encode_StartFile(stream->handle, folder + "/" + link, BASS_ENCODE_NOHEAD));
+        Feed(stream->handle, 22050);
+        ASSERT_TRUE(BASS_Encode_Stop(stream->handle)) << BASS_Encode_ErrorText();
+        BASS_StreamFree(stream->handle);
+        EXPECT_TRUE(fs::is_symlink(folder + "/" + link)) << link;
+    }
+    EXPECT_EQ(ReadBytes(folder + "/music/old.wav").size(), 22050u * 4);
+    EXPECT_EQ(ReadBytes(folder + "/music/new.wav").size(), 22050u * 4);
+    EXPECT_EQ(FileNames(folder + "/music"), (std::vector<std::string>{"new.wav", "old.wav"}));
+}
+
 TEST_F(EncoderTest, FilesThatCantBeWrittenFailWithAReasonAndLeaveNothing)
 {
     fs::create_directory(folder + "/a folder.wav");

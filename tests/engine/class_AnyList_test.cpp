@@ -1,4 +1,4 @@
-#include "model/class_AnyList.h"
+#include "engine/class_AnyList.h"
 
 #include <gtest/gtest.h>
 
@@ -86,6 +86,18 @@ TEST_F(AnyListTest, RemovingThroughTheListDestroysOnlyThatElement)
     EXPECT_EQ(Ids(), (std::vector<int>{0, 2, 3}));
     EXPECT_THROW(list.Delete(3), std::out_of_range);
     EXPECT_EQ(list.Count(), 3);
+    Tracked* second = list.Get(1);
+    EXPECT_TRUE(list.Remove(second));
+    EXPECT_FALSE(list.Remove(second));
+    EXPECT_EQ(Ids(), (std::vector<int>{0, 3}));
+    for (int bad : {2, -1}) {
+        try {
+            list.At(bad);
+            ADD_FAILURE() << bad;
+        } catch (const std::out_of_range& e) {
+            EXPECT_STREQ(e.what(), "cTemplateList - to big item number");
+        }
+    }
 }
 
 TEST_F(AnyListTest, InsertMoveAndExtractKeepElementsAlive)
