@@ -7,6 +7,7 @@
 #include "model/class_Switches.h"
 #include "platform/ui/DragController.h"
 #include "platform/ui/MessageBox.h"
+#include "windows/Forms.h"
 #include "windows/class_SonorelApplication.h"
 #include "windows/form_Main.h"
 #include "windows/frame_mixedit.h"

@@ -12,6 +12,7 @@
 #include "bench_mix.h"
 #include "cd/form_CDBurn.h"
 #include "model/class_Switches.h"
+#include "windows/Forms.h"
 #include "windows/class_SonorelApplication.h"
 #include "windows/form_Main.h"
 

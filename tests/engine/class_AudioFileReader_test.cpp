@@ -265,7 +265,7 @@ TEST(AudioFileReader, OpenKeepsItsMessageForTheReport)
 // f x output x SampleRate / source^2).
 TEST(AudioFileReader, OtherRatesStayFlatToTheTopOfTheirBand)
 {
-    ui::MessageRecorder messages;
+    UserMessageRecorder messages;
     struct Case {
         int sourceRate;
         std::vector<double> tones; // Hz; the first is the reference
@@ -304,7 +304,7 @@ TEST(AudioFileReader, OtherRatesStayFlatToTheTopOfTheirBand)
 // pitch or a rate change, so no channel count can stop the performance.
 TEST(AudioFileReader, WideSourcesPlayTheirFrontPair)
 {
-    ui::MessageRecorder messages;
+    UserMessageRecorder messages;
     struct Setting {
         const char* name;
         int sourceRate;

@@ -11,6 +11,7 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/ShellOpen.h"
 #include "support/audio_fixtures.h"
+#include "windows/Forms.h"
 #include "windows/class_SonorelApplication.h"
 #include "windows/editor_controls.h"
 #include "windows/form_Main.h"

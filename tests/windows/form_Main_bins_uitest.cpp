@@ -8,6 +8,7 @@
 #include "platform/ui/MessageBox.h"
 #include "support/audio_fixtures.h"
 #include "support/trace_lines.h"
+#include "windows/Forms.h"
 #include "windows/class_SonorelApplication.h"
 #include "windows/form_Main.h"
 #include "windows/frame_mixedit.h"

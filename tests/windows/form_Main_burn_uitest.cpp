@@ -21,6 +21,7 @@
 #include "support/audio_fixtures.h"
 #include "support/file_size_limit.h"
 #include "support/simulated_burner.h"
+#include "windows/Forms.h"
 #include "windows/class_SonorelApplication.h"
 #include "windows/form_Main.h"
 
