@@ -224,6 +224,12 @@ void TFormRecord::EndRecording(bool written)
     recording_ = false;
     Recording->hide();
     RecorderNode1.SetRecord(false);
+    if (written && EncoderNode1.ProgressBytes == 0) {
+        // No sound was captured: the file is an MP3 without frames that no decoder opens, and done
+        // would hand it over as a source that cannot be loaded. It counts as no recording.
+        DeleteRecording();
+        written = false;
+    }
     trace(written ? "Recorded " + Edit1->text().toStdString() : "Recording not written: " + Edit1->text().toStdString());
     if (!written) {
         // Nothing was kept under the name: done must not hand over a file that does not exist.

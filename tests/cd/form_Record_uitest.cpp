@@ -162,6 +162,15 @@ TEST_F(RecordWizardTest, DoneWithoutRecordingHandsOverNoFile)
     EXPECT_EQ(form->result(), 1);
     EXPECT_EQ(Edit1(), "");
     EXPECT_TRUE(FileNames(folder).empty());
+
+    // Started, but done before any sound came in: a file without sound is no recording.
+    form->show();
+    Record([this] { form->Image3Click(); });
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->result(), 1);
+    EXPECT_EQ(Edit1(), "");
+    EXPECT_TRUE(FileNames(folder).empty());
+    EXPECT_TRUE(messages.Texts().empty());
 }
 
 TEST_F(RecordWizardTest, CancelDeletesTheRecording)
