@@ -17,9 +17,11 @@
 #include "windows/frame_reposedit.h"
 
 #include <QAction>
+#include <algorithm>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -447,7 +449,12 @@ void TFormMain::StopMix()
 
 void TFormMain::PlaceEditorForm(QWidget* form)
 {
-    form->move(x(), y() - 40);
+    // A main window near the top of the screen would push the editor's title strip, and with it
+    // its Close button, off the screen.
+    int top = y() - 40;
+    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
+        top = std::max(top, screen->availableGeometry().top());
+    form->move(x(), top);
 }
 
 bool TFormMain::FormCloseQuery()
