@@ -369,6 +369,8 @@ void TFormMain::FormCreate()
     LogToFile("", true, false);
     LogToFile("Started", true, true);
     LoadHelpTopics();
+    // The panel is not blank before the pointer first rests on a control.
+    Help->setPlainText(HelpTopics.value(0));
     DisableNotBuiltCommands();
     ui::SetDoubleBufferedControls(this);
     FilesList->setCurrentRow(0);
