@@ -17,7 +17,6 @@
 #include "windows/frame_reposedit.h"
 
 #include <QAction>
-#include <algorithm>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -34,6 +33,8 @@
 #include <QTableWidget>
 #include <QTextBrowser>
 #include <QTimer>
+
+#include <algorithm>
 
 TFormMain* FormMain = nullptr;
 
