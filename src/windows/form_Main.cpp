@@ -20,6 +20,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -32,6 +33,8 @@
 #include <QTableWidget>
 #include <QTextBrowser>
 #include <QTimer>
+
+#include <algorithm>
 
 TFormMain* FormMain = nullptr;
 
@@ -370,6 +373,8 @@ void TFormMain::FormCreate()
     LogToFile("", true, false);
     LogToFile("Started", true, true);
     LoadHelpTopics();
+    // The panel is not blank before the pointer first rests on a control.
+    Help->setPlainText(HelpTopics.value(0));
     DisableNotBuiltCommands();
     ui::SetDoubleBufferedControls(this);
     FilesList->setCurrentRow(0);
@@ -450,7 +455,12 @@ void TFormMain::StopMix()
 
 void TFormMain::PlaceEditorForm(QWidget* form)
 {
-    form->move(x(), y() - 40);
+    // A main window near the top of the screen would push the editor's title strip, and with it
+    // its Close button, off the screen.
+    int top = y() - 40;
+    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
+        top = std::max(top, screen->availableGeometry().top());
+    form->move(x(), top);
 }
 
 bool TFormMain::FormCloseQuery()

@@ -44,7 +44,8 @@ public:
     // The one way to switch pages: stops what plays on the page being left (the playlist page
     // also when it is asked for again) and shows the page's navigation highlight.
     void ShowPage(int page);
-    // Places an editor window before it is shown: the main window's left, 40 pixels above it.
+    // Places an editor window before it is shown: the main window's left, 40 pixels above it but
+    // never above the top of the screen.
     void PlaceEditorForm(QWidget* form);
 
     // Start-up and shell.

@@ -85,7 +85,12 @@ void TFrameReposEdit::StringGrid1DrawCell(QPainter& canvas, int column, int row,
     canvas.setPen(TPlaylistGrid::TextColor());
     canvas.setFont(StringGrid1->font());
     const QString text = QString::number(row + 1) + "." + QString::fromStdString(item->title);
-    canvas.drawText(rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop, text);
+    // The column is wider than the narrow bin strips: a long title ends in "..." where the strip
+    // ends instead of being cut off mid-letter.
+    const int visibleRight = std::min(rect.right(), StringGrid1->viewport()->width() - 1);
+    const QRect textArea = rect.adjusted(2, 2, 0, 0);
+    canvas.drawText(textArea, Qt::AlignLeft | Qt::AlignTop,
+                    canvas.fontMetrics().elidedText(text, Qt::ElideRight, visibleRight - textArea.left() - 2));
 }
 
 void TFrameReposEdit::StringGrid1MouseDown(const QMouseEvent& press)

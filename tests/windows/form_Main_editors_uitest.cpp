@@ -221,6 +221,27 @@ TEST_F(RowCommandsTest, OpeningAndClosingAnEditorChangesNoRow)
     EXPECT_NE(after, before);
 }
 
+// The editors open 40 pixels above the main window, but never with their title strip (and its
+// Close button) above the top of the screen.
+TEST_F(RowCommandsTest, EditorsOpenAboveTheMainWindowButOnTheScreen)
+{
+    const QRect screen = FormMain->screen()->availableGeometry();
+    const struct {
+        int mainTop;
+        int editorTop;
+    } cases[] = {{screen.top(), screen.top()}, {screen.top() + 10, screen.top()}, {screen.top() + 100, screen.top() + 60}};
+    for (const auto& c : cases) {
+        FormMain->move(screen.left() + 20, c.mainTop);
+        QTRY_COMPARE(FormMain->y(), c.mainTop);
+        for (QWidget* editor : std::vector<QWidget*>{FormTransition, FormTransformation}) {
+            QPoint placedAt(-1, -1);
+            WhileModal({editor}, [&] { editor == FormTransition ? FormMain->TransitionDblClick() : FormMain->TransformationDblClick(); },
+                       [&] { placedAt = editor->pos(); });
+            EXPECT_EQ(placedAt, QPoint(screen.left() + 20, c.editorTop)) << editor->objectName().toStdString() << " main top " << c.mainTop;
+        }
+    }
+}
+
 // Rows a person should never make but files can hold: nothing crashes, hangs or draws from NaN
 // in any editor, at any zoom.
 TEST_F(RowCommandsTest, EditorsSurviveRowsOfEveryOddShape)

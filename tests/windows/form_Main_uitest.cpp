@@ -216,6 +216,7 @@ TEST_F(MainWindowTest, HelpLinesAreCutAtTheirFirstHash)
 {
     WriteHelpFile("general\n# all remark\ntext before#remark # more\nno remark at all\r\n");
     Start();
+    EXPECT_EQ(FormMain->Help->toPlainText(), "general") << "shown until the pointer rests on a control";
     EXPECT_EQ(FormMain->HelpTopics,
               QStringList({"general", "", "text before", "no remark at all"}));
     const struct {

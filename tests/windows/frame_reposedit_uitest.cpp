@@ -115,6 +115,29 @@ TEST_F(BinFrameTest, OnlyTheFirstColumnOfAZonesRowIsDrawn)
     EXPECT_FALSE(DrawsInk(*frame, 0, 0));
 }
 
+// A title longer than a narrow strip ends in an ellipsis clear of the strip's edge, not in letters
+// cut off by it.
+TEST_F(BinFrameTest, ALongTitleEndsInsideANarrowStrip)
+{
+    Fill(bin, {std::string(60, 'W')});
+    frame->setGeometry(10, 10, 90, 204);
+    frame->AssignBin(&bin);
+    const int visible = frame->StringGrid1->viewport()->width();
+    ASSERT_LT(visible, 200);
+    QImage image(437, 20, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter canvas(&image);
+    frame->StringGrid1DrawCell(canvas, 0, 0, image.rect());
+    canvas.end();
+    int inkRight = -1;
+    for (int x = 0; x < image.width(); ++x)
+        for (int y = 0; y < image.height(); ++y)
+            if (image.pixel(x, y) != QColor(Qt::black).rgb())
+                inkRight = x;
+    EXPECT_GT(inkRight, visible / 2);
+    EXPECT_LT(inkRight, visible - 1);
+}
+
 TEST_F(BinFrameTest, DeleteRemovesTheCurrentZoneAndKeepsAValidCurrentRow)
 {
     Fill(bin, {"A", "B", "C"});
