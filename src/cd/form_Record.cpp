@@ -224,7 +224,7 @@ void TFormRecord::EndRecording(bool written)
     recording_ = false;
     Recording->hide();
     RecorderNode1.SetRecord(false);
-    if (written && EncoderNode1.ProgressBytes == 0) {
+    if (written && RecorderNode1.RecordTime() <= 0.0f) {
         // No sound was captured: the file is an MP3 without frames that no decoder opens, and done
         // would hand it over as a source that cannot be loaded. It counts as no recording.
         DeleteRecording();
