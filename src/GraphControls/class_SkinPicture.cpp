@@ -101,3 +101,11 @@ void TSkinPicture::mouseMoveEvent(QMouseEvent* event)
     if (OnMouseMove)
         OnMouseMove(event);
 }
+
+TSkinPicture* MakeSkinButton(QWidget* parent, const std::string& skinName, const char* name, int left, int top)
+{
+    auto* button = new TSkinPicture(parent, skinName, left, top);
+    button->setObjectName(name);
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}

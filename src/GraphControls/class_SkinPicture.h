@@ -45,3 +45,6 @@ private:
     bool latched_ = false;
     bool swallowRelease_ = false; // the release that ends a double click is no click
 };
+
+// A picture button of a skinned window: named for the tests, with the pointing hand over it.
+TSkinPicture* MakeSkinButton(QWidget* parent, const std::string& skinName, const char* name, int left, int top);

@@ -55,14 +55,6 @@ QWidget* Panel(QWidget* parent, const char* name, const char* title)
     return panel;
 }
 
-TSkinPicture* Button(QWidget* parent, const char* skinName, const char* name, int left, int top)
-{
-    auto* button = new TSkinPicture(parent, skinName, left, top);
-    button->setObjectName(name);
-    button->setCursor(Qt::PointingHandCursor);
-    return button;
-}
-
 // "1,234.57": thousands separators and two decimals, whatever the locale.
 std::string Megabytes(double bytes)
 {
@@ -144,11 +136,11 @@ TFormCDBurn::TFormCDBurn(QWidget* parent) : QDialog(parent)
     Progress->setTextVisible(false);
     Progress->hide();
 
-    Back = Button(this, "cdburn_previous", "Back", 212, 256);
-    Next = Button(this, "cdburn_next", "Next", 306, 256);
-    Cancel = Button(this, "cdburn_cancel", "Cancel", 400, 256);
-    CloseBtn = Button(this, "cdburn_close", "CloseBtn", 0, 0);
-    Burn = Button(this, "cdburn_burn", "Burn", 0, 0);
+    Back = MakeSkinButton(this, "cdburn_previous", "Back", 212, 256);
+    Next = MakeSkinButton(this, "cdburn_next", "Next", 306, 256);
+    Cancel = MakeSkinButton(this, "cdburn_cancel", "Cancel", 400, 256);
+    CloseBtn = MakeSkinButton(this, "cdburn_close", "CloseBtn", 0, 0);
+    Burn = MakeSkinButton(this, "cdburn_burn", "Burn", 0, 0);
     Back->OnClick = [this] { BackClick(); };
     Next->OnClick = [this] { NextClick(); };
     Burn->OnClick = [this] { NextClick(); };

@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "GraphControls/class_SkinPicture.h"
 #include "model/class_Folders.h"
 #include "model/class_Switches.h"
 #include "platform/trace/Trace.h"
@@ -79,14 +80,6 @@ void WaitProcessing(int ms)
     }
 }
 
-TSkinPicture* Button(QWidget* parent, const char* skinName, const char* name, int left, int top)
-{
-    auto* button = new TSkinPicture(parent, skinName, left, top);
-    button->setObjectName(name);
-    button->setCursor(Qt::PointingHandCursor);
-    return button;
-}
-
 const char* const kFieldStyle = "color: #e8ebf0; background: #0e1014; border: none; font-family: 'DejaVu Sans';"
                                 " font-size: 9pt; selection-background-color: #1d3346;";
 
@@ -134,12 +127,12 @@ TFormCDRip::TFormCDRip(QWidget* parent) : QDialog(parent)
     Image->setGeometry(0, 0, Image->pixmap().width(), Image->pixmap().height());
     Image->installEventFilter(this);
 
-    Image1 = Button(this, "cdrip_close", "Image1", 522, 10);
-    Image2 = Button(this, "cdrip_play", "Image2", 20, 400);
-    Image3 = Button(this, "cdrip_stop", "Image3", 66, 400);
-    Abort = Button(this, "cdrip_abort", "Abort", 272, 400);
-    RipMarked = Button(this, "cdrip_rip_marked", "RipMarked", 356, 400);
-    RipOneBin = Button(this, "cdrip_rip_onebin", "RipOneBin", 454, 400);
+    Image1 = MakeSkinButton(this, "cdrip_close", "Image1", 522, 10);
+    Image2 = MakeSkinButton(this, "cdrip_play", "Image2", 20, 400);
+    Image3 = MakeSkinButton(this, "cdrip_stop", "Image3", 66, 400);
+    Abort = MakeSkinButton(this, "cdrip_abort", "Abort", 272, 400);
+    RipMarked = MakeSkinButton(this, "cdrip_rip_marked", "RipMarked", 356, 400);
+    RipOneBin = MakeSkinButton(this, "cdrip_rip_onebin", "RipOneBin", 454, 400);
     Image1->OnClick = [this] { Image1Click(); };
     Image2->OnClick = [this] { PlayClick(); };
     Image3->OnClick = [this] { StopClick(); };

@@ -89,18 +89,13 @@ TFormRecord::TFormRecord(QWidget* parent) : QDialog(parent)
     Edit1->hide();
     connect(Edit1, &QLineEdit::textEdited, this, [this] { Edit1Change(); });
 
-    Image4 = new TSkinPicture(this, "record_start", 20, 154);
-    Image5 = new TSkinPicture(this, "record_stop", 132, 154);
-    Image3 = new TSkinPicture(this, "record_done", 249, 154);
-    Image2 = new TSkinPicture(this, "record_cancel", 345, 154);
+    Image4 = MakeSkinButton(this, "record_start", "Image4", 20, 154);
+    Image5 = MakeSkinButton(this, "record_stop", "Image5", 132, 154);
+    Image3 = MakeSkinButton(this, "record_done", "Image3", 249, 154);
+    Image2 = MakeSkinButton(this, "record_cancel", "Image2", 345, 154);
     // Browsing for another file is not offered; the button stays hidden (its picture is the export's).
-    Image6 = new TSkinPicture(this, "export_browse", 380, 96);
+    Image6 = MakeSkinButton(this, "export_browse", "Image6", 380, 96);
     Image6->hide();
-    for (auto [button, name] : {std::pair{Image4, "Image4"}, {Image5, "Image5"}, {Image3, "Image3"},
-                                {Image2, "Image2"}, {Image6, "Image6"}}) {
-        button->setObjectName(name);
-        button->setCursor(Qt::PointingHandCursor);
-    }
     Image4->OnClick = [this] { Button4Click(); };
     Image5->OnClick = [this] { stopClick(); };
     Image3->OnClick = [this] { Image3Click(); };

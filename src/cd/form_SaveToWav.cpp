@@ -17,6 +17,7 @@
 #include <mutex>
 #include <vector>
 
+#include "GraphControls/class_SkinPicture.h"
 #include "model/class_Switches.h"
 #include "model/class_XMLStorage.h"
 #include "platform/trace/Trace.h"
@@ -63,14 +64,6 @@ QLabel* Background(QWidget* parent, const char* name, const char* skinName)
 }
 
 // A picture button that keeps its name in the window and shows the hand over it.
-TSkinPicture* Button(QWidget* parent, const char* skinName, const char* name, int left, int top)
-{
-    auto* button = new TSkinPicture(parent, skinName, left, top);
-    button->setObjectName(name);
-    button->setCursor(Qt::PointingHandCursor);
-    return button;
-}
-
 } // namespace
 
 TFormSaveToWav::TFormSaveToWav(QWidget* parent) : QDialog(parent)
@@ -93,9 +86,9 @@ TFormSaveToWav::TFormSaveToWav(QWidget* parent) : QDialog(parent)
     filename->setStyleSheet("QLineEdit { color: #e8ebf0; background: #0e1014; border: none;"
                             " font-family: 'DejaVu Sans'; font-size: 9pt; selection-background-color: #1d3346; }");
 
-    Image3 = Button(this, "export_browse", "Image3", 418, 55);
-    Image2 = Button(this, "export_start", "Image2", 283, 98);
-    Image6 = Button(this, "export_cancel", "Image6", 379, 98);
+    Image3 = MakeSkinButton(this, "export_browse", "Image3", 418, 55);
+    Image2 = MakeSkinButton(this, "export_start", "Image2", 283, 98);
+    Image6 = MakeSkinButton(this, "export_cancel", "Image6", 379, 98);
     Image3->OnClick = [this] { Button1Click(); };
     Image2->OnClick = [this] { saveClick(); };
     Image6->OnClick = [this] { Button3Click(); };

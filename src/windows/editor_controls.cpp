@@ -1,6 +1,7 @@
 #include "windows/editor_controls.h"
 
 #include "AudioControls/class_AudioMixTable.h"
+#include "AudioControls/class_AudioView.h"
 #include "AudioControls/class_TimeLine.h"
 #include "GraphControls/class_SkinPicture.h"
 #include "model/class_Application.h"
@@ -17,8 +18,11 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QString>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <cassert>
 
 std::string VolumeText(int32_t volume)
 {
@@ -131,6 +135,39 @@ void RefreshMainPlaylistRow(int row)
 {
     if (FormMain && FormMain->PlaylistEdit)
         FormMain->PlaylistEdit->RefreshRow(row);
+}
+
+cMixRow& EditedRow(int index)
+{
+    cMixRow* row = snl.mixdata.Get(index);
+    assert(row && "RowIndex<mixdata.Count");
+    return *row;
+}
+
+std::string LengthText(bool on, float length)
+{
+    return on ? ui::FloatToText(length, 2) : "0";
+}
+
+int VolumePosition(const cMixRow* row, int max)
+{
+    return row ? static_cast<int>(row->MixParams.volume * 0.01 * (max / 2)) : 0;
+}
+
+void ScaleRowView(TAudioMixTable& mix, int k, int32_t volume)
+{
+    if (TAudioView* view = mix.GetAudioView(k)) {
+        view->Scale = volume * 0.01f;
+        view->Redraw();
+    }
+}
+
+QTimer* MakePositionTimer(QObject* form, std::function<void()> onTick)
+{
+    auto* timer = new QTimer(form);
+    timer->setInterval(25);
+    QObject::connect(timer, &QTimer::timeout, form, std::move(onTick));
+    return timer;
 }
 
 void ApplyEditorStyle(QDialog* form)

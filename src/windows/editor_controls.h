@@ -71,12 +71,30 @@ inline constexpr float kPreviewLatency = 0.08f;
 // Repaints a row of the main window's playlist (no playlist: nothing).
 void RefreshMainPlaylistRow(int row);
 
+struct cMixRow;
+class QTimer;
+class TAudioMixTable;
+
+// The row an editor shows; the editors open only on an existing row.
+cMixRow& EditedRow(int index);
+
+// The list text of a length that is on: 2 decimals at most, '.' separator; "0" when off.
+std::string LengthText(bool on, float length);
+
+// The volume bar's position of a row's volume (no row: 0); the bar's middle is 100%.
+int VolumePosition(const cMixRow* row, int max);
+
+// Shows the volume (percent) of the preview's view k as its waveform's height (no view: nothing).
+void ScaleRowView(TAudioMixTable& mix, int k, int32_t volume);
+
+// The 25 ms timer that follows the preview's play position.
+QTimer* MakePositionTimer(QObject* form, std::function<void()> onTick);
+
 // The look of the skinned editors' plain widgets (text on the dark skin).
 void ApplyEditorStyle(QDialog* form);
 
 class QLabel;
 class QPushButton;
-class TAudioMixTable;
 class TTimeLine;
 class TSkinPicture;
 

@@ -98,9 +98,7 @@ TFormMixView::TFormMixView(QWidget* parent) : QDialog(parent)
     connect(TogglePlay1, &QAction::triggered, this, [this] { TogglePlay1Click(); });
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
-    PosTimer = new QTimer(this);
-    PosTimer->setInterval(25);
-    connect(PosTimer, &QTimer::timeout, this, [this] { PosTimerTimer(); });
+    PosTimer = MakePositionTimer(this, [this] { PosTimerTimer(); });
 
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     move(screen.left() + 10, y());

@@ -6,7 +6,6 @@
 #include "GraphControls/class_SkinPicture.h"
 #include "MixTableFill/MixTableFill.h"
 #include "model/class_Application.h"
-#include "platform/ui/NumberText.h"
 #include "platform/ui/WindowHelpers.h"
 #include "windows/editor_controls.h"
 #include "windows/form_Main.h"
@@ -18,20 +17,11 @@
 #include <QSignalBlocker>
 #include <QTimer>
 
-#include <cassert>
-
 TFormTransformation* FormTransformation = nullptr;
 
 namespace {
 
 constexpr int kVolumeMax = 1000;
-
-cMixRow& RowAt(int index)
-{
-    cMixRow* row = snl.mixdata.Get(index);
-    assert(row && "RowIndex<mixdata.Count");
-    return *row;
-}
 
 } // namespace
 
@@ -92,9 +82,7 @@ TFormTransformation::TFormTransformation(QWidget* parent) : QDialog(parent)
     fadeinlist->OnChange = [this] { fadeinlistChange(); };
     fadeoutlist->OnChange = [this] { fadeoutlistChange(); };
 
-    PosTimer = new QTimer(this);
-    PosTimer->setInterval(25);
-    connect(PosTimer, &QTimer::timeout, this, [this] { PosTimerTimer(); });
+    PosTimer = MakePositionTimer(this, [this] { PosTimerTimer(); });
 
     ui::SetRoundWindowRegion(this, 6);
 }
@@ -114,22 +102,22 @@ void TFormTransformation::Prepare()
     Mix->SetSelectedIndex(0);
     AttachFadePainter(snl, *Mix);
     Mix->SetViewStart(snl.mixdata.RowStart(RowIndex));
-    Mix->SetViewLen(static_cast<double>(RowAt(RowIndex).PlayLength()));
+    Mix->SetViewLen(static_cast<double>(EditedRow(RowIndex).PlayLength()));
     LoadRowControls();
 }
 
 void TFormTransformation::LoadRowControls()
 {
     const QSignalBlocker blockers[] = {QSignalBlocker(pitch), QSignalBlocker(stretch), QSignalBlocker(volume)};
-    const cMixRow& row = RowAt(RowIndex);
+    const cMixRow& row = EditedRow(RowIndex);
     pitch->setValue(static_cast<int>(row.MixParams.pitch));
     pitchlb->setText(QString::fromStdString(PitchText(row.MixParams.pitch)));
     stretch->setValue(static_cast<int>(row.MixParams.speed));
     stretchlb->setText(QString::fromStdString(SpeedText(row.MixParams.speed)));
-    volume->setValue(static_cast<int>(row.MixParams.volume * 0.01 * (volume->maximum() / 2)));
+    volume->setValue(VolumePosition(&row, volume->maximum()));
     volumelb->setText(QString::fromStdString(VolumeText(row.MixParams.volume)));
-    fadeinlist->SetText(row.MixParams.fadein ? ui::FloatToText(row.MixParams.fadeinlength, 2) : "0");
-    fadeoutlist->SetText(row.MixParams.fadeout ? ui::FloatToText(row.MixParams.fadeoutlength, 2) : "0");
+    fadeinlist->SetText(LengthText(row.MixParams.fadein, row.MixParams.fadeinlength));
+    fadeoutlist->SetText(LengthText(row.MixParams.fadeout, row.MixParams.fadeoutlength));
 }
 
 void TFormTransformation::Push()
@@ -155,18 +143,15 @@ void TFormTransformation::volumeChange()
     if (!snl.mixdata.Get(RowIndex))
         return;
     snl.SetRowVolume(RowIndex, volume->maximum(), volume->value());
-    const int32_t percent = RowAt(RowIndex).MixParams.volume;
+    const int32_t percent = EditedRow(RowIndex).MixParams.volume;
     volumelb->setText(QString::fromStdString(VolumeText(percent)));
     Push();
-    if (TAudioView* view = Mix->GetAudioView(0)) {
-        view->Scale = percent * 0.01f;
-        view->Redraw();
-    }
+    ScaleRowView(*Mix, 0, percent);
 }
 
 void TFormTransformation::pitchChange()
 {
-    cMixRow& row = RowAt(RowIndex);
+    cMixRow& row = EditedRow(RowIndex);
     if (snl.Enabled)
         row.MixParams.pitch = pitch->value();
     pitchlb->setText(QString::fromStdString(PitchText(row.MixParams.pitch)));
@@ -175,7 +160,7 @@ void TFormTransformation::pitchChange()
 
 void TFormTransformation::stretchChange()
 {
-    cMixRow& row = RowAt(RowIndex);
+    cMixRow& row = EditedRow(RowIndex);
     if (snl.Enabled)
         row.MixParams.speed = static_cast<float>(stretch->value());
     stretchlb->setText(QString::fromStdString(SpeedText(row.MixParams.speed)));
@@ -191,7 +176,7 @@ void TFormTransformation::fadeinlistChange()
     float seconds = 0.0f;
     if (!ListSeconds(fadeinlist->Text(), seconds))
         return;
-    MixParams& params = RowAt(RowIndex).MixParams;
+    MixParams& params = EditedRow(RowIndex).MixParams;
     params.fadein = seconds != 0.0f;
     params.fadeinlength = seconds;
     RefreshCurrentRow();
@@ -205,7 +190,7 @@ void TFormTransformation::fadeoutlistChange()
         return;
     // The first item switches the fade off; any other item, or a typed or stepped length (even
     // 0.00), switches it on.
-    MixParams& params = RowAt(RowIndex).MixParams;
+    MixParams& params = EditedRow(RowIndex).MixParams;
     params.fadeout = fadeoutlist->ItemIndex() != 0;
     params.fadeoutlength = params.fadeout ? seconds : 0.0f;
     RefreshCurrentRow();

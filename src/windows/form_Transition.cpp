@@ -6,7 +6,6 @@
 #include "GraphControls/class_SkinPicture.h"
 #include "MixTableFill/MixTableFill.h"
 #include "model/class_Application.h"
-#include "platform/ui/NumberText.h"
 #include "platform/ui/WindowHelpers.h"
 #include "windows/editor_controls.h"
 
@@ -16,31 +15,11 @@
 #include <QSignalBlocker>
 #include <QTimer>
 
-#include <cassert>
-
 TFormTransition* FormTransition = nullptr;
 
 namespace {
 
 constexpr int kVolumeMax = 1000;
-
-cMixRow& RowAt(int index)
-{
-    cMixRow* row = snl.mixdata.Get(index);
-    assert(row && "RowIndex<mixdata.Count");
-    return *row;
-}
-
-int VolumePosition(const cMixRow* row, int max)
-{
-    return row ? static_cast<int>(row->MixParams.volume * 0.01 * (max / 2)) : 0;
-}
-
-// The list text of a length that is on: 2 decimals at most, '.' separator; "0" when off.
-std::string LengthText(bool on, float length)
-{
-    return on ? ui::FloatToText(length, 2) : "0";
-}
 
 } // namespace
 
@@ -126,9 +105,7 @@ TFormTransition::TFormTransition(QWidget* parent) : QDialog(parent)
     overlaplist->OnChange = [this] { overlaplistChange(); };
     fadexlist->OnChange = [this] { fadexlistChange(); };
 
-    PosTimer = new QTimer(this);
-    PosTimer->setInterval(25);
-    connect(PosTimer, &QTimer::timeout, this, [this] { PosTimerTimer(); });
+    PosTimer = MakePositionTimer(this, [this] { PosTimerTimer(); });
 
     ui::SetRoundWindowRegion(this, 6);
 }
@@ -182,8 +159,8 @@ void TFormTransition::LoadRowControls()
     volumelb->setText(QString::fromStdString(VolumeText(a ? a->MixParams.volume : 0)));
     volume2->setValue(VolumePosition(b, volume2->maximum()));
     volume2lb->setText(QString::fromStdString(VolumeText(b ? b->MixParams.volume : 0)));
-    const cMixRow& rowA = RowAt(RowIndex);
-    const cMixRow& rowB = RowAt(RowIndex + 1);
+    const cMixRow& rowA = EditedRow(RowIndex);
+    const cMixRow& rowB = EditedRow(RowIndex + 1);
     stretch->setValue(static_cast<int>(rowA.MixParams.speed));
     stretchlb->setText(QString::fromStdString(SpeedText(rowA.MixParams.speed)));
     stretch2->setValue(static_cast<int>(rowB.MixParams.speed));
@@ -211,10 +188,7 @@ void TFormTransition::volumeChange()
     LoadRowControls();
     Push(RowIndex);
     SelectRowView(0);
-    if (TAudioView* view = Mix->GetAudioView(0)) {
-        view->Scale = RowAt(RowIndex).MixParams.volume * 0.01f;
-        view->Redraw();
-    }
+    ScaleRowView(*Mix, 0, EditedRow(RowIndex).MixParams.volume);
 }
 
 void TFormTransition::volume2Change()
@@ -225,16 +199,13 @@ void TFormTransition::volume2Change()
     LoadRowControls();
     Push(RowIndex + 1);
     SelectRowView(1);
-    if (TAudioView* view = Mix->GetAudioView(1)) {
-        view->Scale = RowAt(RowIndex + 1).MixParams.volume * 0.01f;
-        view->Redraw();
-    }
+    ScaleRowView(*Mix, 1, EditedRow(RowIndex + 1).MixParams.volume);
 }
 
 void TFormTransition::pitchChange(int k)
 {
     if (snl.Enabled)
-        RowAt(RowIndex + k).MixParams.pitch = (k == 0 ? pitch : pitch2)->value();
+        EditedRow(RowIndex + k).MixParams.pitch = (k == 0 ? pitch : pitch2)->value();
     LoadRowControls();
     Push(RowIndex + k);
     SelectRowView(k);
@@ -243,7 +214,7 @@ void TFormTransition::pitchChange(int k)
 void TFormTransition::stretchChange(int k)
 {
     if (snl.Enabled)
-        RowAt(RowIndex + k).MixParams.speed = static_cast<float>((k == 0 ? stretch : stretch2)->value());
+        EditedRow(RowIndex + k).MixParams.speed = static_cast<float>((k == 0 ? stretch : stretch2)->value());
     LoadRowControls();
     Push(RowIndex + k);
     RebuildPreview();
@@ -255,7 +226,7 @@ void TFormTransition::fadeinlistChange()
     float seconds = 0.0f;
     if (!ListSeconds(fadeinlist->Text(), seconds))
         return;
-    MixParams& params = RowAt(RowIndex + 1).MixParams;
+    MixParams& params = EditedRow(RowIndex + 1).MixParams;
     params.fadein = seconds != 0.0f;
     params.fadeinlength = seconds;
     SelectRowView(1);
@@ -266,7 +237,7 @@ void TFormTransition::fadeoutlistChange()
     float seconds = 0.0f;
     if (!ListSeconds(fadeoutlist->Text(), seconds))
         return;
-    MixParams& params = RowAt(RowIndex).MixParams;
+    MixParams& params = EditedRow(RowIndex).MixParams;
     params.fadeout = seconds != 0.0f;
     params.fadeoutlength = seconds;
     SelectRowView(0);
@@ -277,7 +248,7 @@ void TFormTransition::overlaplistChange()
     float seconds = 0.0f;
     if (!ListSeconds(overlaplist->Text(), seconds))
         return;
-    cMixRow& row = RowAt(RowIndex);
+    cMixRow& row = EditedRow(RowIndex);
     row.overlap = seconds != 0.0f;
     if (row.overlap)
         row.overlaplen = seconds;
@@ -294,7 +265,7 @@ void TFormTransition::fadexlistChange()
         return;
     const float seconds = static_cast<float>(x);
     const bool on = x != 0;
-    cMixRow& a = RowAt(RowIndex);
+    cMixRow& a = EditedRow(RowIndex);
     a.overlap = on;
     a.overlaplen = seconds;
     a.MixParams.fadeout = on;

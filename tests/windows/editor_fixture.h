@@ -106,6 +106,13 @@ protected:
         row->length = length;
         return row;
     }
+    // The playlist the editors are tried on: three rows of 10, 8 and 6 s from different starts.
+    void AddThreeRows()
+    {
+        AddRow(0.0f, 10.0f);
+        AddRow(10.0f, 8.0f);
+        AddRow(2.0f, 6.0f);
+    }
     // The playlist shows the rows; row `selected` is current (and so the selected row).
     void ShowRows(int selected)
     {

@@ -31,9 +31,7 @@ protected:
     void SetUp() override
     {
         EditorTest::SetUp();
-        AddRow(0.0f, 10.0f);
-        AddRow(10.0f, 8.0f);
-        AddRow(2.0f, 6.0f);
+        AddThreeRows();
         ShowRows(0);
     }
     // Which editor a call opened (and closed again at once).

@@ -315,17 +315,26 @@ void PaintDialogBody(QPainter& p, const QSize& size, int radius)
     }
 }
 
-void PaintCDRip(QPainter& p, const QSize& size)
+// The head of the rip, export, record and burn windows: the glyph beside the title at the left,
+// what the window makes at the right.
+void PaintWizardHead(QPainter& p, const QSize& size, Glyph glyph, const QColor& tint, const QRect& titlePlace,
+                     const QString& title, const QRect& detailPlace, const QString& detail)
 {
     PaintDialogBody(p, size, kExportCornerRadius);
     p.setRenderHint(QPainter::Antialiasing);
-    PaintGlyph(p, QRectF(18, 11, 24, 24), Glyph::Disc, kAccent);
+    PaintGlyph(p, QRectF(18, titlePlace.top() + 3, 24, 24), glyph, tint);
     p.setFont(Font(15, true));
     p.setPen(kText);
-    p.drawText(QRect(50, 8, 300, 30), Qt::AlignLeft | Qt::AlignVCenter, "Rip Audio CD");
+    p.drawText(titlePlace, Qt::AlignLeft | Qt::AlignVCenter, title);
     p.setFont(Font(11));
     p.setPen(kTextDim);
-    p.drawText(QRect(250, 8, 250, 30), Qt::AlignRight | Qt::AlignVCenter, QString::fromUtf8("MP3 \u00b7 256 kbit/s \u00b7 stereo"));
+    p.drawText(detailPlace, Qt::AlignRight | Qt::AlignVCenter, detail);
+}
+
+void PaintCDRip(QPainter& p, const QSize& size)
+{
+    PaintWizardHead(p, size, Glyph::Disc, kAccent, QRect(50, 8, 300, 30), "Rip Audio CD", QRect(250, 8, 250, 30),
+                    QString::fromUtf8("MP3 \u00b7 256 kbit/s \u00b7 stereo"));
     PaintCaption(p, {20, 46}, "DRIVE");
     PaintWell(p, place::kCDRipDrives, 3);
     PaintWell(p, place::kCDRipTitle, 3);
@@ -335,16 +344,9 @@ void PaintCDRip(QPainter& p, const QSize& size)
 
 void PaintExport(QPainter& p, const QSize& size, bool mp3)
 {
-    PaintDialogBody(p, size, kExportCornerRadius);
-    p.setRenderHint(QPainter::Antialiasing);
-    PaintGlyph(p, QRectF(18, 11, 24, 24), mp3 ? Glyph::Mp3 : Glyph::Wav, kAccent);
-    p.setFont(Font(15, true));
-    p.setPen(kText);
-    p.drawText(QRect(50, 8, 260, 30), Qt::AlignLeft | Qt::AlignVCenter, mp3 ? "Export Mix to MP3" : "Export Mix to WAV");
-    p.setFont(Font(11));
-    p.setPen(kTextDim);
-    p.drawText(QRect(260, 8, 203, 30), Qt::AlignRight | Qt::AlignVCenter,
-               mp3 ? QString::fromUtf8("MP3 \u00b7 256 kbit/s \u00b7 stereo") : QString::fromUtf8("44.1 kHz \u00b7 16-bit \u00b7 stereo"));
+    PaintWizardHead(p, size, mp3 ? Glyph::Mp3 : Glyph::Wav, kAccent, QRect(50, 8, 260, 30),
+                    mp3 ? "Export Mix to MP3" : "Export Mix to WAV", QRect(260, 8, 203, 30),
+                    mp3 ? QString::fromUtf8("MP3 \u00b7 256 kbit/s \u00b7 stereo") : QString::fromUtf8("44.1 kHz \u00b7 16-bit \u00b7 stereo"));
     PaintCaption(p, {20, 42}, "FILE NAME");
     PaintWell(p, place::kExportFileName, 5);
     PaintNote(p, place::kExportProgress.adjusted(0, -3, 10, 3), "The whole mix, from its start, into one file.",
@@ -384,16 +386,8 @@ void PaintTransformationBack(QPainter& p, const QSize& size)
 
 void PaintRecordBack(QPainter& p, const QSize& size)
 {
-    PaintDialogBody(p, size, kExportCornerRadius);
-    p.setRenderHint(QPainter::Antialiasing);
-    PaintGlyph(p, QRectF(18, 11, 24, 24), Glyph::Record, kStop);
-    p.setFont(Font(15, true));
-    p.setPen(kText);
-    p.drawText(QRect(50, 8, 220, 30), Qt::AlignLeft | Qt::AlignVCenter, "Record My Own");
-    p.setFont(Font(11));
-    p.setPen(kTextDim);
-    p.drawText(QRect(222, 8, 203, 30), Qt::AlignRight | Qt::AlignVCenter,
-               QString::fromUtf8("MP3 \u00b7 256 kbit/s \u00b7 stereo"));
+    PaintWizardHead(p, size, Glyph::Record, kStop, QRect(50, 8, 220, 30), "Record My Own", QRect(222, 8, 203, 30),
+                    QString::fromUtf8("MP3 \u00b7 256 kbit/s \u00b7 stereo"));
     PaintCaption(p, {20, 44}, "INPUT");
     PaintWell(p, place::kRecordDevice, 2);
     PaintCaption(p, {300, 44}, "TIME");
@@ -444,16 +438,8 @@ void PaintPreferencesBack(QPainter& p, const QSize& size)
 
 void PaintCDBurnBack(QPainter& p, const QSize& size)
 {
-    PaintDialogBody(p, size, kExportCornerRadius);
-    p.setRenderHint(QPainter::Antialiasing);
-    PaintGlyph(p, QRectF(18, 12, 24, 24), Glyph::Burn, kAccent);
-    p.setFont(Font(15, true));
-    p.setPen(kText);
-    p.drawText(QRect(50, 9, 260, 30), Qt::AlignLeft | Qt::AlignVCenter, "Burn Mix to Audio CD");
-    p.setFont(Font(11));
-    p.setPen(kTextDim);
-    p.drawText(QRect(260, 9, 224, 30), Qt::AlignRight | Qt::AlignVCenter,
-               QString::fromUtf8("CD-R \u00b7 CD-RW \u00b7 with CD-TEXT"));
+    PaintWizardHead(p, size, Glyph::Burn, kAccent, QRect(50, 9, 260, 30), "Burn Mix to Audio CD", QRect(260, 9, 224, 30),
+                    QString::fromUtf8("CD-R \u00b7 CD-RW \u00b7 with CD-TEXT"));
     PaintWell(p, place::kCDBurnPanel, 3);
     p.fillRect(QRect(0, 248, size.width(), 1), kLine);
     PaintNote(p, QRect(18, 256, 190, 30), "The whole mix, as one track.", kTextFaint, 10.5);

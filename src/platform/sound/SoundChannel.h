@@ -4,10 +4,12 @@
 // the handle table and the per-thread error code. Nothing outside platform/sound includes this.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/sound/SoundLibrary.h"
 
@@ -106,6 +108,25 @@ bool OutputInitialised();
 void StopPlaying(Channel& channel); // removes it from the output's list; caller holds its mutex
 bool PortAudioReady();                // PortAudio started once for output and input
 void RaiseAudioThreadPriority();      // real-time scheduling for the calling thread where allowed
+
+// The PortAudio devices with at least that many input and output channels, in the order of the
+// device list (none when PortAudio cannot start).
+std::vector<int> PortAudioDevices(int minInputs, int minOutputs);
+
+// Keeps real time without a device: each block is due at an absolute deadline counted from the
+// start in frames, so waking up late never accumulates into drift. The worst lateness is kept.
+class RealTimePacer {
+public:
+    RealTimePacer(uint32_t rate, std::atomic<int64_t>& worstLateUs) : rate_(rate), worstLateUs_(worstLateUs) {}
+    void Start();
+    void Wait(uint32_t frames); // sleeps until the end of the next `frames` is due
+
+private:
+    uint32_t rate_;
+    std::atomic<int64_t>& worstLateUs_;
+    std::chrono::steady_clock::time_point start_;
+    int64_t frames_ = 0;
+};
 
 // ---- Recording (recording.cpp) -------------------------------------------------------------
 

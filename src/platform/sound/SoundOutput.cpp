@@ -51,22 +51,41 @@ bool PortAudioReady()
     return ready;
 }
 
-namespace {
-
-// The system's output devices in the order of the device list (index 1 = the first).
-std::vector<PaDeviceIndex> OutputDevices()
+std::vector<int> PortAudioDevices(int minInputs, int minOutputs)
 {
-    std::vector<PaDeviceIndex> devices;
+    std::vector<int> devices;
     if (!PortAudioReady())
         return devices;
     const PaDeviceIndex count = Pa_GetDeviceCount();
     for (PaDeviceIndex i = 0; i < count; ++i) {
         const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
-        if (info && info->maxOutputChannels >= 2)
+        if (info && info->maxInputChannels >= minInputs && info->maxOutputChannels >= minOutputs)
             devices.push_back(i);
     }
     return devices;
 }
+
+void RealTimePacer::Start()
+{
+    start_ = Clock::now();
+    frames_ = 0;
+}
+
+void RealTimePacer::Wait(uint32_t frames)
+{
+    frames_ += frames;
+    const int64_t ns = frames_ / rate_ * 1000000000 + frames_ % rate_ * 1000000000 / rate_;
+    const auto due = start_ + std::chrono::nanoseconds(ns);
+    std::this_thread::sleep_until(due);
+    const int64_t late = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - due).count();
+    if (late > worstLateUs_.load(std::memory_order_relaxed))
+        worstLateUs_.store(late, std::memory_order_relaxed);
+}
+
+namespace {
+
+// The system's output devices in the order of the device list (index 1 = the first).
+std::vector<PaDeviceIndex> OutputDevices() { return PortAudioDevices(0, 2); }
 
 // ---- Backends -----------------------------------------------------------------------------
 
@@ -78,34 +97,20 @@ public:
     virtual void Stop() = 0;
 };
 
-// Plays nothing but keeps real time: each block is due at an absolute deadline counted from the
-// start in frames, so waking up late never accumulates into drift.
+// Plays nothing but keeps real time.
 class NullBackend : public Backend {
 public:
-    NullBackend(uint32_t rate, std::atomic<int64_t>& worstLateUs) : rate_(rate), worstLateUs_(worstLateUs) {}
+    NullBackend(uint32_t rate, std::atomic<int64_t>& worstLateUs) : pacer_(rate, worstLateUs) {}
     bool Start() override
     {
-        start_ = Clock::now();
-        frames_ = 0;
+        pacer_.Start();
         return true;
     }
-    void Write(const int16_t*, uint32_t count) override
-    {
-        frames_ += count;
-        const int64_t ns = frames_ / rate_ * 1000000000 + frames_ % rate_ * 1000000000 / rate_;
-        const auto due = start_ + std::chrono::nanoseconds(ns);
-        std::this_thread::sleep_until(due);
-        const int64_t late = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - due).count();
-        if (late > worstLateUs_.load(std::memory_order_relaxed))
-            worstLateUs_.store(late, std::memory_order_relaxed);
-    }
+    void Write(const int16_t*, uint32_t count) override { pacer_.Wait(count); }
     void Stop() override {}
 
 private:
-    uint32_t rate_;
-    std::atomic<int64_t>& worstLateUs_;
-    Clock::time_point start_;
-    int64_t frames_ = 0;
+    RealTimePacer pacer_;
 };
 
 // A real device through PortAudio's blocking interface: the output thread writes 16-bit stereo

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -17,8 +16,6 @@
 
 namespace sound {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 const char* const nullInputText = "No sound (null input)";
 constexpr int maxRecordPeriodMs = 1000;
@@ -60,19 +57,7 @@ Recording& TheRecording()
 }
 
 // The system's inputs in the order of the device list (index 0 = the first).
-std::vector<PaDeviceIndex> InputDevices()
-{
-    std::vector<PaDeviceIndex> devices;
-    if (!PortAudioReady())
-        return devices;
-    const PaDeviceIndex count = Pa_GetDeviceCount();
-    for (PaDeviceIndex i = 0; i < count; ++i) {
-        const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
-        if (info && info->maxInputChannels >= 1)
-            devices.push_back(i);
-    }
-    return devices;
-}
+std::vector<PaDeviceIndex> InputDevices() { return PortAudioDevices(1, 0); }
 
 bool OnRecordThread(const Recording& rec) { return rec.recordThread.load() == std::this_thread::get_id(); }
 
@@ -110,23 +95,16 @@ void PortAudioThread(Recording& rec)
     }
 }
 
-// Keeps real time as the null output does: each block is due at an absolute deadline counted
-// from the start in frames, so a late wake-up never accumulates into drift.
+// Keeps real time as the null output does.
 void NullInputThread(Recording& rec)
 {
-    const Clock::time_point start = Clock::now();
+    RealTimePacer pacer(rec.frequency, rec.worstLateUs);
+    pacer.Start();
     const BassInputGenerator generator = rec.generator.load();
     void* const generatorUser = rec.generatorUser.load();
     const uint32_t bytes = rec.blockFrames * rec.channels * 2;
-    int64_t frames = 0;
     while (!rec.stopRequest.load(std::memory_order_relaxed)) {
-        frames += rec.blockFrames;
-        const int64_t ns = frames / rec.frequency * 1000000000 + frames % rec.frequency * 1000000000 / rec.frequency;
-        const auto due = start + std::chrono::nanoseconds(ns);
-        std::this_thread::sleep_until(due);
-        const int64_t late = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - due).count();
-        if (late > rec.worstLateUs.load(std::memory_order_relaxed))
-            rec.worstLateUs.store(late, std::memory_order_relaxed);
+        pacer.Wait(rec.blockFrames);
         if (generator)
             generator(rec.block.data(), bytes, generatorUser);
         if (!Deliver(rec, rec.block.data(), rec.blockFrames))
