@@ -375,8 +375,9 @@ TEST_F(LivePlaybackTest, TheSoundThreadNeitherAllocatesNorWaitsForAFileClose)
     const int rows = 6;
     for (int i = 0; i < rows; ++i) {
         const int channels = i == 2 ? 1 : 2;
+        const int rate = i == 3 ? 48000 : (i == 4 ? 22050 : kRate);
         const std::string path = folder + "/promise" + std::to_string(i) + ".wav";
-        ASSERT_TRUE(WriteAudioFile(path, AudioFileKind::Wav, MakeSweepNoise({kRate, channels, 4.0, 20u + i}), kRate,
+        ASSERT_TRUE(WriteAudioFile(path, AudioFileKind::Wav, MakeSweepNoise({rate, channels, 4.0, 20u + i}), rate,
                                    channels));
         cMixRow* row = snl.mixdata.Add();
         row->filename = path;
