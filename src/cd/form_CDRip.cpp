@@ -205,13 +205,8 @@ TFormCDRip::TFormCDRip(QWidget* parent) : QDialog(parent)
     connect(CheckNewCD, &QTimer::timeout, this, [this] { CheckNewCDTimer(); });
 
     EncoderNode1.SourceNode = &CDRipper1;
+    // The node's defaults are the format every wizard writes: 256 kbit/s stereo MP3 of 44.1 kHz PCM.
     EncoderNode1.SetOutputMP3(true);
-    EncoderNode1.MP3KBitRate = 256;
-    EncoderNode1.MP3Channels = 2;
-    EncoderNode1.SampleRate = 44100;
-    EncoderNode1.Channels = 2;
-    EncoderNode1.RealTimeProcess = true;
-    EncoderNode1.LameKeys = "-h";
     EncoderNode1.OnEncodeProgress = [this](TAudioTransformNode*) { EncoderNode1EncodeProgress(); };
 
     FormCreate();

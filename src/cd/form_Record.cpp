@@ -112,13 +112,8 @@ TFormRecord::TFormRecord(QWidget* parent) : QDialog(parent)
     RecorderNode1.Frequency = 44100;
     RecorderNode1.Channels = 2;
     EncoderNode1.SourceNode = &RecorderNode1;
+    // The node's defaults are the format every wizard writes: 256 kbit/s stereo MP3 of 44.1 kHz PCM.
     EncoderNode1.SetOutputMP3(true);
-    EncoderNode1.MP3KBitRate = 256;
-    EncoderNode1.MP3Channels = 2;
-    EncoderNode1.SampleRate = 44100;
-    EncoderNode1.Channels = 2;
-    EncoderNode1.RealTimeProcess = true;
-    EncoderNode1.LameKeys = "-h";
 
     FormCreate();
 }

@@ -111,14 +111,9 @@ TFormSaveToWav::TFormSaveToWav(QWidget* parent) : QDialog(parent)
     AutoMode->setSingleShot(true);
     connect(AutoMode, &QTimer::timeout, this, [this] { AutoModeTimer(); });
 
+    // The node's defaults are the format every wizard writes: 256 kbit/s stereo MP3 of 44.1 kHz PCM.
     EncoderNode1.SetOutputMP3(true);
     EncoderNode1.SetOutputFileName("c:\\out.mp3");
-    EncoderNode1.MP3KBitRate = 256;
-    EncoderNode1.MP3Channels = 2;
-    EncoderNode1.SampleRate = 44100;
-    EncoderNode1.Channels = 2;
-    EncoderNode1.RealTimeProcess = true;
-    EncoderNode1.LameKeys = "-h";
     EncoderNode1.OnQueryData = [this](TAudioTransformNode*, void* buffer, int length) {
         EncoderNode1QueryData(buffer, length);
     };
