@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -54,6 +55,20 @@ bool WriteWithProgram(const std::string& path, const std::string& commandStart, 
 }
 
 } // namespace
+
+std::string DecoderComplaints(const std::string& path)
+{
+    const std::string command = "ffmpeg -nostdin -hide_banner -v error -i " + Quoted(path) + " -f null - 2>&1";
+    FILE* output = popen(command.c_str(), "r");
+    if (!output)
+        return "can't run ffmpeg";
+    std::string text;
+    char chunk[512];
+    for (size_t got; (got = fread(chunk, 1, sizeof chunk, output)) > 0;)
+        text.append(chunk, got);
+    const int status = pclose(output);
+    return status == 0 ? text : text + "(ffmpeg failed)";
+}
 
 std::vector<int16_t> MakeSweepNoise(const SignalSpec& spec)
 {

@@ -38,6 +38,10 @@ bool CanWrite(AudioFileKind kind);
 bool WriteAudioFile(const std::string& path, AudioFileKind kind, const std::vector<int16_t>& samples, int rate,
                     int channels);
 
+// What ffmpeg, a decoder apart from ours, says while it decodes the whole file: empty when the file
+// decodes cleanly (a cut last frame shows as "Invalid data found when processing input").
+std::string DecoderComplaints(const std::string& path);
+
 // A fresh, empty folder for this test program's files (under the test home when set, else /tmp).
 std::string FixtureFolder();
 
