@@ -7,6 +7,7 @@
 #include "model/class_Folders.h"
 #include "model/class_Switches.h"
 #include "model/form_LoadRepository.h"
+#include "platform/ui/FittedText.h"
 #include "platform/ui/MessageBox.h"
 #include "windows/frame_mixedit.h"
 #include "windows/frame_reposedit.h"
@@ -278,10 +279,8 @@ void TFormMain::BinsScrollChange()
         cBin* bin = snl.Bins.Get(first + k);
         ReposTitles[k]->setVisible(bin != nullptr);
         ReposEdits[k]->setVisible(bin != nullptr);
-        if (bin) {
-            ReposTitles[k]->setText(QString::fromStdString(bin->title));
-            ReposTitles[k]->setToolTip(ReposTitles[k]->text());
-        }
+        if (bin)
+            ui::ShowFittedTitle(ReposTitles[k], QString::fromStdString(bin->title));
         // A hidden strip keeps no bin that may go meanwhile.
         ReposEdits[k]->AssignBin(bin);
     }

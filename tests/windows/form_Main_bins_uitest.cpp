@@ -745,6 +745,26 @@ TEST_F(BinsTest, RemovingAndRenamingSourcesRefreshesListStripsAndTitles)
     EXPECT_EQ(messages.Texts(), (std::vector<std::string>{"Project doesn't have any source audio files."}));
 }
 
+TEST_F(BinsTest, LongSourceTitlesEndInAnEllipsisInTheListAndOverTheStrips)
+{
+    const std::string title = "Vocals recorded at the evening session in the big hall";
+    AddBin("Drums", SongA());
+    AddBin(title, SongB());
+    Show(PagePlaylistIndex);
+    const QString shown = FormMain->ReposTitles[1]->text();
+    ASSERT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+    EXPECT_TRUE(QString::fromStdString(title).startsWith(shown.chopped(1))) << shown.toStdString();
+    EXPECT_EQ(FormMain->ReposTitles[1]->toolTip().toStdString(), title);
+    EXPECT_EQ(FormMain->ReposTitles[0]->text(), "Drums");
+
+    Show(PageBinEditIndex);
+    QListWidget* list = FormMain->FilesList;
+    EXPECT_EQ(list->item(1)->text().toStdString(), title);
+    EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0) << "the list does not scroll sideways";
+    EXPECT_LE(list->visualItemRect(list->item(1)).right(), list->viewport()->rect().right())
+        << "the item ends where the list ends, so the list ends its text in an ellipsis";
+}
+
 // ---- Commands ------------------------------------------------------------------------------
 
 TEST_F(BinsTest, ProjectDialogsOfferSonorelProjectsAndTheLoadedPath)

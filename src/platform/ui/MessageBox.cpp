@@ -1,13 +1,16 @@
 #include "platform/ui/MessageBox.h"
 
+#include "platform/ui/FittedText.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QScreen>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <mutex>
@@ -141,13 +144,17 @@ std::optional<std::string> InputBox(const std::string& caption, const std::strin
 {
     if (auto answer = RecordInput({caption, prompt, text}))
         return *answer;
-    bool ok = false;
-    const QString entered = QInputDialog::getText(QApplication::activeWindow(), QString::fromStdString(caption),
-                                                  QString::fromStdString(prompt), QLineEdit::Normal,
-                                                  QString::fromStdString(text), &ok);
-    if (!ok)
+    QInputDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(QString::fromStdString(caption));
+    dialog.setLabelText(QString::fromStdString(prompt));
+    dialog.setTextValue(QString::fromStdString(text));
+    const QScreen* screen = dialog.screen();
+    const int widest = screen ? screen->availableGeometry().width() : QWIDGETSIZE_MAX;
+    const QSize natural = dialog.sizeHint();
+    dialog.resize(std::max(natural.width(), std::min(WholeTitleWidth(dialog.windowTitle()), widest)), natural.height());
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return entered.toStdString();
+    return dialog.textValue().toStdString();
 }
 
 std::optional<std::string> ChooseFile(QWidget* parent, const FileDialogSpec& spec)
