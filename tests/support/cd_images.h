@@ -9,10 +9,14 @@
 
 namespace sonorel_test {
 
+// Where a track's CUE entry puts its INDEX 01: damaged sheets leave it out or point past the BIN.
+enum class CueIndex { AtTrackStart, Missing, PastTheBin };
+
 struct CdImageTrack {
     double seconds = 1.0; // rounded to whole sectors (1/75 s)
     bool data = false;    // a data track (MODE1/2352) instead of audio
     uint32_t seed = 1;    // of the track's sweep and noise
+    CueIndex index = CueIndex::AtTrackStart; // the track's sound is in the BIN whatever its index says
 };
 
 struct CdImage {

@@ -147,6 +147,24 @@ CdIo_t* OpenDrive(int drive)
     return d.image ? cdio_open_cue(d.path.c_str()) : cdio_open(d.path.c_str(), DRIVER_DEVICE);
 }
 
+bool TrackExtent(CdIo_t* cdio, int track, lsn_t& first, lsn_t& last)
+{
+    const track_t count = cdio_get_num_tracks(cdio);
+    if (count == CDIO_INVALID_TRACK || track < 0 || track >= count)
+        return false;
+    const track_t number = static_cast<track_t>(cdio_get_first_track_num(cdio) + track);
+    first = cdio_get_track_lsn(cdio, number);
+    last = cdio_get_track_last_lsn(cdio, number);
+    const lsn_t discEnd = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
+    if (first == CDIO_INVALID_LSN || last == CDIO_INVALID_LSN || discEnd == CDIO_INVALID_LSN)
+        return false;
+    if (first >= 0 && first <= last && last < discEnd)
+        return true;
+    trace("CD track " + std::to_string(track + 1) + " lies outside the disc (sectors " + std::to_string(first) + " to " +
+          std::to_string(last) + ", disc ends at " + std::to_string(discEnd) + "): its TOC or CUE sheet is damaged");
+    return false;
+}
+
 } // namespace sound
 
 using namespace sound;
@@ -201,12 +219,8 @@ int BASS_CD_GetTracks(int drive) { return OpenDisc(drive).Tracks(); }
 int64_t BASS_CD_GetTrackLength(int drive, int track)
 {
     OpenDisc disc(drive);
-    if (track < 0 || track >= disc.Tracks())
-        return -1;
-    const track_t number = static_cast<track_t>(cdio_get_first_track_num(disc.cdio) + track);
-    const lsn_t first = cdio_get_track_lsn(disc.cdio, number);
-    const lsn_t last = cdio_get_track_last_lsn(disc.cdio, number);
-    if (first == CDIO_INVALID_LSN || last == CDIO_INVALID_LSN || last < first)
+    lsn_t first = 0, last = 0;
+    if (!disc.cdio || !TrackExtent(disc.cdio, track, first, last))
         return -1;
     return static_cast<int64_t>(last - first + 1) * BASS_CD_SECTOR_BYTES;
 }

@@ -20,4 +20,9 @@ std::vector<CdDrive> ListDrives();
 // A fresh libcdio handle on drive `drive` (its own TOC); null without a drive or disc.
 CdIo_t* OpenDrive(int drive);
 
+// The first and last sector of track `track` (0-based), false when the track does not lie on the
+// disc. A damaged TOC or CUE sheet can give a track that starts before the disc (no INDEX 01),
+// ends before it starts or runs past the disc's end; paranoia never returns from reading one.
+bool TrackExtent(CdIo_t* cdio, int track, lsn_t& first, lsn_t& last);
+
 } // namespace sound
