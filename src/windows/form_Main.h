@@ -364,6 +364,8 @@ void ResetGrabbedParameter(cMixRow& row, int dragPart);
 bool ReadArtistTitle(const std::string& fileName, std::string& artist, std::string& title);
 // A new source's title: "artist - title" from its tags, or the one it has, or its file name.
 std::string SourceTitle(const std::string& fileName);
+// The source dialog's filter: every kind of sound file the sound layer opens, then all files.
+std::string SoundFileFilter();
 
 // The main window's time format: "%dm %.1fs" of whole minutes and the rest of the seconds.
 std::string FormatMinutesSeconds(float seconds);

@@ -82,6 +82,14 @@ std::string SourceTitle(const std::string& fileName)
     return artist.empty() ? title : artist;
 }
 
+std::string SoundFileFilter()
+{
+    std::string patterns;
+    for (const std::string& extension : BASS_GetFileExtensions())
+        patterns += (patterns.empty() ? "*." : ";*.") + extension;
+    return "Sound files|" + patterns + "|All files|*";
+}
+
 void TFormMain::openmp3Click(QObject* sender)
 {
     LogToFile("Select From Disk", true, true);

@@ -496,7 +496,10 @@ TEST_F(BinsTest, AFileFromTheOpenDialogBecomesTheSelectedSource)
     messages.QueueInput(SongB());
     FormMain->openmp3Click(FormMain->selectfromdisk);
     ASSERT_EQ(snl.Bins.Count(), 2);
-    EXPECT_EQ(messages.Inputs().at(0).prompt, "MP3, WAV, WMA|*.mp3;*.wav;*.wma");
+    // Every kind of file the sound layer plays can be picked, and any file at all.
+    EXPECT_EQ(messages.Inputs().at(0).prompt,
+              "Sound files|*.wav;*.aif;*.aiff;*.aifc;*.flac;*.au;*.snd;*.caf;*.w64;*.rf64;*.ogg;*.mp3;*.mp2;*.wma"
+              "|All files|*");
     EXPECT_EQ(snl.Bins.At(1)->title, "song b.wav");
     EXPECT_EQ(snl.Bins.At(1)->filename, SongB());
     EXPECT_EQ(FormMain->FilesList->currentRow(), 1);
@@ -504,12 +507,21 @@ TEST_F(BinsTest, AFileFromTheOpenDialogBecomesTheSelectedSource)
     EXPECT_EQ(View()->FileName(), SongB());
     EXPECT_FALSE(View()->FileLocked);
 
+    for (const AudioFileKind kind : {AudioFileKind::Ogg, AudioFileKind::Flac}) {
+        const std::string file = SoundFile("picked" + sonorel_test::ExtensionOf(kind), 1, kind);
+        messages.QueueInput(file);
+        FormMain->openmp3Click(FormMain->selectfromdisk);
+        EXPECT_EQ(snl.Bins.At(snl.Bins.Count() - 1)->filename, file);
+        EXPECT_EQ(View()->FileName(), file);
+    }
+    ASSERT_EQ(snl.Bins.Count(), 4);
+
     messages.QueueInput(std::nullopt);
     FormMain->openmp3Click(FormMain->selectfromdisk);
     FormMain->AudioOpen.FileName = "/no/such/file.mp3";
     FormMain->openmp3Click(nullptr); // automation: no dialog
     EXPECT_EQ(messages.Texts(), (std::vector<std::string>{"Can't open file. Wrong file name."}));
-    EXPECT_EQ(snl.Bins.Count(), 2);
+    EXPECT_EQ(snl.Bins.Count(), 4);
 }
 
 TEST_F(BinsTest, AFileThatCannotBeOpenedNeverBecomesABinEvenOnASecondTry)
