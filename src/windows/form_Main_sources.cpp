@@ -4,6 +4,7 @@
 
 #include "AudioControls/class_AudioView.h"
 #include "model/class_FileLog.h"
+#include "platform/sound/SoundCD.h"
 #include "platform/sound/SoundLibrary.h"
 #include "platform/sound/SoundTags.h"
 #include "platform/trace/Trace.h"
@@ -56,6 +57,8 @@ bool ReadArtistTitle(const std::string& fileName, std::string& artist, std::stri
     BassHandle stream = BASS_StreamCreateFile(fileName, BASS_STREAM_DECODE);
     if (!stream)
         stream = BASS_WMA_StreamCreateFile(fileName, BASS_STREAM_DECODE);
+    if (!stream)
+        stream = BASS_CD_StreamCreateFile(fileName, BASS_STREAM_DECODE);
     if (!stream)
         return false;
     std::string tagArtist;

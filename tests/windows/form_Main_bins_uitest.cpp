@@ -7,6 +7,7 @@
 #include "platform/ui/DragController.h"
 #include "platform/ui/MessageBox.h"
 #include "support/audio_fixtures.h"
+#include "support/cd_images.h"
 #include "support/trace_lines.h"
 #include "windows/Forms.h"
 #include "windows/class_SonorelApplication.h"
@@ -244,6 +245,22 @@ TEST(SourceTitles, AreArtistAndTitleFromTheTagsOrTheFileName)
     EXPECT_FALSE(ReadArtistTitle(corrupt, artist, title));
     EXPECT_FALSE(ReadArtistTitle(sonorel_test::FixtureFolder() + "/missing.mp3", artist, title));
     EXPECT_EQ(artist + title, "keptkept") << "untouched when no stream opens";
+}
+
+// A CD track (here of a CUE/BIN image) is titled from the disc's CD-TEXT.
+TEST(SourceTitles, OfACdTrackComeFromItsCdText)
+{
+    sonorel_test::ScopedImageDrives drives;
+    const sonorel_test::CdImage image = sonorel_test::MakeCdImage(sonorel_test::FixtureFolder(), "titled",
+                                                                  {{1.0, false, 1}, {1.0, false, 2}},
+                                                                  {{"The Band", "First Song"}, {"", "Second"}});
+    const std::string drive(1, char('a' + drives.Add(image)));
+    EXPECT_EQ(SourceTitle(drive + ":\\track01.cda"), "The Band - First Song");
+    EXPECT_EQ(SourceTitle(drive + ":\\track02.cda"), "Second");
+    std::string artist = "kept";
+    std::string title = "kept";
+    EXPECT_FALSE(ReadArtistTitle(drive + ":\\track03.cda", artist, title)) << "no such track";
+    EXPECT_EQ(artist + title, "keptkept");
 }
 
 // ---- The window ----------------------------------------------------------------------------
