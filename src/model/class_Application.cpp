@@ -144,7 +144,7 @@ std::string MissingSourcesMessage(const std::vector<std::string>& paths)
 bool cProjectFileDialog::Execute(QWidget* parent)
 {
     const std::optional<std::string> chosen =
-        ui::ChooseFile(parent, {DialogMode == Mode::Save, Filter, DefaultExt, FileName, ConfirmOverwrite});
+        ui::ChooseFile(parent, {DialogMode == Mode::Save, Filter, DefaultExt, FileName, ConfirmOverwrite, InitialDir});
     if (!chosen)
         return false;
     FileName = *chosen;

@@ -51,14 +51,11 @@ void TFormMain::ClearProject()
 void TFormMain::Save1Click()
 {
     LogToFile("Save Project", true, true);
-    // A never-saved project opens the dialog in the data folder.
-    cProjectFileDialog dialog = ProjSaveDialog;
-    if (dialog.FileName.empty())
-        dialog.FileName = GetDataFolder() + "/";
-    if (!dialog.Execute(this))
+    // The dialog offers the project's own path; a project never saved goes to the data folder.
+    ProjSaveDialog.InitialDir = GetDataFolder();
+    if (!ProjSaveDialog.Execute(this))
         return;
-    ProjSaveDialog.FileName = dialog.FileName;
-    snl.SaveToFile(dialog.FileName);
+    snl.SaveToFile(ProjSaveDialog.FileName);
 }
 
 void TFormMain::Load1Click()

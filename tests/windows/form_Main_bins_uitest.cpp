@@ -2,6 +2,7 @@
 // into the playlist and the project commands, driven headless.
 #include "AudioControls/class_AudioView.h"
 #include "cd/form_SaveToWav.h"
+#include "model/class_Folders.h"
 #include "model/class_Switches.h"
 #include "model/form_LoadRepository.h"
 #include "platform/ui/DragController.h"
@@ -35,6 +36,7 @@
 #include <taglib/textidentificationframe.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 
@@ -85,6 +87,14 @@ cMixRow* AddRow(const cBinItem& zone)
     row->start = zone.start;
     row->length = zone.length;
     return row;
+}
+
+// Removes the data folder only inside the test's own home, never a real user's.
+void RemoveTestDataFolder(const std::string& folder)
+{
+    const char* home = std::getenv("SONOREL_TEST_HOME");
+    if (home && *home && folder.rfind(std::string(home) + "/", 0) == 0)
+        fs::remove_all(folder);
 }
 
 // ---- Rules without a window ----------------------------------------------------------------
@@ -786,14 +796,20 @@ TEST_F(BinsTest, ProjectDialogsOfferSonorelProjectsAndTheLoadedPath)
     FormMain->Image21Click();
     EXPECT_EQ(snl.Bins.Count(), 1);
     EXPECT_EQ(FormMain->Pages->currentIndex(), PagePlaylistIndex);
+    // The save dialog offers the loaded file, with the data folder (made again when it went) as
+    // the folder of a name without one.
+    const std::string dataFolder = GetDataFolder();
+    RemoveTestDataFolder(dataFolder);
     messages.QueueInput(std::nullopt);
     FormMain->Save1Click();
+    EXPECT_TRUE(fs::is_directory(dataFolder));
     const std::vector<ui::RecordedInput> inputs = messages.Inputs();
     ASSERT_EQ(inputs.size(), 2u);
     EXPECT_EQ(inputs[0].prompt, "Sonorel Project|*.snmx");
     EXPECT_EQ(inputs[0].text, "");
     EXPECT_EQ(inputs[1].prompt, "Sonorel Project|*.snmx");
     EXPECT_EQ(inputs[1].text, project);
+    EXPECT_EQ(inputs[1].folder, dataFolder);
 
     messages.QueueAnswer(ui::MsgResult::Cancel);
     FormMain->NewProject1Click();
@@ -801,9 +817,12 @@ TEST_F(BinsTest, ProjectDialogsOfferSonorelProjectsAndTheLoadedPath)
     EXPECT_EQ(FormMain->ProjSaveDialog.FileName, project) << "cancel keeps the file name";
     messages.QueueAnswer(ui::MsgResult::Ok);
     FormMain->NewProject1Click();
+    RemoveTestDataFolder(dataFolder);
     messages.QueueInput(std::nullopt);
     FormMain->Save1Click();
-    EXPECT_EQ(messages.Inputs().back().text.back(), '/') << "a new project is saved under a new name";
+    EXPECT_EQ(messages.Inputs().back().text, "") << "a new project is saved under a new name";
+    EXPECT_EQ(messages.Inputs().back().folder, dataFolder);
+    EXPECT_TRUE(fs::is_directory(dataFolder));
 }
 
 // The user's whole path, headless: a mix made inside the program comes back equal after a save,
