@@ -215,7 +215,7 @@ void cSonorelApp::Loaded()
     MissingSources missing;
     for (const auto& bin : Bins) {
         ResolveAgainst(folder, bin->filename);
-        missing.Note(bin->filename);
+        bin->SourceMissing = missing.Note(bin->filename);
         // A zone's file is its bin's: the bin names it.
         for (const auto& item : bin->Items)
             ResolveAgainst(folder, item->filename);

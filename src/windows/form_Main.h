@@ -334,6 +334,8 @@ private:
     void ConnectBins();
     void DetachBins(); // before bins are removed or replaced: no frame or zone keeps one
     void FocusStripOfCurrentBin();
+    // Loads a file of the bin into LoopView; empty for a source the user was told is missing.
+    void LoadBinFile(const cBin& bin, const std::string& path);
     cBinItem* CurrentZone() const; // bingrid's bin's item at bingrid's current row
     float ZonePos(float seconds) const; // seconds as a fraction of LoopView's file (0 without one)
     void PlayZoneRange(float start, float length);

@@ -18,6 +18,9 @@
 #include "GraphControls/class_SkinPicture.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -38,6 +41,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <stdexcept>
 
 namespace {
@@ -549,6 +553,120 @@ TEST_F(BinsTest, AFileFromTheOpenDialogBecomesTheSelectedSource)
     FormMain->openmp3Click(nullptr); // automation: no dialog
     EXPECT_EQ(messages.Texts(), (std::vector<std::string>{"Can't open file. Wrong file name."}));
     EXPECT_EQ(snl.Bins.Count(), 4);
+}
+
+// A source that went after the project loaded says so when its bin is first selected; one missing
+// at the load was named then. Both bins show their zones without a waveform and without a second
+// word.
+TEST_F(BinsTest, ASourceThatVanishedAfterLoadingGivesTheLoadsMessage)
+{
+    const std::string folder = sonorel_test::FixtureFolder();
+    const std::string kept = folder + "/kept.wav";
+    const std::string vanishing = folder + "/vanishing.wav";
+    const std::string gone = folder + "/gone.wav";
+    for (const std::string& file : {kept, vanishing, gone}) {
+        fs::copy_file(SongA(), file);
+        const std::string name = fs::path(file).stem().string();
+        AddBin(name, file, {Zone(name + " #1", file, 1, 2)});
+    }
+    const std::string project = folder + "/vanishing.snmx";
+    snl.SaveToFile(project);
+    fs::remove(gone);
+    FormMain->LoadProject(project);
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{MissingSourcesMessage({gone})});
+    fs::remove(vanishing);
+    FormMain->ShowPage(PageBinEditIndex);
+
+    const struct {
+        int bin;
+        std::vector<std::string> messages;
+        std::string shown;
+    } selections[] = {
+        {1, {"File not found " + vanishing + "."}, ""},
+        {2, {}, ""},
+        {0, {}, kept},
+        {1, {}, ""},
+    };
+    for (const auto& s : selections) {
+        messages.Clear();
+        FormMain->FilesList->setCurrentRow(s.bin);
+        FormMain->FilesListClick();
+        EXPECT_EQ(messages.Texts(), s.messages) << "bin " << s.bin;
+        EXPECT_EQ(View()->FileName(), s.shown) << "bin " << s.bin;
+        EXPECT_EQ(FormMain->bingrid->data, snl.Bins.At(s.bin)) << "bin " << s.bin;
+        EXPECT_EQ(View()->Zones.Count(), s.shown.empty() ? 1 : 2) << "the selection, and the zone with a file";
+    }
+}
+
+// For review (SONOREL_SCREENSHOT_DIR): the source dialog in a folder of files, and a bin whose source
+// went after the project loaded, with the real message box over the window.
+TEST(SourceScreenshots, TheSourceDialogAndAVanishedSource)
+{
+    const QString shots = qEnvironmentVariable("SONOREL_SCREENSHOT_DIR");
+    if (shots.isEmpty())
+        GTEST_SKIP() << "SONOREL_SCREENSHOT_DIR not set";
+    const std::string folder = sonorel_test::FixtureFolder();
+    std::map<std::string, std::string> files;
+    for (const auto& [name, kind] : std::vector<std::pair<std::string, AudioFileKind>>{
+             {"Blue Hour.ogg", AudioFileKind::Ogg}, {"Field Recording.flac", AudioFileKind::Flac},
+             {"Intro.mp3", AudioFileKind::Mp3}, {"LOUD MIX.MP3", AudioFileKind::Mp3},
+             {"Morning Take.wav", AudioFileKind::Wav}, {"Evening Take.aiff", AudioFileKind::Aiff}})
+        ASSERT_TRUE(sonorel_test::WriteAudioFile(files[name] = folder + "/" + name, kind,
+                                                 sonorel_test::MakeSweepNoise({44100, 2, 6.0, 1}), 44100, 2));
+    sonorel_test::WriteBytes(folder + "/notes.txt", "set list\n");
+    snl.mixdata.Clear();
+    snl.Bins.Clear();
+    SetCommandLine({"sonorel"});
+    CreateForms();
+    FormMain->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(FormMain));
+    QTRY_VERIFY(!FormMain->FirstActivation);
+    auto whenModal = [](std::function<void(QWidget*)> act) {
+        auto* poll = new QTimer(qApp);
+        QObject::connect(poll, &QTimer::timeout, [poll, act] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                poll->deleteLater();
+                poll->stop();
+                QTest::qWait(500); // the dialog lists the folder
+                act(modal);
+            }
+        });
+        poll->start(50);
+    };
+
+    FormMain->AudioOpen.FileName = folder + "/";
+    whenModal([&shots](QWidget* dialog) {
+        auto* files = qobject_cast<QFileDialog*>(dialog);
+        files->resize(760, 460);
+        QTest::qWait(200);
+        files->grab().save(shots + "/add_from_disk_dialog.png");
+        files->selectNameFilter("All files (*)");
+        QTest::qWait(300);
+        files->grab().save(shots + "/add_from_disk_dialog_all_files.png");
+        files->reject();
+    });
+    FormMain->openmp3Click(FormMain->selectfromdisk);
+
+    for (const std::string name : {"Morning Take", "Evening Take"}) {
+        const std::string& file = files[name + (name[0] == 'M' ? ".wav" : ".aiff")];
+        AddBin(name, file, {Zone(name + " #1", file, 0.5f, 2), Zone("Break", file, 3, 1.5f)});
+    }
+    const std::string project = folder + "/vanishing.snmx";
+    snl.SaveToFile(project);
+    FormMain->LoadProject(project);
+    FormMain->ShowPage(PageBinEditIndex);
+    fs::remove(files["Evening Take.aiff"]);
+    whenModal([&shots](QWidget* box) {
+        QGuiApplication::primaryScreen()->grabWindow(0).save(shots + "/vanished_source_message.png");
+        box->close();
+    });
+    FormMain->FilesList->setCurrentRow(1);
+    FormMain->FilesListClick();
+    QTest::qWait(300);
+    FormMain->grab().save(shots + "/vanished_source_bin.png");
+    DestroyForms();
+    snl.mixdata.Clear();
+    snl.Bins.Clear();
 }
 
 TEST_F(BinsTest, AFileThatCannotBeOpenedNeverBecomesABinEvenOnASecondTry)
