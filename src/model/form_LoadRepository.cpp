@@ -19,6 +19,7 @@ void CopyBin(cBin& destination, const cBin& source)
 {
     destination.title = source.title;
     destination.filename = source.filename;
+    destination.SourceMissing = source.SourceMissing;
     destination.Items.Clear();
     for (const auto& item : source.Items)
         *destination.Items.Add() = *item;

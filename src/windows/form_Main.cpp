@@ -381,7 +381,7 @@ void TFormMain::FormCreate()
     ui::SetDoubleBufferedControls(this);
     FilesList->setCurrentRow(0);
     ProjOpenDialog.Filter = ProjSaveDialog.Filter = "Sonorel Project|*.snmx";
-    AudioOpen.Filter = "MP3, WAV, WMA|*.mp3;*.wav;*.wma";
+    AudioOpen.Filter = SoundFileFilter();
     AudioOpen.DefaultExt.clear();
     LoopView->OptionMarkerZoneSelect = false;
     snl.OnChange = [this](QObject* sender) { OnChangeClick(sender); };

@@ -21,7 +21,8 @@ std::string Msf(int64_t sectors)
 
 } // namespace
 
-CdImage MakeCdImage(const std::string& folder, const std::string& name, const std::vector<CdImageTrack>& tracks)
+CdImage MakeCdImage(const std::string& folder, const std::string& name, const std::vector<CdImageTrack>& tracks,
+                    const std::vector<CdTrackText>& texts)
 {
     CdImage image;
     image.cue = folder + "/" + name + ".cue";
@@ -35,6 +36,11 @@ CdImage MakeCdImage(const std::string& folder, const std::string& name, const st
         char line[64];
         std::snprintf(line, sizeof line, "  TRACK %02zu %s\n", i + 1, tracks[i].data ? "MODE1/2352" : "AUDIO");
         cue += line;
+        const CdTrackText text = i < texts.size() ? texts[i] : CdTrackText{};
+        if (!text.performer.empty())
+            cue += "    PERFORMER \"" + text.performer + "\"\n";
+        if (!text.title.empty())
+            cue += "    TITLE \"" + text.title + "\"\n";
         if (tracks[i].index == CueIndex::AtTrackStart)
             cue += "    INDEX 01 " + Msf(sector) + "\n";
         else if (tracks[i].index == CueIndex::PastTheBin)

@@ -27,8 +27,16 @@ struct CdImage {
     std::vector<int64_t> trackBytes;       // each track's length in bytes
 };
 
-// Writes <folder>/<name>.cue and <name>.bin with the tracks one after the other.
-CdImage MakeCdImage(const std::string& folder, const std::string& name, const std::vector<CdImageTrack>& tracks);
+// The CD-TEXT of one track; empty fields are left out.
+struct CdTrackText {
+    std::string performer;
+    std::string title;
+};
+
+// Writes <folder>/<name>.cue and <name>.bin with the tracks one after the other, and the CD-TEXT
+// of the first tracks when given.
+CdImage MakeCdImage(const std::string& folder, const std::string& name, const std::vector<CdImageTrack>& tracks,
+                    const std::vector<CdTrackText>& texts = {});
 
 // Adds the image as a drive and removes every image drive again when it goes out of scope.
 class ScopedImageDrives {

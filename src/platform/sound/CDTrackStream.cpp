@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -54,21 +53,6 @@ std::atomic<bool> faultsActive{false};
 
 class TrackReader;
 thread_local TrackReader* currentReader = nullptr; // the drive's read hook carries no user value
-
-// Parses "d:\track07.cda" into drive index 3 and track index 6.
-bool ParseTrackAddress(const std::string& path, int& drive, int& track)
-{
-    if (path.size() != 14 || path[1] != ':' || path[2] != '\\')
-        return false;
-    std::string lower = path;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-    if (lower[0] < 'a' || lower[0] > 'z' || lower.compare(3, 5, "track") != 0 || lower.compare(10, 4, ".cda") != 0 ||
-        !std::isdigit(static_cast<unsigned char>(lower[8])) || !std::isdigit(static_cast<unsigned char>(lower[9])))
-        return false;
-    drive = lower[0] - 'a';
-    track = (lower[8] - '0') * 10 + (lower[9] - '0') - 1;
-    return track >= 0;
-}
 
 // One track of one drive, with its own libcdio and paranoia handles. One thread reads it; its
 // status may be read from any thread.

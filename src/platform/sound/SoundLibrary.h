@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 using BassHandle = uint32_t; // 0 is never a valid handle
 
@@ -177,6 +178,10 @@ BassHandle BASS_WMA_StreamCreateFile(const std::string& path, uint32_t flags);
 
 // Opens a FLAC file (only FLAC) as a stream; same flags and failures as above.
 BassHandle BASS_FLAC_StreamCreateFile(const std::string& path, uint32_t flags);
+
+// The extensions (lower case, no dot) of the sound files that BASS_StreamCreateFile and
+// BASS_WMA_StreamCreateFile open, for file dialogs: "wav", "aiff", "flac", "ogg", "mp3", "wma", ...
+std::vector<std::string> BASS_GetFileExtensions();
 
 // Frees a stream (stopping it when playing) and its effects. False for a bad handle.
 bool BASS_StreamFree(BassHandle stream);

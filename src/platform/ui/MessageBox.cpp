@@ -138,11 +138,20 @@ QString QtFilter(const std::string& filter)
     return filters.join(";;");
 }
 
+// A file name with a folder of its own opens there; a bare name (or none) in the initial folder.
+QString StartPath(const FileDialogSpec& spec)
+{
+    const QString name = QString::fromStdString(spec.fileName);
+    if (spec.initialFolder.empty() || name.contains('/'))
+        return name;
+    return QString::fromStdString(spec.initialFolder) + "/" + name;
+}
+
 } // namespace
 
 std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt, const std::string& text)
 {
-    if (auto answer = RecordInput({caption, prompt, text}))
+    if (auto answer = RecordInput({caption, prompt, text, {}}))
         return *answer;
     QInputDialog dialog(QApplication::activeWindow());
     dialog.setWindowTitle(QString::fromStdString(caption));
@@ -159,9 +168,9 @@ std::optional<std::string> InputBox(const std::string& caption, const std::strin
 
 std::optional<std::string> ChooseFile(QWidget* parent, const FileDialogSpec& spec)
 {
-    if (auto answer = RecordInput({"File", spec.filter, spec.fileName}))
+    if (auto answer = RecordInput({"File", spec.filter, spec.fileName, spec.initialFolder}))
         return *answer;
-    QFileDialog dialog(parent, QString(), QString::fromStdString(spec.fileName), QtFilter(spec.filter));
+    QFileDialog dialog(parent, QString(), StartPath(spec), QtFilter(spec.filter));
     dialog.setDefaultSuffix(QString::fromStdString(spec.defaultExt));
     dialog.setAcceptMode(spec.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(spec.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);

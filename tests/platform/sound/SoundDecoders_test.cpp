@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -202,6 +203,37 @@ TEST_F(BadInputTest, ContentDecidesNotTheExtension)
         BassChannelInfo info;
         ASSERT_TRUE(BASS_ChannelGetInfo(BASS_StreamCreateFile(File("mp3-named.wav"), BASS_STREAM_DECODE), &info));
         EXPECT_EQ(info.type, uint32_t(BASS_CTYPE_MP3));
+    }
+}
+
+// File dialogs offer the extensions the layer lists: each must name files the openers really take.
+// The files are written by ffmpeg, not by the libraries that read them.
+TEST_F(BadInputTest, EveryListedExtensionNamesFilesTheOpenersTake)
+{
+    if (!CanWrite(AudioFileKind::Wma))
+        GTEST_SKIP() << "ffmpeg writes the files";
+    const std::map<std::string, std::string> ffmpegOptions = {
+        {"wav", ""}, {"aif", ""}, {"aiff", ""}, {"aifc", ""}, {"flac", ""}, {"au", ""},
+        {"snd", "-f au"}, {"caf", ""}, {"w64", ""}, {"rf64", "-f wav -rf64 always"},
+        {"ogg", "-c:a libvorbis"}, {"mp3", ""}, {"mp2", ""}, {"wma", ""},
+    };
+    const std::vector<std::string> listed = BASS_GetFileExtensions();
+    for (const char* needed : {"wav", "aiff", "flac", "ogg", "mp3", "wma"})
+        EXPECT_NE(std::find(listed.begin(), listed.end(), needed), listed.end()) << needed;
+    const std::string source = File("listed-source.wav");
+    ASSERT_TRUE(WriteAudioFile(source, AudioFileKind::Wav, MakeSweepNoise({44100, 2, 1.0, 3}), 44100, 2));
+    for (const std::string& extension : listed) {
+        const auto options = ffmpegOptions.find(extension);
+        ASSERT_NE(options, ffmpegOptions.end()) << "no fixture writer for the listed ." << extension;
+        const std::string file = File("listed." + extension);
+        ASSERT_EQ(std::system(("ffmpeg -nostdin -loglevel error -y -i '" + source + "' " + options->second + " '" +
+                               file + "'").c_str()),
+                  0)
+            << extension;
+        const BassHandle stream = OpenAny(file);
+        ASSERT_NE(stream, 0u) << "." << extension << " is listed but does not open";
+        EXPECT_NEAR(BASS_ChannelBytes2Seconds(stream, BASS_ChannelGetLength(stream)), 1.0, 0.05) << extension;
+        BASS_StreamFree(stream);
     }
 }
 
