@@ -89,7 +89,7 @@ struct Slot {
 constexpr size_t maxSlots = 0xFFFF;
 
 struct Table {
-    std::mutex lock;
+    CountedMutex<SoundLock::HandleTable> lock;
     std::vector<Slot> slots;
     std::deque<uint16_t> freeSlots;
 };
@@ -133,7 +133,7 @@ std::shared_ptr<Channel> Vacate(Slot& slot)
 BassHandle AddHandle(std::shared_ptr<Channel> channel)
 {
     auto& [tableLock, slots, freeSlots] = TheTable();
-    std::lock_guard<std::mutex> lock(tableLock);
+    std::lock_guard lock(tableLock);
     uint16_t index;
     if (!freeSlots.empty()) {
         index = freeSlots.front();
@@ -152,7 +152,7 @@ BassHandle AddHandle(std::shared_ptr<Channel> channel)
 
 std::shared_ptr<Channel> FindChannel(BassHandle handle)
 {
-    std::lock_guard<std::mutex> lock(TheTable().lock);
+    std::lock_guard lock(TheTable().lock);
     Slot* slot = SlotOf(handle);
     if (!slot)
         return Fail(BASS_ERROR_HANDLE, std::shared_ptr<Channel>());
@@ -162,7 +162,7 @@ std::shared_ptr<Channel> FindChannel(BassHandle handle)
 
 std::shared_ptr<Channel> TakeHandle(BassHandle handle)
 {
-    std::lock_guard<std::mutex> lock(TheTable().lock);
+    std::lock_guard lock(TheTable().lock);
     Slot* slot = SlotOf(handle);
     if (!slot)
         return Fail(BASS_ERROR_HANDLE, std::shared_ptr<Channel>());
@@ -174,7 +174,7 @@ void FreeAllHandles()
 {
     std::vector<std::shared_ptr<Channel>> taken;
     {
-        std::lock_guard<std::mutex> lock(TheTable().lock);
+        std::lock_guard lock(TheTable().lock);
         for (Slot& slot : TheTable().slots)
             if (slot.channel)
                 taken.push_back(Vacate(slot));
@@ -185,7 +185,7 @@ void FreeAllHandles()
 
 void ReleaseChannel(const std::shared_ptr<Channel>& channel)
 {
-    std::lock_guard<std::recursive_mutex> lock(channel->mutex);
+    std::lock_guard lock(channel->mutex);
     if (channel->released.exchange(true))
         return;
     StopPlaying(*channel);
@@ -220,7 +220,7 @@ template <typename Result, typename Op> Result WithChannel(BassHandle handle, Re
     std::shared_ptr<Channel> channel = FindChannel(handle);
     if (!channel)
         return failed;
-    std::lock_guard<std::recursive_mutex> lock(channel->mutex);
+    std::lock_guard lock(channel->mutex);
     SetError(BASS_OK);
     return op(*channel);
 }
@@ -303,6 +303,7 @@ double BASS_ChannelBytes2Seconds(BassHandle handle, int64_t bytes)
 
 int32_t BASS_ChannelGetData(BassHandle handle, void* buffer, uint32_t length)
 {
+    CountStreamRead();
     if (!buffer)
         return Fail(BASS_ERROR_ILLPARAM, -1);
     // A read never hands over more than fits the result, and never leaves stale bytes behind.
