@@ -18,12 +18,14 @@
 //   own operations take it again, which never waits). Others hold it to move pointers (needle
 //   move, stop), for UpdateRowParams and for the preparation worker's hand-over.
 // - channel locks: two per stream read, the reader's tempo stream's and in it its decoding
-//   stream's; nobody else takes them but UpdateRowParams, under the mixer's lock. Outside the
-//   render step the output thread holds each playing channel's lock (the live mix's output stream
-//   among them) while it mixes that channel's block.
+//   stream's. A sounding reader holds its streams (BassStreamRef), so a read looks nothing up;
+//   nobody else takes their locks but UpdateRowParams, under the mixer's lock. Outside the render
+//   step the output thread holds each playing channel's lock (the live mix's output stream among
+//   them) while it mixes that channel's block.
 // - the output's playing list, outside the render step: once per block, to copy the playing
 //   channels into storage reserved at start, and once more when a channel ends.
-// - the handle table: one look-up per stream read (slots reserved once).
+// - the handle table: not in steady state. Only a source opened or destroyed on the sound thread
+//   takes it: a row start nobody prepared, a source that finds the retired bin full or off.
 // - the trace ring's flag: only tried, never waited for (not counted).
 // - none for a playing CD track: its ring is lock-free, filled by its own read-ahead thread.
 // The recording thread takes the recorder node's recursive mutex, never the sound thread's locks.
