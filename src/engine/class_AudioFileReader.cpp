@@ -110,6 +110,7 @@ void cAudioFileReader::Open(const std::string& fileName, SoundFormat outputForma
 
 void cAudioFileReader::ReportOpen() const
 {
+    CheckSoundThread();
     trace("audiofileread.setfilename");
     ShowFault();
 }

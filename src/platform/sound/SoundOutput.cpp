@@ -226,6 +226,7 @@ bool OnOutputThread(const Output& out) { return out.outputThread.load() == std::
 // Mixes every playing channel into `frames` stereo frames (at most one maximal block).
 SOUND_THREAD void RenderBlock(Output& out, int16_t* block, uint32_t frames)
 {
+    CheckSoundThread();
     std::fill_n(out.mix.begin(), size_t(frames) * 2, 0);
     {
         std::lock_guard lock(out.playingLock);
@@ -272,6 +273,7 @@ namespace {
 
 SOUND_THREAD void OutputThreadMain(Output& out)
 {
+    CheckSoundThread();
     TraceThroughRing(true); // this thread never waits on the trace window
     out.outputThread = std::this_thread::get_id();
     RaiseAudioThreadPriority();

@@ -6,10 +6,14 @@
 #include <thread>
 
 // The sound thread renders the live mix: it must never block, never allocate in steady state and
-// never wait on file I/O. Functions that run there are declared with SOUND_THREAD, and begin with
-// CheckSoundThread(). In a build with sound checks (SONOREL_SOUND_CHECKS, the sanitizer build) the
-// check stops the program when another thread runs such a function while the live mix renders, and
+// never wait on file I/O. In a build with sound checks (SONOREL_SOUND_CHECKS, the sanitizer build)
 // every C++ allocation and every lock take made inside a live render step is counted.
+//
+// SOUND_THREAD marks a function that, while the live mix renders, only the sound thread may run;
+// the export and the CD image run the same render step on their own thread while no live mix
+// renders. Every marked function begins with CheckSoundThread(), which in the checked build stops
+// the program when another thread runs it during a live render step. A function that other
+// threads may run beside the live render (under the mixer's lock, say) is not marked.
 #define SOUND_THREAD
 
 // The locks the sound thread takes, and why each is short (DESIGN.md "Threads" keeps the same
