@@ -140,7 +140,7 @@ BassHandle BASS_StreamCreate(uint32_t frequency, uint32_t channels, uint32_t fla
     if (!PlayableNeedsOutput(flags))
         return 0;
     auto stream = std::make_shared<UserStream>(frequency, channels, flags & BASS_STREAM_DECODE, proc, user);
-    std::lock_guard<std::recursive_mutex> lock(stream->mutex); // nobody reads it before it knows its handle
+    std::lock_guard lock(stream->mutex); // nobody reads it before it knows its handle
     const BassHandle handle = AddHandle(stream);
     stream->handle = handle;
     return handle;
