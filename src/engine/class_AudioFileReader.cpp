@@ -52,10 +52,17 @@ BassHandle OpenDecodingStream(const std::string& path)
     return stream;
 }
 
+// The nearest sample, halves away from zero (as lround, which is a library call per sample; the
+// difference from the truncated value is exact in double).
 int16_t RoundToSample(double value)
 {
-    const double clamped = std::clamp(value, -32768.0, 32767.0);
-    return static_cast<int16_t>(std::lround(clamped));
+    if (!(value > -32768.0))
+        return value != value ? 0 : -32768; // NaN: silence
+    if (value >= 32767.0)
+        return 32767;
+    const int whole = static_cast<int>(value);
+    const double rest = value - whole;
+    return static_cast<int16_t>(whole + (rest >= 0.5) - (rest <= -0.5));
 }
 
 } // namespace
