@@ -156,6 +156,7 @@ void cWavProducer::SetNeedlePos(cmixdata& rows, float pos, bool obeyTriggers, in
         SetClock(pos);
         DtRemainder = 0;
         LateCount = 0;
+        ++NeedleMoves;
         WaitState = 0;
         JustStarted = 1;
         Prepared.DropAllBut({}, dropped);
@@ -622,7 +623,6 @@ void cWavProducer::PrepareLoop()
 // are missing, each outside the mixer's lock.
 void cWavProducer::PrepareRound()
 {
-    MeasurePace();
     std::vector<cSourceKey> missing;
     SourceList done;
     {
@@ -633,6 +633,7 @@ void cWavProducer::PrepareRound()
     {
         std::lock_guard<cMutex> lock(WavMix.Mutex);
         WavMix.Retired.MoveTo(done);
+        MeasurePace();
         // While JustStarted is set the needle's sources wait for AddEvents: leave them be.
         if (!JustStarted) {
             PlanLateJoins();
@@ -661,15 +662,21 @@ void cWavProducer::PrepareRound()
     }
 }
 
-// Mix seconds the clock ran per second since the last measure.
+// Mix seconds the clock ran per second since the last measure; after a needle move real time, until
+// measured (what ran before, an export perhaps, says nothing of the mix now). Under the lock.
 void cWavProducer::MeasurePace()
 {
     const auto now = std::chrono::steady_clock::now();
-    const double wall = std::chrono::duration<double>(now - PaceSince).count();
-    if (wall < kPaceSampleSeconds)
-        return;
     const int64_t run = ClockRunMcs.load(std::memory_order_relaxed);
-    Pace = static_cast<double>(run - PaceClockRunMcs) / 1e6 / wall;
+    const double wall = std::chrono::duration<double>(now - PaceSince).count();
+    if (PaceNeedleMoves != NeedleMoves) {
+        PaceNeedleMoves = NeedleMoves;
+        Pace = 1;
+    } else if (wall < kPaceSampleSeconds) {
+        return;
+    } else {
+        Pace = static_cast<double>(run - PaceClockRunMcs) / 1e6 / wall;
+    }
     PaceClockRunMcs = run;
     PaceSince = now;
 }

@@ -122,6 +122,7 @@ private:
     int64_t ClockMcs = 0;
     int64_t DtRemainder = 0; // RenderStep: what the last blocks' durations left below a microsecond
     int32_t LateCount = 0;   // rows late now; under the mixer's lock
+    uint32_t NeedleMoves = 0; // under the mixer's lock
     std::atomic<int64_t> ClockRunMcs{0}; // mix time the clock has run, needle moves aside: the pace
 
     cPreparedSources Prepared;           // under the mixer's lock
@@ -136,6 +137,7 @@ private:
     // The worker's own measures: the mix's pace (mix seconds per second) and how long an opening
     // takes, which set how far it looks ahead and how far on it places a late row's join.
     double Pace = 1;
+    uint32_t PaceNeedleMoves = 0;
     int64_t PaceClockRunMcs = 0;
     std::chrono::steady_clock::time_point PaceSince = std::chrono::steady_clock::now();
     double SlowOpenSeconds = 0;

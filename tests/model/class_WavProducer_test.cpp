@@ -509,9 +509,9 @@ TEST_F(PreparedSourcesTest, NeedleMovesStopsAndReloadsWhilePreparingAreSafe)
 TEST_F(PreparedSourcesTest, LateLiveStartJoinsWhereItHasGotTo)
 {
     const std::string other = FixtureFolder() + "/late.wav";
-    ASSERT_TRUE(WriteAudioFile(other, AudioFileKind::Wav, MakeSweepNoise({44100, 2, 14.0, 12}), 44100, 2));
+    ASSERT_TRUE(WriteAudioFile(other, AudioFileKind::Wav, MakeSweepNoise({44100, 2, 42.0, 12}), 44100, 2));
     AddRow(3, 1);               // 0..3 s
-    cMixRow* late = AddRow(10); // 2..12 s
+    cMixRow* late = AddRow(40); // 2..42 s: room for a join however slowly the worker opens it
     late->filename = other;
     late->start = 1.5f;
     late->MixParams.volume = 80;
@@ -535,8 +535,10 @@ TEST_F(PreparedSourcesTest, LateLiveStartJoinsWhereItHasGotTo)
 
     StartedRows trace;
     std::vector<int16_t> live;
+    live.reserve(exported.size() + block.size()); // so that only the render step could allocate
     const int64_t openedBefore = producer.OpenedRowStarts;
     producer.SetNeedlePos(rows, 0, true, -1); // opens row 0 at once; row 1 is left to the worker
+    const int64_t allocationsBefore = SoundThreadAllocations();
     {
         // The worker needs the mixer's lock to hand a source over: holding it (the render step
         // takes it again on this thread) keeps row 1 from being ready at its start.
@@ -557,6 +559,7 @@ TEST_F(PreparedSourcesTest, LateLiveStartJoinsWhereItHasGotTo)
     EXPECT_EQ(producer.LateRowStarts, 1);
     EXPECT_EQ(producer.LateRowsJoined, 1);
     EXPECT_EQ(producer.OpenedRowStarts, openedBefore); // nothing opened on the sound thread
+    EXPECT_EQ(SoundThreadAllocations(), allocationsBefore); // counted in the build with sound checks
     EXPECT_EQ(trace.rows, (std::vector<int>{0, 1}));
     long long joinFrames = -1;
     for (const std::string& line : trace.lines)
