@@ -88,8 +88,8 @@ private:
     SOUND_THREAD void StartRowDelayed(int32_t row, double delay);
     SOUND_THREAD void StartRowsDueBeforeTheCursor(double blockEnd);
     SOUND_THREAD double DelayToStartFrame(double s) const;
-    SOUND_THREAD int64_t FrameAt(double s) const;
-    SOUND_THREAD int64_t FirstFrameAt(int64_t clockMcs) const;
+    int64_t FrameAt(double s) const; // also the worker's, under the lock
+    int64_t FirstFrameAt(int64_t clockMcs) const;
     SOUND_THREAD std::unique_ptr<cFileSoundSource> SourceFor(int32_t row, int64_t positionMcs);
     SOUND_THREAD void ReadyToSound(cFileSoundSource& source, const cMixRow& row);
     SOUND_THREAD bool MoveCursorOn();
