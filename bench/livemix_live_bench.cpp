@@ -101,8 +101,10 @@ int main(int argc, char** argv)
                 static_cast<long long>(SoundThreadAllocations() - allocationsAfterFirstBlocks),
                 SoundChecksBuilt() ? "counted" : "not counted in this build", snl.WavProducer.LongestLockWaitNs / 1000.0,
                 static_cast<long long>(SourceClosesBlockingSound() - closesBefore));
-    std::printf("row starts: prepared %lld, opened on the sound thread %lld\n",
+    std::printf("row starts: prepared %lld, late %lld (joined %lld), opened on the sound thread %lld\n",
                 static_cast<long long>(snl.WavProducer.PreparedRowStarts.load()),
+                static_cast<long long>(snl.WavProducer.LateRowStarts.load()),
+                static_cast<long long>(snl.WavProducer.LateRowsJoined.load()),
                 static_cast<long long>(snl.WavProducer.OpenedRowStarts.load()));
     snl.WavProducer.Stop();
     DestroySoundDevice();

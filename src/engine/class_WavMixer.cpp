@@ -222,16 +222,30 @@ void cWavMixer::MixBlock(void* out, int64_t n)
     }
 }
 
+// The duration of m bytes in whole microseconds, carrying the remainder to the source's next block:
+// short blocks would otherwise let a fragment overrun its end.
+int64_t cWavMixer::TakeBlockMcs(cFileSoundSource& source, int64_t m) const
+{
+    CheckSoundThread();
+    const int64_t bytesPerSecond = BytesPerSecond(Format);
+    const int64_t scaled = m * 1000000 + source.CountdownCarry;
+    source.CountdownCarry = scaled % bytesPerSecond;
+    return scaled / bytesPerSecond;
+}
+
+void cWavMixer::CountAsPlayed(cFileSoundSource& source, int64_t n) const
+{
+    CheckSoundThread();
+    if (BytesPerSecond(Format) > 0)
+        source.RemainingMcs -= TakeBlockMcs(source, n);
+}
+
 void cWavMixer::Fill(cFileSoundSource& source, uint8_t* out, int64_t m)
 {
     CheckSoundThread();
-    // The block's duration in whole microseconds, carrying the remainder to the source's next
-    // block: short blocks would otherwise let a fragment overrun its end.
     const int64_t bytesPerSecond = BytesPerSecond(Format);
     const int64_t carry = source.CountdownCarry;
-    const int64_t scaled = m * 1000000 + carry;
-    const int64_t blockMcs = scaled / bytesPerSecond;
-    source.CountdownCarry = scaled % bytesPerSecond;
+    const int64_t blockMcs = TakeBlockMcs(source, m);
     if (source.RemainingMcs > blockMcs) {
         ReadConverted(source, Buffer.get(), m, Format);
         source.RemainingMcs -= blockMcs;

@@ -115,8 +115,12 @@ public:
     // Gives the row's sounding events new parameters; the tempo changes at once, volume and fades
     // from the next block.
     void UpdateRowParams(int32_t row, const MixParams* params);
+    // Takes n bytes of output off the source's remaining time as mixing them would: a source that
+    // joins its fragment late ends on the frame where it would have ended.
+    SOUND_THREAD void CountAsPlayed(cFileSoundSource& source, int64_t n) const;
 
 private:
+    SOUND_THREAD int64_t TakeBlockMcs(cFileSoundSource& source, int64_t m) const;
     void EnsureBuffer(int64_t n); // under the lock: ReserveBlock runs it beside the live render
     SOUND_THREAD void Fill(cFileSoundSource& source, uint8_t* out, int64_t m);
 };

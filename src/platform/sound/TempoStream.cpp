@@ -1,5 +1,6 @@
 // The tempo stream: a decoding stream's front pair, resampled by libsoxr to its playback rate, then
-// its tempo and pitch changed by SoundTouch.
+// its tempo and pitch changed by SoundTouch. A pitch change runs the stretcher's own rate transposer
+// anyway: a rate above the source's own then rides in it, one interpolation instead of two.
 
 #include <algorithm>
 #include <cmath>
@@ -60,9 +61,13 @@ public:
             return false;
         if (setting.sampleRate != setting_.sampleRate && !MakeResampler(setting.sampleRate))
             return false;
+        const bool resampled = Resampled();
         setting_ = setting;
+        if (Resampled() && !resampled)
+            ClearResampler(); // what it held is from before the pitch went back to none
         touch_.setTempoChange(setting.tempo);
         touch_.setPitchSemiTones(setting.pitch);
+        touch_.setRate(Resampled() ? 1.0f : setting.sampleRate / static_cast<float>(info.frequency));
         if (!fed_)
             Prime();
         return true;
@@ -124,13 +129,27 @@ private:
     // Tempo and pitch unchanged: the stretcher is passed by (the rate is the resampler's).
     bool Neutral() const { return setting_.tempo == 0 && setting_.pitch == 0; }
 
+    // The playback rate is libsoxr's: flat to the top of the band. With a pitch change the
+    // stretcher's transposer takes a rate above the source's own instead, as it transposes anyway;
+    // it keeps the treble of such a source (it reads it with room to spare) but not of a slower one.
+    bool Resampled() const
+    {
+        return resampler_ && (setting_.pitch == 0 || setting_.sampleRate < static_cast<float>(info.frequency));
+    }
+
+    void ClearResampler()
+    {
+        soxr_clear(resampler_);
+        drained_ = false;
+    }
+
     void Restart()
     {
         touch_.clear();
         if (resampler_)
-            soxr_clear(resampler_);
+            ClearResampler();
         pendingOffset_ = pendingFrames_ = 0;
-        sourceDone_ = drained_ = fedAll_ = flushed_ = false;
+        sourceDone_ = fedAll_ = flushed_ = false;
         seenSeeks_ = source_->SeekCount();
         MarkRepositioned();
     }
@@ -189,7 +208,7 @@ private:
         while (produced < frames) {
             const uint32_t room = frames - produced;
             int16_t* at = out + size_t(produced) * info.channels;
-            if (!resampler_) {
+            if (!Resampled()) {
                 const uint32_t got = pendingOffset_ < pendingFrames_ ? TakePending(at, room) : ReadSource(at, room);
                 produced += got;
                 if (got == 0)
