@@ -47,7 +47,6 @@ public:
     std::atomic<int64_t> PreparedRowStarts{0};  // row starts that took a prepared source
     std::atomic<int64_t> OpenedRowStarts{0};    // row starts that opened their file there
     std::atomic<int64_t> LongestLockWaitNs{0};  // the render step's longest wait for the mixer's lock
-    std::atomic<int64_t> LongestLockHoldNs{0};  // the longest a needle move or a stop held it
 
     // Binds the rows, ends every sounding event and puts the clock at pos (seconds of mix time).
     void SetNeedlePos(cmixdata& rows, float pos, bool obeyTriggers, int32_t soloRow);
@@ -79,7 +78,6 @@ private:
     SOUND_THREAD std::unique_ptr<cFileSoundSource> SourceFor(int32_t row, int64_t positionMcs);
     SOUND_THREAD bool MoveCursorOn();
     void Retire(SourceList sources);
-    void NoteLockHeld(std::chrono::steady_clock::time_point since);
     void SetClock(double origin);
 
     // The preparation.
