@@ -53,9 +53,13 @@ function(sonorel_tests folder)
     # compiler makes of __FILE__.
     target_compile_definitions(${exe} PRIVATE SONOREL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
     add_test(NAME ${exe} COMMAND ${exe})
-    set(home ${CMAKE_BINARY_DIR}/testhome/${exe})
-    set_tests_properties(${exe} PROPERTIES
-      TIMEOUT 600
-      ENVIRONMENT "HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_DATA_HOME=${home}/data;XDG_CACHE_HOME=${home}/cache;XDG_RUNTIME_DIR=${home}/runtime;QT_QPA_PLATFORM=offscreen;SONOREL_TEST_HOME=${home};LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0;UBSAN_OPTIONS=print_stacktrace=1;ASAN_OPTIONS=detect_leaks=1")
+    sonorel_test_environment(environment ${CMAKE_BINARY_DIR}/testhome/${exe})
+    set_tests_properties(${exe} PROPERTIES TIMEOUT 600 ENVIRONMENT "${environment}")
   endforeach()
+endfunction()
+
+# The environment of a test that lives in `home`: its own HOME and XDG folders, offscreen Qt and
+# the sanitizers' options.
+function(sonorel_test_environment var home)
+  set(${var} "HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_DATA_HOME=${home}/data;XDG_CACHE_HOME=${home}/cache;XDG_RUNTIME_DIR=${home}/runtime;QT_QPA_PLATFORM=offscreen;SONOREL_TEST_HOME=${home};LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0;UBSAN_OPTIONS=print_stacktrace=1;ASAN_OPTIONS=detect_leaks=1" PARENT_SCOPE)
 endfunction()

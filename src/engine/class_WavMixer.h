@@ -6,6 +6,8 @@
 #include "platform/sound/SoundThread.h"
 
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -16,7 +18,8 @@
 // needle move) while the mixer's own operations take it again. With priority inheritance: a thread
 // holding it while the real-time sound thread waits runs at the sound thread's priority until it
 // lets go, so that a busy machine cannot keep the sound thread behind a preempted holder. It tells
-// the sound checks when the calling thread holds it, so that a file closed under it is seen.
+// the sound checks when the calling thread holds it, so that a file closed under it is seen, and
+// times every hold of the other threads: the longest is the bound of the sound thread's wait.
 class cMutex {
 public:
     cMutex();
@@ -28,8 +31,18 @@ public:
     void unlock();
     bool try_lock();
 
+    // The longest any thread other than the live renderer held the lock (from its outermost lock
+    // to its last unlock) since the previous call, nanoseconds.
+    int64_t TakeLongestHoldNs();
+
 private:
+    void Locked();
+    bool SpinForLock(); // the live renderer: true once it holds the lock, false after the spin
+
     pthread_mutex_t Mutex;
+    int Depth = 0; // the holder's nesting, changed only by the holder
+    std::chrono::steady_clock::time_point HeldSince; // the holder's outermost lock
+    std::atomic<int64_t> LongestHoldNs{0};
 };
 
 using SourceList = std::vector<std::unique_ptr<cFileSoundSource>>;

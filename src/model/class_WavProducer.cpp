@@ -144,7 +144,6 @@ void cWavProducer::SetNeedlePos(cmixdata& rows, float pos, bool obeyTriggers, in
     }
     {
         std::lock_guard<cMutex> lock(WavMix.Mutex);
-        const auto locked = std::chrono::steady_clock::now();
         Stopped = 0;
         WavMix.Clear(dropped);
         ObeyTriggers = obeyTriggers;
@@ -162,7 +161,6 @@ void cWavProducer::SetNeedlePos(cmixdata& rows, float pos, bool obeyTriggers, in
         Prepared.DropAllBut({}, dropped);
         for (size_t i = 0; i < keys.size(); ++i)
             Prepared.Put(std::move(keys[i]), ready[i]);
-        NoteLockHeld(locked);
     }
     TraceValue("just started", 1);
     if (PrepareSources)
@@ -198,7 +196,6 @@ void cWavProducer::Stop()
     SourceList dropped = RoomForDropped();
     {
         std::lock_guard<cMutex> lock(WavMix.Mutex);
-        const auto locked = std::chrono::steady_clock::now();
         Stopped = 1;
         WaitState = 0;
         JustStarted = 0;
@@ -206,17 +203,8 @@ void cWavProducer::Stop()
         Prepared.DropAllBut({}, dropped);
         mixdata = nullptr;
         LateCount = 0;
-        NoteLockHeld(locked);
     }
     Retire(std::move(dropped));
-}
-
-void cWavProducer::NoteLockHeld(std::chrono::steady_clock::time_point since)
-{
-    const int64_t held =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - since).count();
-    if (held > LongestLockHoldNs.load(std::memory_order_relaxed))
-        LongestLockHoldNs.store(held, std::memory_order_relaxed);
 }
 
 // Closing files takes milliseconds: the preparation worker does it when it runs, else the caller,

@@ -54,7 +54,6 @@ public:
     std::atomic<int64_t> LateRowStarts{0};      // live row starts whose source was not ready
     std::atomic<int64_t> LateRowsJoined{0};     // late rows that joined the mix
     std::atomic<int64_t> LongestLockWaitNs{0};  // the render step's longest wait for the mixer's lock
-    std::atomic<int64_t> LongestLockHoldNs{0};  // the longest a needle move or a stop held it
 
     // Binds the rows, ends every sounding event and puts the clock at pos (seconds of mix time).
     void SetNeedlePos(cmixdata& rows, float pos, bool obeyTriggers, int32_t soloRow);
@@ -100,7 +99,6 @@ private:
     SOUND_THREAD bool JoinLateRow(int32_t row, cMixRowPosition& entry, int64_t delayFrames);
     SOUND_THREAD void EndLate(int32_t row, cMixRowPosition& entry, std::string_view why);
     void Retire(SourceList sources);
-    void NoteLockHeld(std::chrono::steady_clock::time_point since);
     void SetClock(double origin);
 
     // The preparation.
