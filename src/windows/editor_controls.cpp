@@ -12,6 +12,7 @@
 #include "windows/frame_mixedit.h"
 
 #include <QDialog>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -124,13 +125,6 @@ void StopPreview()
     snl.WavProducer.WaitState = 0;
 }
 
-void PlayPreviewFrom(float t, int soloRow)
-{
-    trace("snl.play(pos)");
-    snl.WavProducer.SetNeedlePos(snl.mixdata, t, false, soloRow);
-    snl.Playing = 1;
-}
-
 void RefreshMainPlaylistRow(int row)
 {
     if (FormMain && FormMain->PlaylistEdit)
@@ -162,12 +156,76 @@ void ScaleRowView(TAudioMixTable& mix, int k, int32_t volume)
     }
 }
 
-QTimer* MakePositionTimer(QObject* form, std::function<void()> onTick)
+TPreviewLoop::TPreviewLoop(QDialog* form, TAudioMixTable* mix, cAtClose atClose, std::function<void()> onTimer)
+    : QObject(form), mix(mix), atClose(atClose)
 {
-    auto* timer = new QTimer(form);
-    timer->setInterval(25);
-    QObject::connect(timer, &QTimer::timeout, form, std::move(onTick));
-    return timer;
+    LoopRange = [mix] { return cLoop{mix->ViewStart(), mix->ViewStart() + mix->ViewLen()}; };
+    PosTimer = new QTimer(this);
+    PosTimer->setInterval(25);
+    connect(PosTimer, &QTimer::timeout, this, std::move(onTimer));
+    form->installEventFilter(this);
+    connect(form, &QDialog::finished, this, [this] { Close(); });
+}
+
+bool TPreviewLoop::eventFilter(QObject*, QEvent* event)
+{
+    // The position is followed only while the window shows.
+    if (event->type() == QEvent::Show)
+        PosTimer->start();
+    else if (event->type() == QEvent::Hide)
+        PosTimer->stop();
+    return false;
+}
+
+bool TPreviewLoop::Playing() const
+{
+    return Latched ? started : !snl.WavProducer.Stopped;
+}
+
+void TPreviewLoop::PlayFrom(double t)
+{
+    started = true;
+    trace("snl.play(pos)");
+    snl.WavProducer.SetNeedlePos(snl.mixdata, static_cast<float>(t), false, Solo ? snl.SelectedRow : -1);
+    snl.Playing = 1;
+}
+
+void TPreviewLoop::RestartFrom(double t)
+{
+    StopPreview();
+    PlayFrom(t);
+}
+
+void TPreviewLoop::Stop()
+{
+    started = false;
+    StopPreview();
+}
+
+std::optional<float> TPreviewLoop::Tick()
+{
+    if (!Playing()) {
+        if (MarkerShowsPlay)
+            mix->SetPPos_Visible(false);
+        return std::nullopt;
+    }
+    if (MarkerShowsPlay)
+        mix->SetPPos_Visible(true);
+    const float t = snl.WavProducer.MainTime - kPreviewLatency;
+    const std::optional<cLoop> loop = LoopRange();
+    if (loop && (loop->End < t || (Latched && snl.WavProducer.Stopped)))
+        RestartFrom(loop->Start);
+    if (!mix->AdjustingPPos())
+        mix->SetPPos(t);
+    return t;
+}
+
+void TPreviewLoop::Close()
+{
+    if (atClose == cAtClose::StopPlayback || (atClose == cAtClose::StopOwnPreview && started))
+        Stop();
+    PosTimer->stop();
+    mix->DestroyAudioViews();
 }
 
 void ApplyEditorStyle(QDialog* form)

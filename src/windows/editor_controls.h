@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 class QDialog;
@@ -63,8 +64,6 @@ QScrollBar* ParameterBar(QWidget* parent, int min, int max, int smallChange, int
 
 // Stops the live mix (and any preview).
 void StopPreview();
-// Plays the mix from t, triggers ignored; soloRow -1 plays every row, else that row alone.
-void PlayPreviewFrom(float t, int soloRow);
 // The output's latency: the position a person hears is the mix clock minus this.
 inline constexpr float kPreviewLatency = 0.08f;
 
@@ -87,9 +86,6 @@ int VolumePosition(const cMixRow* row, int max);
 // Shows the volume (percent) of the preview's view k as its waveform's height (no view: nothing).
 void ScaleRowView(TAudioMixTable& mix, int k, int32_t volume);
 
-// The 25 ms timer that follows the preview's play position.
-QTimer* MakePositionTimer(QObject* form, std::function<void()> onTick);
-
 // The look of the skinned editors' plain widgets (text on the dark skin).
 void ApplyEditorStyle(QDialog* form);
 
@@ -106,6 +102,59 @@ struct cEditorPreview {
     TTimeLine* TimeLine;
 };
 cEditorPreview MakeEditorPreview(QWidget* form, const QRect& area, double viewLen);
+
+// The play loop of an editor's preview. It plays the mix through the live mixer from a point
+// (triggers ignored), follows the play position with the table's P marker every 25 ms while the
+// window shows, and plays again from the loop's start once the position passes the loop's end.
+// Closing the window stops the timer, empties the table and does to the sound what AtClose says.
+class TPreviewLoop : public QObject {
+    Q_OBJECT
+public:
+    enum class cAtClose {
+        StopPlayback,   // whatever plays stops
+        StopOwnPreview, // a preview started here stops; a mix started elsewhere plays on
+        KeepPlaying,    // playback goes on (the main window shows it and stops it)
+    };
+    // A stretch of the mix played over and over (seconds).
+    struct cLoop {
+        double Start;
+        double End;
+    };
+
+    // onTimer runs at every tick of the timer (the window's handler, which calls Tick).
+    TPreviewLoop(QDialog* form, TAudioMixTable* mix, cAtClose atClose, std::function<void()> onTimer);
+
+    // Only the project's selected row sounds.
+    bool Solo = false;
+    // Playing is this preview's own state, set by PlayFrom and cleared by Stop: a stop from
+    // elsewhere, or the end of the mix, plays it again from the loop's start at the next tick.
+    bool Latched = false;
+    // The P marker shows while the preview plays and hides while it does not.
+    bool MarkerShowsPlay = true;
+    // The loop, asked at every tick; none: the preview plays on. By default the visible window.
+    std::function<std::optional<cLoop>()> LoopRange;
+
+    QTimer* PosTimer;
+
+    bool Playing() const;
+    void PlayFrom(double t);
+    void RestartFrom(double t); // stops, then plays from t
+    void Stop();
+    // Forgets a preview started before: it is no longer played again, nor stopped by closing.
+    void ClearPlaying() { started = false; }
+    // Follows the play and loops it; gives the position followed, none while nothing plays.
+    std::optional<float> Tick();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Close();
+
+    TAudioMixTable* mix;
+    cAtClose atClose;
+    bool started = false;
+};
 
 // One line of row parameter controls at (x, y): caption, scroll bar, value label, "reset".
 struct cParameterLine {

@@ -15,7 +15,6 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -98,7 +97,13 @@ TFormMixView::TFormMixView(QWidget* parent) : QDialog(parent)
     connect(TogglePlay1, &QAction::triggered, this, [this] { TogglePlay1Click(); });
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
-    PosTimer = MakePositionTimer(this, [this] { PosTimerTimer(); });
+    Preview = new TPreviewLoop(this, Mix, TPreviewLoop::cAtClose::KeepPlaying, [this] { PosTimerTimer(); });
+    Preview->MarkerShowsPlay = false;
+    Preview->LoopRange = [this]() -> std::optional<TPreviewLoop::cLoop> {
+        if (!cbLoop->isChecked())
+            return std::nullopt;
+        return TPreviewLoop::cLoop{Mix->LPos(), Mix->RPos()};
+    };
 
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     move(screen.left() + 10, y());
@@ -157,62 +162,38 @@ void TFormMixView::ShowStat()
 void TFormMixView::PlayClick()
 {
     const bool outsideLoop = Mix->PPos() < Mix->LPos() || Mix->PPos() > Mix->RPos();
-    PlayPreviewFrom(static_cast<float>(cbLoop->isChecked() && outsideLoop ? Mix->LPos() : Mix->PPos()), -1);
+    Preview->PlayFrom(cbLoop->isChecked() && outsideLoop ? Mix->LPos() : Mix->PPos());
 }
 
 void TFormMixView::StopClick()
 {
-    StopPreview();
+    Preview->Stop();
 }
 
 void TFormMixView::TogglePlay1Click()
 {
-    if (!snl.WavProducer.Stopped)
-        StopPreview();
+    if (Preview->Playing())
+        Preview->Stop();
     else
         PlayClick();
 }
 
 void TFormMixView::MixPPosChanged()
 {
-    if (snl.WavProducer.Stopped)
-        return;
-    StopPreview();
-    PlayPreviewFrom(static_cast<float>(Mix->PPos()), -1);
+    if (Preview->Playing())
+        Preview->RestartFrom(Mix->PPos());
 }
 
 void TFormMixView::PosTimerTimer()
 {
-    if (snl.WavProducer.Stopped) {
-        if (!Label2->text().isEmpty())
-            Label2->clear();
-        return;
-    }
-    const float t = snl.WavProducer.MainTime - kPreviewLatency;
-    if (cbLoop->isChecked() && t > Mix->RPos()) {
-        StopPreview();
-        PlayPreviewFrom(static_cast<float>(Mix->LPos()), -1);
-    }
-    if (!Mix->AdjustingPPos())
-        Mix->SetPPos(t);
-    Label2->setText(QString::asprintf("Play Position: %.1f sec(s)", t));
+    if (const std::optional<float> t = Preview->Tick())
+        Label2->setText(QString::asprintf("Play Position: %.1f sec(s)", *t));
+    else if (!Label2->text().isEmpty())
+        Label2->clear();
 }
 
 void TFormMixView::cbLoopClick()
 {
     Mix->SetLPos_Visible(cbLoop->isChecked());
     Mix->SetRPos_Visible(cbLoop->isChecked());
-}
-
-void TFormMixView::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    PosTimer->start();
-}
-
-void TFormMixView::done(int result)
-{
-    PosTimer->stop();
-    Mix->DestroyAudioViews();
-    QDialog::done(result);
 }

@@ -7,8 +7,8 @@ class QCheckBox;
 class QLabel;
 class QPushButton;
 class QScrollBar;
-class QTimer;
 class TAudioMixTable;
+class TPreviewLoop;
 class TTimeLine;
 
 // The whole mix at once: every row as a waveform at its start in the mix, in two alternating
@@ -30,8 +30,6 @@ public:
     void PosTimerTimer();
     void cbLoopClick();
 
-    void done(int result) override;
-
     TAudioMixTable* Mix;
     QScrollBar* MixPosition;
     TTimeLine* TimeLine;
@@ -39,12 +37,11 @@ public:
     QPushButton *SpeedButton1, *SpeedButton2, *Play, *Stop, *SpeedButton3;
     QCheckBox* cbLoop;
     QLabel *Label1, *Label2;
-    QTimer* PosTimer;
+    TPreviewLoop* Preview; // loops between L and R while Loop is checked; closing stops nothing
     QAction* TogglePlay1;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void ShowStat();

@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QTimer>
 
 TFormTransformation* FormTransformation = nullptr;
 
@@ -82,7 +81,9 @@ TFormTransformation::TFormTransformation(QWidget* parent) : QDialog(parent)
     fadeinlist->OnChange = [this] { fadeinlistChange(); };
     fadeoutlist->OnChange = [this] { fadeoutlistChange(); };
 
-    PosTimer = MakePositionTimer(this, [this] { PosTimerTimer(); });
+    Preview = new TPreviewLoop(this, Mix, TPreviewLoop::cAtClose::StopOwnPreview, [this] { PosTimerTimer(); });
+    Preview->Solo = true;
+    Preview->Latched = true;
 
     ui::SetRoundWindowRegion(this, 6);
 }
@@ -91,7 +92,7 @@ void TFormTransformation::Prepare()
 {
     ui::SetDoubleBufferedControls(this);
     RowIndex = snl.SelectedRow;
-    PreviewPlaying = false;
+    Preview->ClearPlaying();
     Mix->DestroyAudioViews();
     Mix->SetLPos_Visible(false);
     Mix->SetRPos_Visible(false);
@@ -197,63 +198,28 @@ void TFormTransformation::fadeoutlistChange()
     RedrawView();
 }
 
-void TFormTransformation::PlaySolo(double t)
-{
-    PlayPreviewFrom(static_cast<float>(t), snl.SelectedRow);
-}
-
 void TFormTransformation::PlayClick()
 {
-    PreviewPlaying = true;
-    PlaySolo(Mix->ViewStart());
+    Preview->PlayFrom(Mix->ViewStart());
 }
 
 void TFormTransformation::StopClick()
 {
-    PreviewPlaying = false;
-    StopPreview();
+    Preview->Stop();
 }
 
 void TFormTransformation::MixPPosChanged()
 {
-    PreviewPlaying = true;
-    StopPreview();
-    PlaySolo(Mix->PPos());
+    Preview->RestartFrom(Mix->PPos());
 }
 
 void TFormTransformation::PosTimerTimer()
 {
-    if (!PreviewPlaying) {
-        Mix->SetPPos_Visible(false);
-        return;
-    }
-    const float t = snl.WavProducer.MainTime - kPreviewLatency;
-    if (snl.WavProducer.Stopped || Mix->ViewStart() + Mix->ViewLen() < t) {
-        StopPreview();
-        PlaySolo(Mix->ViewStart());
-    }
-    if (!Mix->AdjustingPPos()) {
-        Mix->SetPPos_Visible(true);
-        Mix->SetPPos(t);
-    }
+    Preview->Tick();
 }
 
 void TFormTransformation::MixViewChange()
 {
     TimeLine->SetStart(Mix->ViewStart());
     TimeLine->SetLen(Mix->ViewLen());
-}
-
-void TFormTransformation::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    PosTimer->start();
-}
-
-void TFormTransformation::done(int result)
-{
-    // Closing ends the looping; a preview already playing is not stopped.
-    PosTimer->stop();
-    Mix->DestroyAudioViews();
-    QDialog::done(result);
 }

@@ -5,9 +5,9 @@
 class QLabel;
 class QPushButton;
 class QScrollBar;
-class QTimer;
 class TAudioMixTable;
 class TSecondsList;
+class TPreviewLoop;
 class TSkinPicture;
 class TSpinButton;
 class TTimeLine;
@@ -21,7 +21,6 @@ public:
     explicit TFormTransformation(QWidget* parent = nullptr);
 
     int RowIndex = 0;
-    bool PreviewPlaying = false;
 
     // The opener's steps before the modal call: the selected row alone in the preview, framed
     // exactly, and the controls loaded.
@@ -39,8 +38,6 @@ public:
     void PosTimerTimer();
     void MixViewChange();
 
-    void done(int result) override;
-
     TAudioMixTable* Mix;
     QScrollBar* ScrollBar1;
     TTimeLine* TimeLine;
@@ -49,17 +46,15 @@ public:
     QPushButton *Button2, *pitchreset, *Button4;
     TSecondsList *fadeinlist, *fadeoutlist;
     TSpinButton *CSpinButton1, *CSpinButton2;
-    QTimer* PosTimer;
+    // Plays the row alone until Stop; closing stops it, but not a mix started before the editor
+    // opened.
+    TPreviewLoop* Preview;
     TSkinPicture *Image1, *Image2, *Image3, *Image4, *Image6, *Image7;
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     void Push();
     void RedrawView();
     void RefreshCurrentRow();
-    void PlaySolo(double t);
 };
 
 extern TFormTransformation* FormTransformation;

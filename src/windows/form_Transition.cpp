@@ -13,7 +13,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QTimer>
 
 TFormTransition* FormTransition = nullptr;
 
@@ -105,7 +104,7 @@ TFormTransition::TFormTransition(QWidget* parent) : QDialog(parent)
     overlaplist->OnChange = [this] { overlaplistChange(); };
     fadexlist->OnChange = [this] { fadexlistChange(); };
 
-    PosTimer = MakePositionTimer(this, [this] { PosTimerTimer(); });
+    Preview = new TPreviewLoop(this, Mix, TPreviewLoop::cAtClose::StopPlayback, [this] { PosTimerTimer(); });
 
     ui::SetRoundWindowRegion(this, 6);
 }
@@ -283,58 +282,31 @@ void TFormTransition::fadexlistChange()
 
 void TFormTransition::PlayClick()
 {
-    PlayPreviewFrom(static_cast<float>(Mix->ViewStart()), -1);
+    Preview->PlayFrom(Mix->ViewStart());
 }
 
 void TFormTransition::StopClick()
 {
-    StopPreview();
+    Preview->Stop();
 }
 
 void TFormTransition::MixPPosChanged()
 {
-    if (snl.WavProducer.Stopped) {
-        PlayPreviewFrom(static_cast<float>(Mix->PPos()), -1);
-        Mix->SetPPos_Visible(true);
+    if (Preview->Playing()) {
+        Preview->RestartFrom(Mix->PPos());
     } else {
-        StopPreview();
-        PlayPreviewFrom(static_cast<float>(Mix->PPos()), -1);
+        Preview->PlayFrom(Mix->PPos());
+        Mix->SetPPos_Visible(true);
     }
 }
 
 void TFormTransition::PosTimerTimer()
 {
-    if (snl.WavProducer.Stopped) {
-        Mix->SetPPos_Visible(false);
-        return;
-    }
-    Mix->SetPPos_Visible(true);
-    const float t = snl.WavProducer.MainTime - kPreviewLatency;
-    // The preview loops over the visible window.
-    if (Mix->ViewStart() + Mix->ViewLen() < t) {
-        StopPreview();
-        PlayPreviewFrom(static_cast<float>(Mix->ViewStart()), -1);
-    }
-    if (!Mix->AdjustingPPos())
-        Mix->SetPPos(t);
+    Preview->Tick();
 }
 
 void TFormTransition::MixViewChange()
 {
     TimeLine->SetStart(Mix->ViewStart());
     TimeLine->SetLen(Mix->ViewLen());
-}
-
-void TFormTransition::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    PosTimer->start();
-}
-
-void TFormTransition::done(int result)
-{
-    StopPreview();
-    PosTimer->stop();
-    Mix->DestroyAudioViews();
-    QDialog::done(result);
 }

@@ -5,9 +5,9 @@
 class QLabel;
 class QPushButton;
 class QScrollBar;
-class QTimer;
 class TAudioMixTable;
 class TSecondsList;
+class TPreviewLoop;
 class TSkinPicture;
 class TSpinButton;
 class TTimeLine;
@@ -45,8 +45,6 @@ public:
     void PosTimerTimer();
     void MixViewChange();
 
-    void done(int result) override; // stops the preview and empties it
-
     TAudioMixTable* Mix;
     QScrollBar* ScrollBar1;
     TTimeLine* TimeLine;
@@ -55,11 +53,8 @@ public:
     QPushButton *Button2, *Button1, *pitchreset, *Button3, *Button4, *Button5;
     TSecondsList *fadeinlist, *fadeoutlist, *overlaplist, *fadexlist;
     TSpinButton *CSpinButton1, *CSpinButton2, *CSpinButton3;
-    QTimer* PosTimer;
+    TPreviewLoop* Preview; // closing stops what plays
     TSkinPicture *Image, *Image1, *Image2, *Image3, *Image4, *Image6;
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     void Push(int row);

@@ -219,6 +219,47 @@ TEST_F(RowCommandsTest, OpeningAndClosingAnEditorChangesNoRow)
     EXPECT_NE(after, before);
 }
 
+// What closing an editor does to what plays. The transition editor stops it. The transformation
+// editor stops its own preview (that plays one row alone, every other row muted) but not a mix
+// played from the playlist before it opened. The mix view stops nothing: the main window shows
+// that mix and stops it. Either way the position timer stops and the preview is emptied.
+TEST_F(RowCommandsTest, ClosingAnEditorStopsOnlyWhatItsWindowSays)
+{
+    const struct {
+        QDialog* form;
+        void (TFormMain::*open)();
+        std::function<void()> play;
+        bool previewPlaysOn;
+        bool playlistMixPlaysOn;
+    } editors[] = {
+        {FormTransition, &TFormMain::TransitionDblClick, [] { FormTransition->PlayClick(); }, false, false},
+        {FormTransformation, &TFormMain::TransformationDblClick, [] { FormTransformation->PlayClick(); }, false, true},
+        {FormMixView, &TFormMain::MixViewMenuClick, [] { FormMixView->PlayClick(); }, true, true},
+    };
+    for (const auto& e : editors)
+        for (const bool fromPlaylist : {false, true}) {
+            const std::string name = e.form->objectName().toStdString() + (fromPlaylist ? ", playlist's mix" : ", preview");
+            if (fromPlaylist)
+                FormMain->PlayClick();
+            auto* preview = e.form->findChild<TPreviewLoop*>();
+            ASSERT_TRUE(preview);
+            bool timerRan = false;
+            const QWidget* opened = WhileModal({e.form}, [&] { (FormMain->*e.open)(); },
+                                               [&] {
+                                                   timerRan = preview->PosTimer->isActive();
+                                                   if (!fromPlaylist)
+                                                       e.play();
+                                                   ASSERT_FALSE(snl.WavProducer.Stopped) << name;
+                                               });
+            ASSERT_EQ(opened, e.form) << name;
+            EXPECT_TRUE(timerRan) << name;
+            EXPECT_EQ(!snl.WavProducer.Stopped, fromPlaylist ? e.playlistMixPlaysOn : e.previewPlaysOn) << name;
+            EXPECT_FALSE(preview->PosTimer->isActive()) << name;
+            EXPECT_EQ(e.form->findChild<TAudioMixTable*>()->AudioViewCount(), 0) << name;
+            StopPreview();
+        }
+}
+
 // The editors open 40 pixels above the main window, but never with their title strip (and its
 // Close button) above the top of the screen.
 TEST_F(RowCommandsTest, EditorsOpenAboveTheMainWindowButOnTheScreen)
