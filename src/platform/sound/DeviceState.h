@@ -27,7 +27,7 @@ enum class DeviceKind { None, PortAudio, Null, Manual };
 
 // How one side numbers its devices: -1 the system's default (the null device when the system has
 // none), the system's devices from `first` in the order of the device list, then the null device.
-// Numbers from 0 up to `first` name the null device too.
+// Numbers from 0 to below `first` name the null device too.
 struct DeviceNumbering {
     int minInputs = 0, minOutputs = 0; // which PortAudio devices belong to this side
     int first = 0;
