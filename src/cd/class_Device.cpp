@@ -378,27 +378,3 @@ bool CDevice::Eject()
     LogPrintf(1, 0, "Eject");
     return true;
 }
-
-void CDevice::SetProgress(int32_t percent)
-{
-    std::lock_guard<std::mutex> lock(progressLock_);
-    progress_ = percent;
-}
-
-int32_t CDevice::GetProgress()
-{
-    std::lock_guard<std::mutex> lock(progressLock_);
-    return progress_;
-}
-
-void CDevice::SetState(int32_t file)
-{
-    std::lock_guard<std::mutex> lock(currentFileLock_);
-    currentFile_ = file;
-}
-
-int32_t CDevice::CurrentFile()
-{
-    std::lock_guard<std::mutex> lock(currentFileLock_);
-    return currentFile_;
-}

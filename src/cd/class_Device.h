@@ -8,9 +8,9 @@
 // grab of its drive (the "grabber") from its first use to its removal from BurnerList; the write
 // reuses it, so no second open collides with the first.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -80,10 +80,10 @@ public:
     const std::string& GetDriveLetter() const { return DriveLetter; }
     TMediaType GetMediaType() const { return MediaType; }
     double GetFreeSize() const { return MediaSize; }
-    void SetProgress(int32_t percent);
-    int32_t GetProgress();
-    void SetState(int32_t file);
-    int32_t CurrentFile();
+    void SetProgress(int32_t percent) { progress_ = percent; }
+    int32_t GetProgress() const { return progress_; }
+    void SetState(int32_t file) { currentFile_ = file; }
+    int32_t CurrentFile() const { return currentFile_; }
 
     // SCSI address: marker (set by RefreshDeviceInfo), port, bus, target, LUN.
     uint8_t Address[5] = {};
@@ -110,9 +110,9 @@ private:
     bool ProbeSpeeds(const TSpeed* table, size_t count, bool stopAtMax, int maxWrite);
 
     std::string path_; // how the burning layer names the drive
-    std::mutex progressLock_, currentFileLock_;
-    int32_t progress_ = 0;
-    int32_t currentFile_ = -1;
+    // Set by the thread that writes, read by any other meanwhile.
+    std::atomic<int32_t> progress_{0};
+    std::atomic<int32_t> currentFile_{-1};
 };
 
 // The burners of the last discovery; each device owns its grab.

@@ -108,7 +108,6 @@ inline bool Fail(int code) { SetError(code); return false; }
 
 bool OutputInitialised();
 void StopPlaying(Channel& channel); // removes it from the output's list; caller holds its mutex
-bool PortAudioReady();                // PortAudio started once for output and input
 
 // Asks for real-time scheduling for the calling thread (the output and recording threads) and
 // returns the system's answer: 0 granted, else the error number of the refusal. The first answer,
@@ -118,10 +117,6 @@ int RaiseAudioThreadPriority();
 constexpr int kPriorityNotAsked = -1;
 // "granted", "refused: <reason>", or empty when no thread has asked.
 std::string RealTimeAnswerText(int answer);
-
-// The PortAudio devices with at least that many input and output channels, in the order of the
-// device list (none when PortAudio cannot start).
-std::vector<int> PortAudioDevices(int minInputs, int minOutputs);
 
 // The worst block of a pacing thread (its latest after a deadline), written by that thread and
 // read by any other without a lock: a reader tries again while a write is under way.

@@ -112,21 +112,25 @@ struct BassBlockTiming {
     int64_t workCpuUs = 0;
 };
 
-// How the output is doing: which device, its format, and the output thread's pacing.
-struct BassOutputInfo {
+// What the output and the recording both report: which device, and how its thread is doing.
+struct BassDeviceInfo {
     bool initialised = false;
-    bool running = false;        // the output thread (or the manual pump) is delivering blocks
+    bool running = false;          // the device's thread (or the test's manual device) moves blocks
+    int device = 0;                // the device number its init resolved to
+    std::string deviceText;        // its text (as the device list gives it)
+    int frequency = 0;             // Hz
+    int blockFrames = 0;           // frames per block (the update or record period at that rate)
+    BassBlockTiming worstBlock;    // null device: its worst block since it last started
+    std::string realTimePriority;  // its thread's scheduling: "granted", "refused: <reason>"
+};
+
+// How the output is doing; output is always 16-bit stereo.
+struct BassOutputInfo : BassDeviceInfo {
     bool nullOutput = false;     // the silent null output: the clock runs, nothing is heard
     bool manualOutput = false;   // the test device: blocks are pumped by BASS_ManualOutputPump
-    int device = 0;              // the device number BASS_Init resolved to
-    std::string deviceText;      // its text (as BASS_GetDeviceText)
-    int frequency = 0;           // output rate, Hz; output is always 16-bit stereo
-    int blockFrames = 0;         // frames per output block (the update period at that rate)
     int latencyMs = 0;           // the latency asked of the device
     int64_t blocksWritten = 0;   // since the output last started
     int64_t framesWritten = 0;
-    BassBlockTiming worstBlock;  // null output: its worst block since the output last started
-    std::string realTimePriority;  // the output thread's scheduling: "granted", "refused: <reason>"
 };
 
 // ---- Library and output --------------------------------------------------------------------

@@ -5,21 +5,17 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdarg>
-#include <cstdlib>
 #include <ctime>
 #include <string>
 #include <system_error>
 #include <thread>
 #include <vector>
 
-#include <alsa/asoundlib.h>
-#include <jack/jack.h>
 #include <portaudio.h>
 #include <pthread.h>
 #include <sched.h>
 
-#include "platform/sound/SoundChannel.h"
+#include "platform/sound/DeviceState.h"
 #include "platform/sound/SoundOutputFeed.h"
 #include "platform/sound/SoundRecord.h"
 #include "platform/sound/SoundThread.h"
@@ -31,42 +27,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int maxUpdatePeriodMs = 100;
-const char* const nullOutputText = "No sound (null output)";
 
-// ---- PortAudio set-up ---------------------------------------------------------------------
-
-void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
-void IgnoreJackMessage(const char*) {}
+// Device 0 (BASS_DEVICE_NOSOUND) is the null output as well as the last of the list.
+const DeviceNumbering outputDevices{0, 2, 1, Pa_GetDefaultOutputDevice, "No sound (null output)", "Manual output"};
 
 } // namespace
-
-// PortAudio is started once for the life of the process: device lists are asked for before any
-// output or input is opened. ALSA and JACK would print their probing noise to stderr; silence them first.
-bool PortAudioReady()
-{
-    static const bool ready = [] {
-        snd_lib_error_set_handler(IgnoreAlsaError);
-        jack_set_error_function(IgnoreJackMessage);
-        jack_set_info_function(IgnoreJackMessage);
-        setenv("JACK_NO_START_SERVER", "1", 0);
-        return Pa_Initialize() == paNoError;
-    }();
-    return ready;
-}
-
-std::vector<int> PortAudioDevices(int minInputs, int minOutputs)
-{
-    std::vector<int> devices;
-    if (!PortAudioReady())
-        return devices;
-    const PaDeviceIndex count = Pa_GetDeviceCount();
-    for (PaDeviceIndex i = 0; i < count; ++i) {
-        const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
-        if (info && info->maxInputChannels >= minInputs && info->maxOutputChannels >= minOutputs)
-            devices.push_back(i);
-    }
-    return devices;
-}
 
 void WorstBlock::Offer(const BassBlockTiming& block)
 {
@@ -144,9 +109,6 @@ void RealTimePacer::Wait(uint32_t frames)
 }
 
 namespace {
-
-// The system's output devices in the order of the device list (index 1 = the first).
-std::vector<PaDeviceIndex> OutputDevices() { return PortAudioDevices(0, 2); }
 
 // ---- Backends -----------------------------------------------------------------------------
 
@@ -229,31 +191,15 @@ private:
 
 // ---- The output ---------------------------------------------------------------------------
 
-enum class Kind { None, PortAudio, Null, Manual };
-
-struct Output {
-    std::mutex configLock; // BASS_Init / Free / Start / Stop
-    std::atomic<bool> initialised{false};
-    std::atomic<bool> running{false};
+struct Output : DeviceState {
     std::atomic<uint32_t> rate{0};
-    std::atomic<Kind> kind{Kind::None};
-    int device = 0;
-    std::string deviceText;
     std::unique_ptr<Backend> backend;
-    std::thread thread;
-    std::atomic<bool> stopRequest{false};
-    std::atomic<std::thread::id> outputThread{};
 
     CountedMutex<SoundLock::PlayingList> playingLock; // guards `playing`
     std::vector<std::shared_ptr<Channel>> playing;
 
-    std::atomic<bool> manualEnabled{false};
     std::atomic<int> updatePeriodMs{6};
     std::atomic<int> bufferMs{80};
-    std::atomic<int64_t> blocksWritten{0};
-    std::atomic<int64_t> framesWritten{0};
-    WorstBlock worstBlock;
-    std::atomic<int> realTimeAnswer{kPriorityNotAsked};
 
     // Scratch of the block renderer, sized at BASS_Init: one renderer runs at a time (the output
     // thread, or the test pumping the manual output).
@@ -282,8 +228,6 @@ std::unique_ptr<PlaybackFeed> MakeFeed(const Channel& channel, uint32_t outputRa
 {
     return std::make_unique<PlaybackFeed>(channel, outputRate, MaxBlockFrames(outputRate));
 }
-
-bool OnOutputThread(const Output& out) { return out.outputThread.load() == std::this_thread::get_id(); }
 
 // Mixes every playing channel into `frames` stereo frames (at most one maximal block).
 SOUND_THREAD void RenderBlock(Output& out, int16_t* block, uint32_t frames)
@@ -314,12 +258,6 @@ SOUND_THREAD void RenderBlock(Output& out, int16_t* block, uint32_t frames)
         block[i] = static_cast<int16_t>(std::clamp(out.mix[i], -32768, 32767));
 }
 
-void CountBlock(Output& out, uint32_t frames)
-{
-    out.blocksWritten.fetch_add(1, std::memory_order_relaxed);
-    out.framesWritten.fetch_add(frames, std::memory_order_relaxed);
-}
-
 } // namespace
 
 // A busy machine (a compiler, a browser) must not delay the next block: ask for real-time
@@ -348,16 +286,15 @@ namespace {
 SOUND_THREAD void OutputThreadMain(Output& out)
 {
     CheckSoundThread();
-    out.outputThread = std::this_thread::get_id();
-    out.realTimeAnswer = RaiseAudioThreadPriority(); // traced before the first block is due
+    out.BeginThread(); // the priority is traced before the first block is due
     TraceThroughRing(true); // from here on this thread never waits on the trace window
     while (!out.stopRequest.load(std::memory_order_relaxed)) {
         const uint32_t frames = BlockFrames(out);
         RenderBlock(out, out.block.data(), frames);
         out.backend->Write(out.block.data(), frames);
-        CountBlock(out, frames);
+        out.CountBlock(frames);
     }
-    out.outputThread = std::thread::id();
+    out.EndThread();
 }
 
 // The caller holds configLock.
@@ -367,16 +304,13 @@ bool StartLocked(Output& out)
         return Fail(BASS_ERROR_INIT);
     if (out.running)
         return true;
-    out.blocksWritten = 0;
-    out.framesWritten = 0;
-    out.worstBlock.Reset();
-    if (out.kind != Kind::Manual) {
+    out.ResetCounts();
+    if (out.kind != DeviceKind::Manual) {
         if (auto* pa = dynamic_cast<PortAudioBackend*>(out.backend.get()); pa && pa->LatencyMs() != out.bufferMs)
             pa->Reopen(out.bufferMs);
         if (!out.backend->Start())
             return Fail(BASS_ERROR_BUSY);
         out.stopRequest = false;
-        out.realTimeAnswer = kPriorityNotAsked; // until the new thread has asked
         out.thread = std::thread(OutputThreadMain, std::ref(out));
     }
     out.running = true;
@@ -388,9 +322,7 @@ void StopLocked(Output& out)
 {
     if (!out.running)
         return;
-    out.stopRequest = true;
-    if (out.thread.joinable())
-        out.thread.join();
+    out.StopThread();
     if (out.backend)
         out.backend->Stop();
     out.running = false;
@@ -399,39 +331,19 @@ void StopLocked(Output& out)
 // Resolves a device number of BASS_Init into an open backend; false with the error set.
 bool OpenDevice(Output& out, int device, uint32_t rate)
 {
-    if (out.manualEnabled) {
-        out.kind = Kind::Manual;
-        out.deviceText = "Manual output";
-        return true;
-    }
-    const std::vector<PaDeviceIndex> devices = OutputDevices();
-    const int nullIndex = static_cast<int>(devices.size()) + 1;
-    PaDeviceIndex paDevice = paNoDevice;
-    if (device == BASS_DEVICE_DEFAULT) {
-        const auto listed = std::find(devices.begin(), devices.end(), PortAudioReady() ? Pa_GetDefaultOutputDevice() : paNoDevice);
-        if (listed != devices.end()) {
-            paDevice = *listed;
-            out.device = static_cast<int>(listed - devices.begin()) + 1;
-        }
-    } else if (device >= 1 && device < nullIndex) {
-        paDevice = devices[device - 1];
-    } else if (device != BASS_DEVICE_NOSOUND && device != nullIndex) {
-        return Fail(BASS_ERROR_DEVICE);
-    }
-    if (paDevice == paNoDevice) {
-        out.kind = Kind::Null;
-        out.device = nullIndex;
-        out.deviceText = nullOutputText;
+    DeviceChoice choice;
+    if (!ChooseDevice(outputDevices, device, out.manualEnabled, choice))
+        return false;
+    if (choice.kind == DeviceKind::Null) {
         out.backend = std::make_unique<NullBackend>(rate, out.worstBlock);
         trace("Sound output: no sound device in use, playing to the null output (nothing is heard)");
-        return true;
+    } else if (choice.kind == DeviceKind::PortAudio) {
+        auto backend = std::make_unique<PortAudioBackend>();
+        if (!backend->Open(choice.paDevice, rate, out.bufferMs))
+            return Fail(BASS_ERROR_BUSY);
+        out.backend = std::move(backend);
     }
-    auto backend = std::make_unique<PortAudioBackend>();
-    if (!backend->Open(paDevice, rate, out.bufferMs))
-        return Fail(BASS_ERROR_BUSY);
-    out.kind = Kind::PortAudio;
-    out.deviceText = Pa_GetDeviceInfo(paDevice)->name;
-    out.backend = std::move(backend);
+    out.Take(choice);
     return true;
 }
 
@@ -454,14 +366,13 @@ using namespace sound;
 bool BASS_Init(int device, uint32_t frequency, uint32_t, void*, void*)
 {
     Output& out = TheOutput();
-    if (OnOutputThread(out))
+    if (out.OnThread())
         return Fail(BASS_ERROR_THREAD);
     std::lock_guard<std::mutex> lock(out.configLock);
     if (out.initialised)
         return Fail(BASS_ERROR_BUSY);
     if (frequency < 1000 || frequency > 384000)
         return Fail(BASS_ERROR_ILLPARAM);
-    out.device = device;
     if (!OpenDevice(out, device, frequency))
         return false;
     out.rate = frequency;
@@ -478,13 +389,13 @@ bool BASS_Init(int device, uint32_t frequency, uint32_t, void*, void*)
 bool BASS_Free()
 {
     Output& out = TheOutput();
-    if (OnOutputThread(out))
+    if (out.OnThread())
         return Fail(BASS_ERROR_THREAD);
     {
         std::lock_guard<std::mutex> lock(out.configLock);
         StopLocked(out);
         out.backend.reset();
-        out.kind = Kind::None;
+        out.kind = DeviceKind::None;
         out.initialised = false;
         out.rate = 0;
     }
@@ -498,7 +409,7 @@ bool BASS_Free()
 bool BASS_Stop()
 {
     Output& out = TheOutput();
-    if (OnOutputThread(out))
+    if (out.OnThread())
         return Fail(BASS_ERROR_THREAD);
     std::lock_guard<std::mutex> lock(out.configLock);
     if (!out.initialised)
@@ -541,34 +452,21 @@ int BASS_GetOption(int option)
     }
 }
 
-std::string BASS_GetDeviceText(int index)
-{
-    const std::vector<PaDeviceIndex> devices = OutputDevices();
-    if (index >= 1 && index <= static_cast<int>(devices.size()))
-        return Pa_GetDeviceInfo(devices[index - 1])->name;
-    if (index == static_cast<int>(devices.size()) + 1)
-        return nullOutputText;
-    return {};
-}
+std::string BASS_GetDeviceText(int index) { return DeviceText(outputDevices, index); }
 
 BassOutputInfo BASS_GetOutputInfo()
 {
     Output& out = TheOutput();
     std::lock_guard<std::mutex> lock(out.configLock);
     BassOutputInfo info;
-    info.initialised = out.initialised;
-    info.running = out.running;
-    info.nullOutput = out.kind == Kind::Null;
-    info.manualOutput = out.kind == Kind::Manual;
-    info.device = out.device;
-    info.deviceText = out.deviceText;
+    out.Report(info);
+    info.nullOutput = out.kind == DeviceKind::Null;
+    info.manualOutput = out.kind == DeviceKind::Manual;
     info.frequency = static_cast<int>(out.rate.load());
     info.blockFrames = out.initialised ? static_cast<int>(BlockFrames(out)) : 0;
     info.latencyMs = out.bufferMs;
-    info.blocksWritten = out.blocksWritten;
-    info.framesWritten = out.framesWritten;
-    info.worstBlock = out.worstBlock.Read();
-    info.realTimePriority = RealTimeAnswerText(out.realTimeAnswer);
+    info.blocksWritten = out.blocks;
+    info.framesWritten = out.frames;
     return info;
 }
 
@@ -577,14 +475,14 @@ void BASS_ManualOutputEnable(bool enabled) { TheOutput().manualEnabled = enabled
 uint32_t BASS_ManualOutputPump(void* buffer, uint32_t frames)
 {
     Output& out = TheOutput();
-    if (!buffer || !out.initialised || !out.running || out.kind != Kind::Manual)
+    if (!buffer || !out.initialised || !out.running || out.kind != DeviceKind::Manual)
         return 0;
     auto* block = static_cast<int16_t*>(buffer);
     const uint32_t chunk = MaxBlockFrames(out.rate);
     for (uint32_t done = 0; done < frames;) {
         const uint32_t n = std::min(chunk, frames - done);
         RenderBlock(out, block + size_t(done) * 2, n);
-        CountBlock(out, n);
+        out.CountBlock(n);
         done += n;
     }
     return frames * 4;

@@ -30,21 +30,13 @@ using BassRecordProc = bool (*)(BassHandle handle, const void* buffer, uint32_t 
 using BassInputGenerator = void (*)(void* buffer, uint32_t length, void* user);
 
 // How the recording is doing.
-struct BassRecordInfo {
-    bool initialised = false;
-    bool running = false;       // the recording thread (or the manual input) delivers blocks
+struct BassRecordInfo : BassDeviceInfo {
     bool nullInput = false;
     bool manualInput = false;
-    int device = 0;             // the device number BASS_RecordInit resolved to
-    std::string deviceText;
-    int frequency = 0;
     int channels = 0;
-    int blockFrames = 0;        // frames per block (the record period at that rate)
     int64_t blocksDelivered = 0; // since the recording last started
     int64_t framesDelivered = 0;
     int64_t overflows = 0;       // blocks the device lost because the thread read too late
-    BassBlockTiming worstBlock;  // null input: its worst block since the recording last started
-    std::string realTimePriority;  // the recording thread's scheduling: "granted", "refused: <reason>"
 };
 
 // Selects the recording device (see above); frees a recording still open. False

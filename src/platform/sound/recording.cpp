@@ -10,31 +10,21 @@
 
 #include <portaudio.h>
 
-#include "platform/sound/SoundChannel.h"
+#include "platform/sound/DeviceState.h"
 #include "platform/sound/SoundRecord.h"
 #include "platform/trace/Trace.h"
 
 namespace sound {
 namespace {
 
-const char* const nullInputText = "No sound (null input)";
 constexpr int maxRecordPeriodMs = 1000;
 
-enum class InputKind { None, PortAudio, Null, Manual };
+const DeviceNumbering inputDevices{1, 0, 0, Pa_GetDefaultInputDevice, "No sound (null input)", "Manual input"};
 
-struct Recording {
-    std::mutex configLock; // Init / Start / Free
-    bool initialised = false;
-    InputKind kind = InputKind::None;
-    int device = 0;
-    std::string deviceText;
+struct Recording : DeviceState {
     PaDeviceIndex paDevice = paNoDevice;
     PaStream* stream = nullptr;
 
-    std::thread thread;
-    std::atomic<std::thread::id> recordThread{};
-    std::atomic<bool> running{false};
-    std::atomic<bool> stopRequest{false};
     BassRecordProc proc = nullptr;
     void* user = nullptr;
     BassHandle handle = 0;
@@ -43,10 +33,8 @@ struct Recording {
     std::vector<int16_t> block; // sized at start: the thread never allocates
 
     std::atomic<int> periodMs{100};
-    std::atomic<int64_t> blocks{0}, frames{0}, overflows{0};
-    WorstBlock worstBlock;
-    std::atomic<int> realTimeAnswer{kPriorityNotAsked};
-    std::atomic<bool> manualEnabled{false}, manualRefuse{false};
+    std::atomic<int64_t> overflows{0};
+    std::atomic<bool> manualRefuse{false};
     std::atomic<BassInputGenerator> generator{nullptr};
     std::atomic<void*> generatorUser{nullptr};
 };
@@ -58,21 +46,10 @@ Recording& TheRecording()
     return recording;
 }
 
-// The system's inputs in the order of the device list (index 0 = the first).
-std::vector<PaDeviceIndex> InputDevices() { return PortAudioDevices(1, 0); }
-
-bool OnRecordThread(const Recording& rec) { return rec.recordThread.load() == std::this_thread::get_id(); }
-
-void CountBlock(Recording& rec, uint32_t frames)
-{
-    rec.blocks.fetch_add(1, std::memory_order_relaxed);
-    rec.frames.fetch_add(frames, std::memory_order_relaxed);
-}
-
 // Hands one block to the record procedure; false when the procedure ends capture.
 bool Deliver(Recording& rec, const int16_t* data, uint32_t frames)
 {
-    CountBlock(rec, frames);
+    rec.CountBlock(frames);
     return rec.proc(rec.handle, data, frames * rec.channels * 2, rec.user);
 }
 
@@ -116,22 +93,19 @@ void NullInputThread(Recording& rec)
 
 void RecordThreadMain(Recording& rec)
 {
-    rec.recordThread = std::this_thread::get_id();
-    rec.realTimeAnswer = RaiseAudioThreadPriority();
-    if (rec.kind == InputKind::PortAudio)
+    rec.BeginThread();
+    if (rec.kind == DeviceKind::PortAudio)
         PortAudioThread(rec);
     else
         NullInputThread(rec);
     rec.running = false;
-    rec.recordThread = std::thread::id();
+    rec.EndThread();
 }
 
 // The caller holds configLock.
 void StopLocked(Recording& rec)
 {
-    rec.stopRequest = true;
-    if (rec.thread.joinable())
-        rec.thread.join();
+    rec.StopThread();
     if (rec.stream) {
         Pa_AbortStream(rec.stream);
         Pa_CloseStream(rec.stream);
@@ -144,38 +118,15 @@ void StopLocked(Recording& rec)
 // Resolves a device number of BASS_RecordInit; false with the error set.
 bool ResolveDevice(Recording& rec, int device)
 {
-    rec.device = device;
-    rec.paDevice = paNoDevice;
-    if (rec.manualEnabled) {
-        rec.kind = InputKind::Manual;
-        rec.deviceText = "Manual input";
-        return true;
+    DeviceChoice choice;
+    if (!ChooseDevice(inputDevices, device, rec.manualEnabled, choice))
+        return false;
+    if (choice.defaultMissing) {
+        static std::once_flag said;
+        std::call_once(said, [] { trace("Sound input: no recording device, recording from the null input (silence)"); });
     }
-    const std::vector<PaDeviceIndex> devices = InputDevices();
-    const int nullIndex = static_cast<int>(devices.size());
-    if (device == -1) {
-        const PaDeviceIndex fallback = PortAudioReady() ? Pa_GetDefaultInputDevice() : paNoDevice;
-        const auto listed = std::find(devices.begin(), devices.end(), fallback);
-        if (listed != devices.end()) {
-            rec.paDevice = *listed;
-            rec.device = static_cast<int>(listed - devices.begin());
-        } else {
-            static std::once_flag said;
-            std::call_once(said, [] { trace("Sound input: no recording device, recording from the null input (silence)"); });
-        }
-    } else if (device >= 0 && device < nullIndex) {
-        rec.paDevice = devices[device];
-    } else if (device != nullIndex) {
-        return Fail(BASS_ERROR_DEVICE);
-    }
-    if (rec.paDevice == paNoDevice) {
-        rec.kind = InputKind::Null;
-        rec.device = nullIndex;
-        rec.deviceText = nullInputText;
-    } else {
-        rec.kind = InputKind::PortAudio;
-        rec.deviceText = Pa_GetDeviceInfo(rec.paDevice)->name;
-    }
+    rec.Take(choice);
+    rec.paDevice = choice.paDevice;
     return true;
 }
 
@@ -219,7 +170,7 @@ using namespace sound;
 bool BASS_RecordInit(int device)
 {
     Recording& rec = TheRecording();
-    if (OnRecordThread(rec))
+    if (rec.OnThread())
         return Fail(BASS_ERROR_THREAD);
     std::lock_guard<std::mutex> lock(rec.configLock);
     StopLocked(rec);
@@ -231,20 +182,12 @@ bool BASS_RecordInit(int device)
     return true;
 }
 
-std::string BASS_RecordGetDeviceText(int index)
-{
-    const std::vector<PaDeviceIndex> devices = InputDevices();
-    if (index >= 0 && index < static_cast<int>(devices.size()))
-        return Pa_GetDeviceInfo(devices[index])->name;
-    if (index == static_cast<int>(devices.size()))
-        return nullInputText;
-    return {};
-}
+std::string BASS_RecordGetDeviceText(int index) { return DeviceText(inputDevices, index); }
 
 BassHandle BASS_RecordStart(uint32_t frequency, uint32_t channels, uint32_t flags, BassRecordProc proc, void* user)
 {
     Recording& rec = TheRecording();
-    if (OnRecordThread(rec))
+    if (rec.OnThread())
         return Fail(BASS_ERROR_THREAD, BassHandle(0));
     std::lock_guard<std::mutex> lock(rec.configLock);
     if (!rec.initialised)
@@ -258,23 +201,20 @@ BassHandle BASS_RecordStart(uint32_t frequency, uint32_t channels, uint32_t flag
     rec.block.assign(size_t(rec.blockFrames) * channels, 0);
     rec.proc = proc;
     rec.user = user;
-    rec.blocks = 0;
-    rec.frames = 0;
+    rec.ResetCounts();
     rec.overflows = 0;
-    rec.worstBlock.Reset();
-    rec.realTimeAnswer = kPriorityNotAsked;
-    if (rec.kind == InputKind::Manual && rec.manualRefuse) {
+    if (rec.kind == DeviceKind::Manual && rec.manualRefuse) {
         trace("Sound input: can't record from \"Manual input\": the device refused");
         return Fail(BASS_ERROR_BUSY, BassHandle(0));
     }
-    if (rec.kind == InputKind::PortAudio && !OpenPortAudio(rec))
+    if (rec.kind == DeviceKind::PortAudio && !OpenPortAudio(rec))
         return Fail(BASS_ERROR_BUSY, BassHandle(0));
     if (++rec.lastHandle == 0) // 0 is never a handle
         ++rec.lastHandle;
     rec.handle = rec.lastHandle;
     rec.stopRequest = false;
     rec.running = true;
-    if (rec.kind != InputKind::Manual)
+    if (rec.kind != DeviceKind::Manual)
         rec.thread = std::thread(RecordThreadMain, std::ref(rec));
     SetError(BASS_OK);
     return rec.handle;
@@ -283,12 +223,12 @@ BassHandle BASS_RecordStart(uint32_t frequency, uint32_t channels, uint32_t flag
 bool BASS_RecordFree()
 {
     Recording& rec = TheRecording();
-    if (OnRecordThread(rec))
+    if (rec.OnThread())
         return Fail(BASS_ERROR_THREAD);
     std::lock_guard<std::mutex> lock(rec.configLock);
     StopLocked(rec);
     rec.initialised = false;
-    rec.kind = InputKind::None;
+    rec.kind = DeviceKind::None;
     SetError(BASS_OK);
     return true;
 }
@@ -298,20 +238,15 @@ BassRecordInfo BASS_RecordGetInfo()
     Recording& rec = TheRecording();
     std::lock_guard<std::mutex> lock(rec.configLock);
     BassRecordInfo info;
-    info.initialised = rec.initialised;
-    info.running = rec.running;
-    info.nullInput = rec.kind == InputKind::Null;
-    info.manualInput = rec.kind == InputKind::Manual;
-    info.device = rec.device;
-    info.deviceText = rec.deviceText;
+    rec.Report(info);
+    info.nullInput = rec.kind == DeviceKind::Null;
+    info.manualInput = rec.kind == DeviceKind::Manual;
     info.frequency = static_cast<int>(rec.frequency);
     info.channels = static_cast<int>(rec.channels);
     info.blockFrames = static_cast<int>(rec.blockFrames);
     info.blocksDelivered = rec.blocks;
     info.framesDelivered = rec.frames;
     info.overflows = rec.overflows;
-    info.worstBlock = rec.worstBlock.Read();
-    info.realTimePriority = RealTimeAnswerText(rec.realTimeAnswer);
     return info;
 }
 
@@ -329,7 +264,7 @@ void BASS_ManualInputRefuse(bool refuse) { TheRecording().manualRefuse = refuse;
 uint32_t BASS_ManualInputPush(const void* buffer, uint32_t length)
 {
     Recording& rec = TheRecording();
-    if (!buffer || !rec.running || rec.kind != InputKind::Manual)
+    if (!buffer || !rec.running || rec.kind != DeviceKind::Manual)
         return 0;
     const uint32_t frameBytes = rec.channels * 2;
     const auto* data = static_cast<const int16_t*>(buffer);
@@ -347,7 +282,7 @@ uint32_t BASS_ManualInputPush(const void* buffer, uint32_t length)
 void BASS_ManualInputUnplug()
 {
     Recording& rec = TheRecording();
-    if (rec.kind != InputKind::Manual || !rec.running.exchange(false))
+    if (rec.kind != DeviceKind::Manual || !rec.running.exchange(false))
         return;
     trace("Sound input failed: the manual input was unplugged");
     EndOfCapture(rec);
