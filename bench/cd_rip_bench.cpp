@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "cd/form_CDRip.h"
+#include "windows/form_CDRip.h"
 #include "model/class_Folders.h"
 #include "model/class_Switches.h"
 #include "platform/sound/SoundCD.h"

@@ -10,7 +10,7 @@
 #include <filesystem>
 
 #include "bench_mix.h"
-#include "cd/form_CDBurn.h"
+#include "windows/form_CDBurn.h"
 #include "model/class_Switches.h"
 #include "windows/Forms.h"
 #include "windows/class_SonorelApplication.h"

@@ -16,7 +16,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
-#include "cd/form_SaveToWav.h"
+#include "windows/form_SaveToWav.h"
 #include "model/class_Switches.h"
 #include "bench_mix.h"
 

@@ -1,10 +1,9 @@
 #include "model/class_Application.h"
 
-#include "platform/ui/MessageBox.h"
+#include "platform/trace/UserMessage.h"
 
 #include <cstdint>
 #include <filesystem>
-#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -141,16 +140,6 @@ std::string MissingSourcesMessage(const std::vector<std::string>& paths)
 }
 
 
-bool cProjectFileDialog::Execute(QWidget* parent)
-{
-    const std::optional<std::string> chosen =
-        ui::ChooseFile(parent, {DialogMode == Mode::Save, Filter, DefaultExt, FileName, ConfirmOverwrite, InitialDir});
-    if (!chosen)
-        return false;
-    FileName = *chosen;
-    return true;
-}
-
 cSonorelApp::cSonorelApp() = default;
 
 cSonorelApp::~cSonorelApp() = default;
@@ -227,7 +216,7 @@ void cSonorelApp::Loaded()
     // Rows and zones of a missing file stay (a music drive may be mounted elsewhere today): one
     // message names the files, and the next save writes the project back whole.
     if (!missing.Paths.empty())
-        ui::ShowMessage(MissingSourcesMessage(missing.Paths));
+        ShowUserMessage(MissingSourcesMessage(missing.Paths));
     if (OnChange)
         OnChange(nullptr);
 }

@@ -11,14 +11,14 @@
 #include <vector>
 
 class QObject;
-class QWidget;
 class cSoundDevice;
 
-// A project file dialog. Holds only its settings: the window itself is made each time it runs,
-// so the project object never creates a widget (it exists before the application object).
-struct cProjectFileDialog {
+// What a project file dialog offers and what it chose: the window itself lives with the windows
+// (cProjectFileDialog), so the project object, which exists before the application object,
+// never creates a widget.
+struct cFileDialogSettings {
     enum class Mode { Open, Save };
-    explicit cProjectFileDialog(Mode mode = Mode::Open) : DialogMode(mode) {}
+    explicit cFileDialogSettings(Mode mode = Mode::Open) : DialogMode(mode) {}
 
     Mode DialogMode;
     std::string Filter = "Sonorel Mix|*.snmx"; // pairs of caption and pattern, separated by "|"
@@ -26,9 +26,6 @@ struct cProjectFileDialog {
     std::string FileName;
     std::string InitialDir; // where a file name without a folder of its own (or none) opens
     bool ConfirmOverwrite = true; // a save dialog asks before it picks an existing file
-
-    // Runs the dialog modally; true when a file was chosen (then in FileName).
-    bool Execute(QWidget* parent = nullptr);
 };
 
 // The project: the playlist rows, the bins, the renderer and the play state.
@@ -55,8 +52,8 @@ public:
     cWavProducer WavProducer;    // renderer; its WavMix is the live mixer
     std::function<void(QObject* sender)> OnChange; // project-changed callback
     std::atomic<uint8_t> Playing{0};               // 1 while the mix is performed live
-    cProjectFileDialog OpenDialog;
-    cProjectFileDialog SaveDialog{cProjectFileDialog::Mode::Save};
+    cFileDialogSettings OpenDialog;
+    cFileDialogSettings SaveDialog{cFileDialogSettings::Mode::Save};
 
     // Live playback.
     cSoundDevice* OutputDevice = nullptr; // the sound output the mix plays through

@@ -1,7 +1,7 @@
 #include "model/class_Settings.h"
 
 #include "model/class_Folders.h"
-#include "platform/ui/NumberText.h"
+#include "platform/text/NumberText.h"
 
 #include <QSettings>
 #include <QString>

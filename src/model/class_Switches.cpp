@@ -1,6 +1,6 @@
 #include "model/class_Switches.h"
 
-#include "platform/ui/NumberText.h"
+#include "platform/text/NumberText.h"
 
 #include <algorithm>
 #include <cctype>

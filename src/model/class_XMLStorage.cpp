@@ -1,7 +1,7 @@
 #include "model/class_XMLStorage.h"
 
 #include "platform/files/ReplaceFile.h"
-#include "platform/ui/MessageBox.h"
+#include "platform/trace/UserMessage.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -204,7 +204,7 @@ void cXMLStorage::LoadFromFile(const std::string& path)
 {
     std::error_code ec;
     if (!fs::exists(path, ec)) {
-        ui::ShowMessage("XML Load: file doesn't exist" + path);
+        ShowUserMessage("XML Load: file doesn't exist" + path);
         return;
     }
     const std::string bytes = ReadWholeFile(path);

@@ -6,7 +6,7 @@
 #include "GraphControls/class_SkinPicture.h"
 #include "model/class_Application.h"
 #include "platform/trace/Trace.h"
-#include "platform/ui/NumberText.h"
+#include "platform/text/NumberText.h"
 #include "platform/ui/WindowHelpers.h"
 #include "windows/form_Main.h"
 #include "windows/frame_mixedit.h"

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "cd/class_MixRender.h"
 #include "engine/class_EncoderNode.h"
 #include "model/class_Application.h"
+#include "model/class_MixRender.h"
+#include "windows/class_ProjectFileDialog.h"
 
 #include <QRect>
 #include <QStringList>

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "cd/form_CDBurn.h"
+#include "windows/form_CDBurn.h"
 #include "model/class_FileLog.h"
 #include "model/class_Folders.h"
 #include "platform/ui/MessageBox.h"

@@ -3,9 +3,9 @@
 #include "windows/form_Main.h"
 
 #include "GraphControls/class_SkinPicture.h"
-#include "cd/form_CDRip.h"
-#include "cd/form_Record.h"
-#include "cd/form_SaveToWav.h"
+#include "windows/form_CDRip.h"
+#include "windows/form_Record.h"
+#include "windows/form_SaveToWav.h"
 #include "model/class_FileLog.h"
 #include "platform/ui/DragController.h"
 #include "platform/ui/MessageBox.h"

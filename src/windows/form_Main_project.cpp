@@ -6,7 +6,7 @@
 #include "model/class_FileLog.h"
 #include "model/class_Folders.h"
 #include "model/class_Switches.h"
-#include "model/form_LoadRepository.h"
+#include "windows/form_LoadRepository.h"
 #include "platform/ui/FittedText.h"
 #include "platform/ui/MessageBox.h"
 #include "windows/frame_mixedit.h"

@@ -3,7 +3,7 @@
 #include "AudioControls/class_AudioMixTable.h"
 #include "AudioControls/class_AudioView.h"
 #include "AudioControls/class_TimeLine.h"
-#include "MixTableFill/MixTableFill.h"
+#include "ModelToViews/MixTableFill.h"
 #include "model/class_Application.h"
 #include "windows/editor_controls.h"
 

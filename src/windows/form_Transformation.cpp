@@ -4,7 +4,7 @@
 #include "AudioControls/class_AudioView.h"
 #include "AudioControls/class_TimeLine.h"
 #include "GraphControls/class_SkinPicture.h"
-#include "MixTableFill/MixTableFill.h"
+#include "ModelToViews/MixTableFill.h"
 #include "model/class_Application.h"
 #include "platform/ui/WindowHelpers.h"
 #include "windows/editor_controls.h"

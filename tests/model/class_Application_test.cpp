@@ -162,11 +162,11 @@ TEST(ProjectObject, GlobalProjectIsBuiltWithoutAnApplicationObjectAndHasItsDefau
     EXPECT_EQ(snl.WavProducer.ObeyTriggers, 1);
     EXPECT_EQ(snl.WavProducer.WaitState, 0);
     EXPECT_EQ(snl.WavProducer.mixdata, nullptr);
-    for (const cProjectFileDialog* dialog : {&snl.OpenDialog, &snl.SaveDialog}) {
+    for (const cFileDialogSettings* dialog : {&snl.OpenDialog, &snl.SaveDialog}) {
         EXPECT_EQ(dialog->Filter, "Sonorel Mix|*.snmx");
         EXPECT_EQ(dialog->DefaultExt, "snmx");
     }
-    EXPECT_EQ(snl.SaveDialog.DialogMode, cProjectFileDialog::Mode::Save);
+    EXPECT_EQ(snl.SaveDialog.DialogMode, cFileDialogSettings::Mode::Save);
 }
 
 TEST_F(ProjectFileTest, WritesElementsAttributesAndIndentation)

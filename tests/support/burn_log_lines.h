@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cd/class_BurnLog.h"
+#include "disc/class_BurnLog.h"
 
 namespace sonorel_test {
 

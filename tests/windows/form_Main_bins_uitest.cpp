@@ -1,10 +1,10 @@
 // The main window's bins: the zone editor page, the source list and strips, adding sources, drops
 // into the playlist and the project commands, driven headless.
 #include "AudioControls/class_AudioView.h"
-#include "cd/form_SaveToWav.h"
+#include "windows/form_SaveToWav.h"
 #include "model/class_Folders.h"
 #include "model/class_Switches.h"
-#include "model/form_LoadRepository.h"
+#include "windows/form_LoadRepository.h"
 #include "platform/ui/DragController.h"
 #include "platform/ui/MessageBox.h"
 #include "support/audio_fixtures.h"

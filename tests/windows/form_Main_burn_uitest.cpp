@@ -12,7 +12,7 @@
 #include <fstream>
 
 #include "GraphControls/class_SkinPicture.h"
-#include "cd/form_CDBurn.h"
+#include "windows/form_CDBurn.h"
 #include "model/class_FileLog.h"
 #include "model/class_Folders.h"
 #include "model/class_Settings.h"

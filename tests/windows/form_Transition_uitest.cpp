@@ -6,7 +6,7 @@
 #include "AudioControls/class_AudioMixTable.h"
 #include "AudioControls/class_AudioView.h"
 #include "AudioControls/class_TimeLine.h"
-#include "cd/form_SaveToWav.h"
+#include "windows/form_SaveToWav.h"
 #include "windows/editor_controls.h"
 #include "windows/form_Transition.h"
 
