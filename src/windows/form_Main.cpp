@@ -86,13 +86,13 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     setObjectName("FormMain");
     setStyleSheet(kPlainWidgetStyle);
     BuildShell();
-    BuildStartPage();
     BuildZoneEditorPage();
     BuildPlaylistPage();
     BuildHelpPanel();
     BuildActions();
     ConnectPictures();
     BuildEditorLinks();
+    WatchHelpOfControls();
     Pages->setCurrentIndex(PageStartIndex);
     SetApplicationExceptionHandler(&TFormMain::ApplicationEvents1Exception);
     FormCreate();
@@ -110,68 +110,47 @@ TFormMain::~TFormMain()
 void TFormMain::BuildShell()
 {
     Pages = new QStackedWidget(this);
-    PageStart = NewPage(Pages);
-    PageNewProject = NewPage(Pages);
+    Pages->addWidget(PageStart = new TPageStart(Pages));
+    Pages->addWidget(PageNewProject = new TPageNewProject(Pages));
     PageBinEdit = NewPage(Pages);
     PagePlaylist = NewPage(Pages);
-    Image4 = new TSkinPicture(PageNewProject, "main_new_project", 0, 0);
-    Pages->setGeometry(0, 0, Image4->width(), Image4->height());
+    Pages->setGeometry(QRect(QPoint(0, 0), PagesSize()));
 
-    NavigationTop = new TSkinPicture(this, "main_top", 0, 0);
-    Image6 = new TSkinPicture(this, "logo", 12, 6);
-    Image40 = new TSkinPicture(this, "preferences", 864, 6);
-    HelpButton = new TSkinPicture(this, "help_button", 908, 6);
+    PlacePictures(this, {
+                            {&NavigationTop, "main_top", 0, 0, 29},
+                            {&Image6, "logo", 12, 6},
+                            {&Image40, "preferences", 864, 6, 27},
+                            {&HelpButton, "help_button", 908, 6, 28},
+                        });
 
+    // The strip starts 44 pixels down the window, below the top strip.
     navigation_panel = new QWidget(this);
     navigation_panel->setGeometry(0, 44, 160, 618);
-    NavigationImage = new TSkinPicture(navigation_panel, "main_navigation", 0, 0);
-    auto navigation = [this](const char* name, int windowTop) {
-        return new TSkinPicture(navigation_panel, name, 8, windowTop - 44);
-    };
-    Image10 = navigation("nav_new_project", 78);
-    loadproj = navigation("nav_load_project", 112);
-    Image9 = navigation("nav_save_project", 146);
-    selectfromdisk = navigation("nav_add_from_disk", 214);
-    cdtrack = navigation("nav_rip_cd", 248);
-    record = navigation("nav_record", 282);
-    LoopEditor = navigation("nav_zone_editor", 350);
-    playlisteditor = navigation("nav_playlist", 384);
-    cdburn = navigation("nav_burn_cd", 452);
-    Exit = navigation("nav_exit", 612);
-    NewProjectHighlight = navigation("nav_new_project_current", 78);
-    LoopEditorHighlight = navigation("nav_zone_editor_current", 350);
-    PlaylistEditorHighlight = navigation("nav_playlist_current", 384);
+    PlacePictures(navigation_panel, {
+                                        {&NavigationImage, "main_navigation", 0, 0, 14},
+                                        {&Image10, "nav_new_project", 8, 34, 9},
+                                        {&loadproj, "nav_load_project", 8, 68, 7},
+                                        {&Image9, "nav_save_project", 8, 102, 8},
+                                        {&selectfromdisk, "nav_add_from_disk", 8, 170, 4},
+                                        {&cdtrack, "nav_rip_cd", 8, 204, 2},
+                                        {&record, "nav_record", 8, 238, 3},
+                                        {&LoopEditor, "nav_zone_editor", 8, 306, 5},
+                                        {&playlisteditor, "nav_playlist", 8, 340, 6},
+                                        {&cdburn, "nav_burn_cd", 8, 408, 21},
+                                        {&Exit, "nav_exit", 8, 568, 10},
+                                        {&NewProjectHighlight, "nav_new_project_current", 8, 34},
+                                        {&LoopEditorHighlight, "nav_zone_editor_current", 8, 306},
+                                        {&PlaylistEditorHighlight, "nav_playlist_current", 8, 340},
+                                    });
     for (TSkinPicture* highlight : {NewProjectHighlight, LoopEditorHighlight, PlaylistEditorHighlight}) {
         highlight->setAttribute(Qt::WA_TransparentForMouseEvents);
         highlight->hide();
     }
-
-    WatchHelp(NavigationImage, 14);
-    WatchHelp(NavigationTop, 29);
-    WatchHelp(Image40, 27);
-    WatchHelp(HelpButton, 28);
-    WatchHelp(cdtrack, 2);
-    WatchHelp(record, 3);
-    WatchHelp(selectfromdisk, 4);
-    WatchHelp(LoopEditor, 5);
-    WatchHelp(playlisteditor, 6);
-    WatchHelp(loadproj, 7);
-    WatchHelp(Image9, 8);
-    WatchHelp(Image10, 9);
-    WatchHelp(Exit, 10);
-    WatchHelp(cdburn, 21);
 }
 
-void TFormMain::BuildStartPage()
+QSize TFormMain::PagesSize() const
 {
-    Image1 = new TSkinPicture(PageStart, "main_start", 0, 0);
-    Image3 = new TSkinPicture(PageStart, "start_new_project", 236, 318);
-    Image21 = new TSkinPicture(PageStart, "start_load_project", 460, 318);
-    Image2 = new TSkinPicture(PageStart, "start_quit", 684, 318);
-    WatchHelp(Image1, 39);
-    WatchHelp(Image3, 9);
-    WatchHelp(Image21, 7);
-    WatchHelp(Image2, 10);
+    return PageNewProject->Image4->size();
 }
 
 void TFormMain::BuildZoneEditorPage()
@@ -277,7 +256,7 @@ void TFormMain::BuildPlaylistPage()
 void TFormMain::BuildHelpPanel()
 {
     HelpPanel = new QWidget(this);
-    HelpPanel->setGeometry(Image4->width(), 0, HelpPanelWidth, Image4->height());
+    HelpPanel->setGeometry(PagesSize().width(), 0, HelpPanelWidth, PagesSize().height());
     new TSkinPicture(HelpPanel, "help_panel", 0, 0);
     Help = new QPlainTextEdit(HelpPanel);
     Help->setReadOnly(true);
@@ -333,10 +312,10 @@ void TFormMain::BuildActions()
 
 void TFormMain::ConnectPictures()
 {
-    Image2->OnClick = [this] { close(); };
-    Image3->OnClick = [this] { NewProject1Click(); };
+    PageStart->Image2->OnClick = [this] { close(); };
+    PageStart->Image3->OnClick = [this] { NewProject1Click(); };
     Image10->OnClick = [this] { NewProject1Click(); };
-    Image21->OnClick = [this] { Load1Click(); };
+    PageStart->Image21->OnClick = [this] { Load1Click(); };
     loadproj->OnClick = [this] { Image21Click(); };
     Image9->OnClick = [this] { Save1Click(); };
     Exit->OnClick = [this] { ExitClick(); };
@@ -385,8 +364,8 @@ void TFormMain::FormCreate()
     AudioOpen.DefaultExt.clear();
     LoopView->OptionMarkerZoneSelect = false;
     snl.OnChange = [this](QObject* sender) { OnChangeClick(sender); };
-    Pages->setFixedSize(Image4->size());
-    resize(Image4->size());
+    Pages->setFixedSize(PagesSize());
+    resize(PagesSize());
     TriggersTimer = new QTimer(this);
     TriggersTimer->setInterval(30);
     connect(TriggersTimer, &QTimer::timeout, this, &TFormMain::TriggersTimerTimer);

@@ -3,6 +3,8 @@
 #include "cd/class_MixRender.h"
 #include "engine/class_EncoderNode.h"
 #include "model/class_Application.h"
+#include "windows/page_Pictures.h"
+#include "windows/page_Start.h"
 
 #include <QRect>
 #include <QStringList>
@@ -181,14 +183,12 @@ signals:
 public:
 
     QStackedWidget* Pages;
-    QWidget* PageStart;
-    QWidget* PageNewProject;
+    TPageStart* PageStart;
+    TPageNewProject* PageNewProject;
     QWidget* PageBinEdit;
     QWidget* PagePlaylist;
 
     // Page backgrounds.
-    TSkinPicture* Image1;       // start page
-    TSkinPicture* Image4;       // "New Project" page; its size is the window's
     TSkinPicture* Image8;       // zone editor page; its width is the client width without help
     TSkinPicture* PlaylistBack; // playlist page
 
@@ -214,11 +214,6 @@ public:
     TSkinPicture* NewProjectHighlight;
     TSkinPicture* LoopEditorHighlight;
     TSkinPicture* PlaylistEditorHighlight;
-
-    // Start page.
-    TSkinPicture* Image3;  // new project
-    TSkinPicture* Image21; // load project
-    TSkinPicture* Image2;  // quit
 
     // Zone editor page.
     TSkinPicture* ZoomIn;
@@ -309,7 +304,7 @@ protected:
 
 private:
     void BuildShell();
-    void BuildStartPage();
+    QSize PagesSize() const; // the window's size without the help panel
     void BuildZoneEditorPage();
     void BuildPlaylistPage();
     void BuildHelpPanel();
@@ -320,6 +315,7 @@ private:
     void ConnectPictures();
     QAction* AddHiddenAction(const QString& caption, const QKeySequence& key, void (TFormMain::*handler)());
     void WatchHelp(QWidget* control, int helpContext);
+    void WatchHelpOfControls(); // every control with a help context
     void LoadHelpTopics();
     void StopMix();
     // Reaching the windows of the playlist frame, the trigger window, preferences and export.
@@ -349,10 +345,6 @@ private:
 };
 
 extern TFormMain* FormMain;
-
-// The help context of a control: the help.txt line that describes it (0 uses line 1).
-void SetHelpContext(QWidget* control, int helpContext);
-int HelpContext(const QWidget* control);
 
 // The zone name proposed for a new zone of the bin: its title, " #" and the first number from
 // the zone count + 1 that no zone's title uses.

@@ -276,7 +276,7 @@ TEST_F(MainWindowTest, MouseMovesShowTextAndHtmlTopics)
     EXPECT_EQ(reloads.count(), 1);
 
     // Two controls with one topic: the second changes nothing.
-    FormMain->HelpMouseMove(FormMain->Image1);
+    FormMain->HelpMouseMove(FormMain->PageStart->Image1);
     FormMain->Help->setPlainText("changed");
     QLabel sameContext(FormMain->PageStart);
     SetHelpContext(&sameContext, 39);
