@@ -86,7 +86,6 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     setObjectName("FormMain");
     setStyleSheet(kPlainWidgetStyle);
     BuildShell();
-    BuildZoneEditorPage();
     BuildPlaylistPage();
     BuildHelpPanel();
     BuildActions();
@@ -112,7 +111,7 @@ void TFormMain::BuildShell()
     Pages = new QStackedWidget(this);
     Pages->addWidget(PageStart = new TPageStart(Pages));
     Pages->addWidget(PageNewProject = new TPageNewProject(Pages));
-    PageBinEdit = NewPage(Pages);
+    Pages->addWidget(PageBinEdit = new TPageZoneEditor(Pages, snl));
     PagePlaylist = NewPage(Pages);
     Pages->setGeometry(QRect(QPoint(0, 0), PagesSize()));
 
@@ -151,57 +150,6 @@ void TFormMain::BuildShell()
 QSize TFormMain::PagesSize() const
 {
     return PageNewProject->Image4->size();
-}
-
-void TFormMain::BuildZoneEditorPage()
-{
-    Image8 = new TSkinPicture(PageBinEdit, "main_zone_editor", 0, 0);
-    ZoomIn = new TSkinPicture(PageBinEdit, "zone_zoom_in", 509, 268);
-    ZoomOut = new TSkinPicture(PageBinEdit, "zone_zoom_out", 573, 268);
-    ZoneEditPlay = new TSkinPicture(PageBinEdit, "zone_play", 509, 322);
-    Image13 = new TSkinPicture(PageBinEdit, "zone_stop", 573, 322);
-    Image38 = new TSkinPicture(PageBinEdit, "zone_save", 509, 366);
-    Image24 = new TSkinPicture(PageBinEdit, "zone_rename", 509, 404);
-    Image23 = new TSkinPicture(PageBinEdit, "zone_add_bin", 509, 442);
-    Image16 = new TSkinPicture(PageBinEdit, "zone_start_page", 509, 490);
-    FilesList = new QListWidget(PageBinEdit);
-    FilesList->setGeometry(509, 126, 124, 133);
-    FilesList->setStyleSheet("QListWidget { font-family: Arial, 'DejaVu Sans'; font-weight: bold; }"
-                             " QListWidget::item { height: 14px; }");
-    ui::FitItemsToView(FilesList);
-    bingrid = new TFrameReposEdit(PageBinEdit);
-    bingrid->setGeometry(177, 318, 321, 204);
-
-    LoopView = new TAudioView(PageBinEdit);
-    LoopView->setGeometry(177, 126, 321, 162);
-    LoopView->DataStereo = true;
-    LoopView->DataBytesPerSample = 2;
-    LoopView->SetColorPCM(4775727);
-    LoopView->SetColorPCMOrig(0x808080);
-    LoopView->ColorSelectionBack = 0xFFFFFF;
-    LoopView->ColorSelectionPCM = 3834646;
-    LoopView->Scale = 1;
-    LoopView->SetViewLen(1);
-    LoopView->SetViewMargin(15);
-    LoopView->RightButtonSelect = true;
-    LoopView->TotalTime = -1;
-    LoopView->FontColor = 0xFFFFFF;
-    LoopView->SelectedZoneIndex = -1;
-    LoopView->TimeLineShow = true;
-    LoopView->TimeLineDist = 50;
-    LoopView->CacheAudioImage = true;
-    ScrollBar1 = new QScrollBar(Qt::Horizontal, PageBinEdit);
-    ScrollBar1->setGeometry(177, 290, 321, 14);
-    LoopView->ConnectScrollbar(ScrollBar1);
-    WatchHelp(Image8, 38);
-    WatchHelp(ZoomIn, 32);
-    WatchHelp(ZoomOut, 33);
-    WatchHelp(Image13, 34);
-    WatchHelp(ZoneEditPlay, 35);
-    WatchHelp(Image38, 36);
-    WatchHelp(Image24, 37);
-    WatchHelp(FilesList, 30);
-    WatchHelp(bingrid->StringGrid1, 31);
 }
 
 void TFormMain::BuildPlaylistPage()
@@ -319,7 +267,7 @@ void TFormMain::ConnectPictures()
     loadproj->OnClick = [this] { Image21Click(); };
     Image9->OnClick = [this] { Save1Click(); };
     Exit->OnClick = [this] { ExitClick(); };
-    Image16->OnClick = [this] { ShowPage(PageStartIndex); };
+    PageBinEdit->Image16->OnClick = [this] { ShowPage(PageStartIndex); };
     Image11->OnClick = [this] { ShowPage(PageStartIndex); };
     Image18->OnClick = [this] { ShowPage(PageBinEditIndex); };
     LoopEditor->OnClick = [this] { LoopEditorClick(); };
@@ -340,7 +288,6 @@ void TFormMain::ConnectPictures()
     loadrepos->OnClick = [this] { loadreposClick(); };
     cdtrack->OnClick = [this] { cdtrackClick(); };
     record->OnClick = [this] { recordClick(); };
-    ConnectZoneEditor();
     ConnectBins();
 }
 
@@ -358,11 +305,9 @@ void TFormMain::FormCreate()
     Help->setPlainText(HelpTopics.value(0));
     DisableNotBuiltCommands();
     ui::SetDoubleBufferedControls(this);
-    FilesList->setCurrentRow(0);
     ProjOpenDialog.Filter = ProjSaveDialog.Filter = "Sonorel Project|*.snmx";
     AudioOpen.Filter = SoundFileFilter();
     AudioOpen.DefaultExt.clear();
-    LoopView->OptionMarkerZoneSelect = false;
     snl.OnChange = [this](QObject* sender) { OnChangeClick(sender); };
     Pages->setFixedSize(PagesSize());
     resize(PagesSize());

@@ -5,6 +5,7 @@
 #include "model/class_Application.h"
 #include "windows/page_Pictures.h"
 #include "windows/page_Start.h"
+#include "windows/page_ZoneEditor.h"
 
 #include <QRect>
 #include <QStringList>
@@ -95,7 +96,7 @@ public:
     void TransitionDblClick();
     void TransformationDblClick();
 
-    // Zone editor page.
+    // Zone editor page: forwarded to it.
     void ZoneEditPlayClick();
     void Image13Click(); // stop
     void ZoomInClick();
@@ -111,7 +112,6 @@ public:
     void LoopViewMarkerMove(cMarker* marker);
     void LoopViewMarkerMoveEnd(cMarker* marker);
     void bingridAssignDataClick();
-    void UpdateSelectionColour();
 
     // Editors and row commands of the playlist page.
     void PlaylistEditDoubleClickClick();
@@ -185,11 +185,10 @@ public:
     QStackedWidget* Pages;
     TPageStart* PageStart;
     TPageNewProject* PageNewProject;
-    QWidget* PageBinEdit;
+    TPageZoneEditor* PageBinEdit;
     QWidget* PagePlaylist;
 
     // Page backgrounds.
-    TSkinPicture* Image8;       // zone editor page; its width is the client width without help
     TSkinPicture* PlaylistBack; // playlist page
 
     // Top strip.
@@ -214,25 +213,6 @@ public:
     TSkinPicture* NewProjectHighlight;
     TSkinPicture* LoopEditorHighlight;
     TSkinPicture* PlaylistEditorHighlight;
-
-    // Zone editor page.
-    TSkinPicture* ZoomIn;
-    TSkinPicture* ZoomOut;
-    TSkinPicture* ZoneEditPlay;
-    TSkinPicture* Image13; // zone stop
-    TSkinPicture* Image38; // save zone
-    TSkinPicture* Image24; // rename zone
-    TSkinPicture* Image23; // add bin
-    TSkinPicture* Image16; // start page
-    QListWidget* FilesList;
-    QMenu* FilesPopup;
-    TFrameReposEdit* bingrid;
-    QMenu* bingridPopup;
-    TAudioView* LoopView;
-    QScrollBar* ScrollBar1;
-    // 0 stopped; looping: 1 the selection, 2 the zone, 3 the cursor to the zone end; 4 the cursor to the file end
-    int8_t PlayMode = 0;
-    cBinItem ZoneBeforeMove; // the dragged zone's item as it was when the marker drag started
 
     // Playlist page.
     TFramePlaylist* PlaylistEdit;
@@ -305,7 +285,6 @@ protected:
 private:
     void BuildShell();
     QSize PagesSize() const; // the window's size without the help panel
-    void BuildZoneEditorPage();
     void BuildPlaylistPage();
     void BuildHelpPanel();
     void BuildActions();
@@ -325,16 +304,9 @@ private:
     void SetPlaylistHighlightRow(int row);
     void SetPlaylistRows(); // the frame shows the project's rows
     void FocusPlaylist();
-    void ToggleZonePlay();
-    void ConnectZoneEditor();
     void ConnectBins();
     void DetachBins(); // before bins are removed or replaced: no frame or zone keeps one
     void FocusStripOfCurrentBin();
-    // Loads a file of the bin into LoopView; empty for a source the user was told is missing.
-    void LoadBinFile(const cBin& bin, const std::string& path);
-    cBinItem* CurrentZone() const; // bingrid's bin's item at bingrid's current row
-    float ZonePos(float seconds) const; // seconds as a fraction of LoopView's file (0 without one)
-    void PlayZoneRange(float start, float length);
     int StoredDeviceIndex();
     void SetSelectedRowTrigger(int trigger);
     void ToggleSelectedRowTrigger(int trigger);
@@ -346,11 +318,6 @@ private:
 
 extern TFormMain* FormMain;
 
-// The zone name proposed for a new zone of the bin: its title, " #" and the first number from
-// the zone count + 1 that no zone's title uses.
-std::string MakeUniqueZoneName(const cBin& bin);
-// Rows made from the old zone (same name, file, start and length) take the new name and bounds.
-void FixPlaylistAfterRename(cmixdata& mix, const cBinItem& oldItem, const cBinItem& newItem);
 // A parameter icon dragged off a row: the parameter goes back to its neutral value.
 void ResetGrabbedParameter(cMixRow& row, int dragPart);
 // The artist and title tags of a sound file, trimmed; false when the sound layer opens no stream

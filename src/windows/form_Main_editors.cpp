@@ -153,9 +153,9 @@ void TFormMain::EditZoneClick()
             const cBinItem* zone = bin->Items.Get(z);
             if (zone->filename == row->filename && zone->start == row->start && zone->length == row->length) {
                 ShowPage(PageBinEditIndex);
-                FilesList->setCurrentRow(b);
-                FilesListClick();
-                bingrid->StringGrid1->SetRow(z);
+                PageBinEdit->FilesList->setCurrentRow(b);
+                PageBinEdit->FilesListClick();
+                PageBinEdit->bingrid->StringGrid1->SetRow(z);
                 return;
             }
         }

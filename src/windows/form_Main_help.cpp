@@ -105,7 +105,7 @@ void TFormMain::HelpMouseMove(QWidget* sender)
 
 void TFormMain::HelpButtonClick()
 {
-    const int pagesWidth = Image8->width();
+    const int pagesWidth = PagesSize().width();
     if (HelpPanel->isVisible()) {
         HelpPanel->hide();
         resize(pagesWidth, height());

@@ -47,7 +47,7 @@ void TFormMain::StopClick()
 void TFormMain::Playstsop1Click()
 {
     if (Pages->currentIndex() == PageBinEditIndex) {
-        ToggleZonePlay();
+        PageBinEdit->ToggleZonePlay();
     } else if (Pages->currentIndex() == PagePlaylistIndex) {
         if (snl.WavProducer.Stopped)
             PlayClick();

@@ -111,21 +111,7 @@ void TFormMain::OnChangeClick(QObject*)
     SetPlaylistRows();
     PlaylistStringGridClick();
 
-    {
-        const QSignalBlocker quiet(FilesList);
-        const int remembered = FilesList->currentRow();
-        FilesList->clear();
-        for (const auto& bin : snl.Bins)
-            FilesList->addItem(QString::fromStdString(bin->title));
-        FilesList->setCurrentRow(remembered < FilesList->count() ? remembered : -1);
-        if (FilesList->currentRow() < 0 && snl.Bins.Count() > 0)
-            FilesList->setCurrentRow(0);
-    }
-    if (snl.Bins.Count() == 0) {
-        LoopView->SetFileName("");
-        DetachBins();
-    }
-    FilesListClick();
+    PageBinEdit->ShowSources();
 
     const int bins = snl.Bins.Count();
     {
@@ -142,10 +128,9 @@ void TFormMain::OnChangeClick(QObject*)
 
 void TFormMain::DetachBins()
 {
-    bingrid->AssignBin(nullptr);
+    PageBinEdit->DetachBin();
     for (TFrameReposEdit* strip : ReposEdits)
         strip->AssignBin(nullptr);
-    LoopView->SelectedZoneIndex = -1;
 }
 
 void TFormMain::PlaylistStringGridClick()
@@ -159,30 +144,7 @@ void TFormMain::PlaylistStringGridClick()
 
 void TFormMain::ConnectBins()
 {
-    FilesPopup = new QMenu(this);
-    FilesPopup->addAction("Remove", this, &TFormMain::DeleteFile1Click);
-    FilesPopup->addAction("Rename", this, &TFormMain::Rename2Click);
-    FilesList->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(FilesList, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { FilesPopup->exec(FilesList->viewport()->mapToGlobal(at)); });
-    // The user's choice only: refills from code select without a click.
-    connect(FilesList, &QListWidget::itemClicked, this, [this] { FilesListClick(); });
-
-    bingridPopup = new QMenu(this);
-    bingridPopup->addAction("Remove", this, &TFormMain::bingridDelete2Click);
-    QAction* rename = bingridPopup->addAction("Rename", this, &TFormMain::Image24Click);
-    rename->setShortcut(Qt::Key_F2);
-    rename->setShortcutContext(Qt::WidgetShortcut);
-    bingrid->StringGrid1->addAction(rename);
-    bingrid->StringGrid1->PopupMenu = bingridPopup;
-    bingrid->StringGrid1->OnClick = [this] { ReposEdit2StringGrid1Click(); };
-    bingrid->StringGrid1->OnDblClick = [this] { bingridStringGrid1DblClick(); };
-    bingrid->OnDoubleClickEventTimer = [this] { bingrid->DoubleClickEventTimer(); };
-    bingrid->OnDeleteItemClick = [this] { bingridDelete2Click(); };
-    bingrid->DoubleClick.OnClick = [this](QObject*) { bingridDoubleClickClick(); };
-    bingrid->AssignData.OnClick = [this](QObject*) { bingridAssignDataClick(); };
-    bingrid->SelectItem.OnClick = [this](QObject*) { bingridSelectItemClick(); };
-
+    connect(PageBinEdit, &TPageZoneEditor::BinLeaving, this, &TFormMain::DetachBins);
     BinPopup = new QMenu(this);
     BinPopup->addAction("Edit", this, &TFormMain::LoopEditorClick);
     for (TFrameReposEdit* strip : ReposEdits) {
@@ -193,96 +155,6 @@ void TFormMain::ConnectBins()
         strip->AllowReorder = false;
     }
     DetachBins();
-}
-
-void TFormMain::FilesListClick()
-{
-    const int index = FilesList->currentRow();
-    cBin* bin = snl.Bins.Get(index);
-    if (!bin)
-        return;
-    std::string loadFailure;
-    try {
-        snl.SelectedBin = index;
-        try {
-            LoadBinFile(*bin, bin->filename);
-        } catch (const std::exception& error) {
-            // A source that went since the load is named once; its zones stay in reach.
-            loadFailure = error.what();
-            bin->SourceMissing = true;
-        }
-        LoopView->SetViewStart(0);
-        LoopView->SetViewLen(1);
-        bingrid->AssignBin(bin);
-        if (bin->Items.Count() == 0) {
-            LoopView->SetSelStart(0);
-            LoopView->SetSelLen(0);
-        } else {
-            ReposEdit2StringGrid1Click();
-        }
-    } catch (const std::exception& error) {
-        ui::ShowMessage(error.what());
-    }
-    if (!loadFailure.empty())
-        ui::ShowMessage(loadFailure); // over the bin as it now shows
-}
-
-// A source found missing was named once, when the project loaded or when its bin was selected
-// since: its bin and zones show without a waveform and without another word.
-void TFormMain::LoadBinFile(const cBin& bin, const std::string& path)
-{
-    std::error_code ec;
-    const bool named = bin.SourceMissing && !std::filesystem::exists(path, ec);
-    LoopView->SetFileName(named ? "" : path);
-}
-
-void TFormMain::Rename2Click()
-{
-    cBin* bin = snl.Bins.Get(FilesList->currentRow());
-    if (!bin)
-        return;
-    const std::optional<std::string> name = ui::InputBox("Rename", "New Name", bin->title);
-    if (!name)
-        return;
-    bin->title = *name;
-    if (snl.OnChange)
-        snl.OnChange(nullptr);
-}
-
-void TFormMain::DeleteFile1Click()
-{
-    const int index = FilesList->currentRow();
-    if (snl.Bins.Get(index)) {
-        DetachBins(); // no frame or zone may keep the bin that goes
-        snl.Bins.Delete(index);
-    }
-    if (snl.OnChange)
-        snl.OnChange(nullptr);
-}
-
-void TFormMain::bingridStringGrid1DblClick()
-{
-    bingrid->StringGrid1DblClick();
-    ZoneEditPlayClick();
-}
-
-void TFormMain::bingridDoubleClickClick()
-{
-    if (const cBinItem* zone = CurrentZone())
-        LoadBinFile(*bingrid->data, zone->filename);
-}
-
-void TFormMain::bingridSelectItemClick()
-{
-    if (const cBinItem* zone = CurrentZone())
-        LoadBinFile(*bingrid->data, zone->filename);
-}
-
-void TFormMain::bingridDelete2Click()
-{
-    bingrid->DeleteItemClick();
-    LoopView->SetSelLen(0);
-    ReposEdit2StringGrid1Click();
 }
 
 void TFormMain::BinsScrollChange()

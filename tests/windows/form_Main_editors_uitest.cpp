@@ -127,8 +127,8 @@ TEST_F(RowCommandsTest, EditZoneFindsTheZoneByFileAndExactBounds)
     ShowRows(1);
     FormMain->EditZoneClick();
     EXPECT_EQ(FormMain->Pages->currentIndex(), PageBinEditIndex);
-    EXPECT_EQ(FormMain->FilesList->currentRow(), 1);
-    EXPECT_EQ(FormMain->bingrid->StringGrid1->Row(), 1);
+    EXPECT_EQ(FormMain->PageBinEdit->FilesList->currentRow(), 1);
+    EXPECT_EQ(FormMain->PageBinEdit->bingrid->StringGrid1->Row(), 1);
     EXPECT_TRUE(messages.Texts().empty());
 
     FormMain->ShowPage(PagePlaylistIndex);

@@ -572,7 +572,7 @@ TEST_F(MainWindowTest, StartsOnTheFirstParameterOrTheLastProject)
         EXPECT_EQ(snl.mixdata.Count(), c.loaded ? 1 : 0);
         EXPECT_EQ(FormMain->Pages->currentIndex(), c.loaded ? PagePlaylistIndex : PageStartIndex);
         EXPECT_EQ(FormMain->ProjSaveDialog.FileName, c.loaded ? project : "");
-        EXPECT_EQ(FormMain->FilesList->count(), c.loaded ? 1 : 0);
+        EXPECT_EQ(FormMain->PageBinEdit->FilesList->count(), c.loaded ? 1 : 0);
         EXPECT_TRUE(messages.Texts().empty());
         snl.mixdata.Clear();
         snl.Bins.Clear();
@@ -752,7 +752,7 @@ TEST_F(MainWindowTest, MissingSourcesAreNamedOnceAndTheirRowsStayShownAsMissing)
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{MissingSourcesMessage({gone})});
     ASSERT_EQ(snl.mixdata.Count(), 3);
     EXPECT_EQ(FormMain->PlaylistEdit->Grid->rowCount(), 3);
-    EXPECT_EQ(FormMain->FilesList->count(), 1);
+    EXPECT_EQ(FormMain->PageBinEdit->FilesList->count(), 1);
     EXPECT_FALSE(snl.mixdata.At(0)->SourceMissing);
     EXPECT_TRUE(snl.mixdata.At(1)->SourceMissing && snl.mixdata.At(2)->SourceMissing);
     snl.SaveToFile(project);
