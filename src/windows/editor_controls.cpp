@@ -133,8 +133,8 @@ void PlayPreviewFrom(float t, int soloRow)
 
 void RefreshMainPlaylistRow(int row)
 {
-    if (FormMain && FormMain->PlaylistEdit)
-        FormMain->PlaylistEdit->RefreshRow(row);
+    if (FormMain && FormMain->PagePlaylist)
+        FormMain->PagePlaylist->PlaylistEdit->RefreshRow(row);
 }
 
 cMixRow& EditedRow(int index)

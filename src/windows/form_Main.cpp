@@ -8,6 +8,7 @@
 #include "model/class_Settings.h"
 #include "model/class_Switches.h"
 #include "platform/trace/Trace.h"
+#include "platform/ui/DragController.h"
 #include "platform/ui/FittedText.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/ShellOpen.h"
@@ -60,24 +61,6 @@ QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }
 QScrollBar::add-page, QScrollBar::sub-page { background: none; }
 )";
 
-QWidget* NewPage(QStackedWidget* pages)
-{
-    auto* page = new QWidget(pages);
-    pages->addWidget(page);
-    return page;
-}
-
-QLabel* NewTimeLabel(QWidget* parent, int left, int top, int width, Qt::Alignment alignment)
-{
-    auto* label = new QLabel(parent);
-    label->setGeometry(left, top, width, 20);
-    label->setAlignment(alignment | Qt::AlignVCenter);
-    label->setAttribute(Qt::WA_TransparentForMouseEvents);
-    label->setStyleSheet("color: white; background: transparent; font-family: 'Trebuchet MS', 'DejaVu Sans';"
-                         " font-weight: bold; font-size: 15px;");
-    return label;
-}
-
 } // namespace
 
 TFormMain::TFormMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
@@ -86,11 +69,9 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     setObjectName("FormMain");
     setStyleSheet(kPlainWidgetStyle);
     BuildShell();
-    BuildPlaylistPage();
     BuildHelpPanel();
     BuildActions();
     ConnectPictures();
-    BuildEditorLinks();
     WatchHelpOfControls();
     Pages->setCurrentIndex(PageStartIndex);
     SetApplicationExceptionHandler(&TFormMain::ApplicationEvents1Exception);
@@ -112,7 +93,7 @@ void TFormMain::BuildShell()
     Pages->addWidget(PageStart = new TPageStart(Pages));
     Pages->addWidget(PageNewProject = new TPageNewProject(Pages));
     Pages->addWidget(PageBinEdit = new TPageZoneEditor(Pages, snl));
-    PagePlaylist = NewPage(Pages);
+    Pages->addWidget(PagePlaylist = new TPagePlaylist(Pages, snl));
     Pages->setGeometry(QRect(QPoint(0, 0), PagesSize()));
 
     PlacePictures(this, {
@@ -150,55 +131,6 @@ void TFormMain::BuildShell()
 QSize TFormMain::PagesSize() const
 {
     return PageNewProject->Image4->size();
-}
-
-void TFormMain::BuildPlaylistPage()
-{
-    PlaylistBack = new TSkinPicture(PagePlaylist, "main_playlist", 0, 0);
-    PlaylistEdit = nullptr;
-    Play = new TSkinPicture(PagePlaylist, "play", 560, 124);
-    Stop = new TSkinPicture(PagePlaylist, "stop", 656, 124);
-    Image12 = new TSkinPicture(PagePlaylist, "time_display", 752, 124);
-    lbPosition = NewTimeLabel(PagePlaylist, 760, 144, 86, Qt::AlignLeft);
-    lbTotalLength = NewTimeLabel(PagePlaylist, 852, 144, 84, Qt::AlignRight);
-    MouseWait = new TSkinPicture(PagePlaylist, "mouse_trigger", 560, 206);
-    KeyboardWait = new TSkinPicture(PagePlaylist, "key_trigger", 756, 206);
-    Transformation = new TSkinPicture(PagePlaylist, "transformation", 560, 262);
-    Transition = new TSkinPicture(PagePlaylist, "transition", 756, 262);
-    ToWav = new TSkinPicture(PagePlaylist, "out_wav", 560, 344);
-    Image30 = new TSkinPicture(PagePlaylist, "out_mp3", 756, 344);
-    loadrepos = new TSkinPicture(PagePlaylist, "import_bins", 492, 407);
-    Image22 = new TSkinPicture(PagePlaylist, "playlist_add_bin", 492, 463);
-    Image18 = new TSkinPicture(PagePlaylist, "playlist_zone_editor", 560, 500);
-    Image11 = new TSkinPicture(PagePlaylist, "playlist_start_page", 756, 500);
-
-    const int stripLeft[3] = {171, 278, 379};
-    const int stripWidth[3] = {105, 99, 99};
-    for (int k = 0; k < 3; ++k) {
-        ReposTitles[k] = new QLabel(PagePlaylist);
-        ReposTitles[k]->setGeometry(stripLeft[k] + 1, 391, 95, 13);
-        ReposTitles[k]->setStyleSheet("color: white; font-weight: bold; font-size: 10px; background: transparent;");
-        ReposEdits[k] = new TFrameReposEdit(PagePlaylist);
-        ReposEdits[k]->setGeometry(stripLeft[k], 407, stripWidth[k], 104);
-        ReposEdits[k]->StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        WatchHelp(ReposEdits[k]->StringGrid1, 24);
-    }
-    BinsScroll = new QScrollBar(Qt::Horizontal, PagePlaylist);
-    BinsScroll->setGeometry(171, 513, 307, 16);
-    BinsScroll->hide();
-    connect(BinsScroll, &QScrollBar::valueChanged, this, [this] { BinsScrollChange(); });
-
-    WatchHelp(PlaylistBack, 16);
-    WatchHelp(Stop, 17);
-    WatchHelp(Play, 18);
-    WatchHelp(MouseWait, 19);
-    WatchHelp(KeyboardWait, 20);
-    WatchHelp(Image30, 22);
-    WatchHelp(ToWav, 23);
-    WatchHelp(Transformation, 25);
-    WatchHelp(Transition, 26);
-    WatchHelp(loadrepos, 13);
-    PlacePlaylistFrame();
 }
 
 void TFormMain::BuildHelpPanel()
@@ -254,7 +186,7 @@ void TFormMain::BuildActions()
     Exit1 = AddHiddenAction("Exit", QKeySequence(), &TFormMain::Exit1Click);
     OnChange = AddHiddenAction("OnChange", QKeySequence(), nullptr);
     connect(OnChange, &QAction::triggered, this, [this] { OnChangeClick(OnChange); });
-    MixViewMenu = AddHiddenAction("Mix View", QKeySequence(), nullptr);
+    MixViewMenu = AddHiddenAction("Mix View", QKeySequence(), &TFormMain::MixViewMenuClick);
     MixViewMenu->setVisible(false);
 }
 
@@ -268,8 +200,8 @@ void TFormMain::ConnectPictures()
     Image9->OnClick = [this] { Save1Click(); };
     Exit->OnClick = [this] { ExitClick(); };
     PageBinEdit->Image16->OnClick = [this] { ShowPage(PageStartIndex); };
-    Image11->OnClick = [this] { ShowPage(PageStartIndex); };
-    Image18->OnClick = [this] { ShowPage(PageBinEditIndex); };
+    PagePlaylist->Image11->OnClick = [this] { ShowPage(PageStartIndex); };
+    PagePlaylist->Image18->OnClick = [this] { ShowPage(PageBinEditIndex); };
     LoopEditor->OnClick = [this] { LoopEditorClick(); };
     playlisteditor->OnClick = [this] { playlisteditorClick(); };
     Image40->OnClick = [this] { Image40Click(); };
@@ -277,18 +209,17 @@ void TFormMain::ConnectPictures()
     HelpButton->OnClick = [this] { HelpButtonClick(); };
     NavigationTop->OnMouseDown = [this](QMouseEvent* event) { NavigationTopMouseDown(event); };
     Image6->OnClick = [this] { Image6Click(); };
-    Play->OnClick = [this] { PlayClick(); };
-    Stop->OnClick = [this] { StopClick(); };
-    Image12->OnClick = [this] { Image12Click(); };
-    MouseWait->OnDblClick = [this] { MouseWaitDblClick(); };
-    KeyboardWait->OnDblClick = [this] { KeyboardWaitDblClick(); };
-    ToWav->OnClick = [this] { ToWavClick(); };
-    Image30->OnClick = [this] { Image30Click(); };
+    PagePlaylist->ToWav->OnClick = [this] { ToWavClick(); };
+    PagePlaylist->Image30->OnClick = [this] { Image30Click(); };
     selectfromdisk->OnClick = [this] { openmp3Click(selectfromdisk); };
-    loadrepos->OnClick = [this] { loadreposClick(); };
+    PagePlaylist->loadrepos->OnClick = [this] { loadreposClick(); };
     cdtrack->OnClick = [this] { cdtrackClick(); };
     record->OnClick = [this] { recordClick(); };
-    ConnectBins();
+    ConnectPages();
+    // The top and navigation strips take drops as the playlist page's background does.
+    for (QWidget* background : {static_cast<QWidget*>(NavigationTop), static_cast<QWidget*>(NavigationImage)})
+        ui::SetDropTarget(background, {[](QWidget*, QPoint, ui::DragState, bool& accept) { accept = true; },
+                                       [this](QWidget* source, QPoint) { PlaylistBackDragDrop(source); }});
 }
 
 void TFormMain::FormCreate()
@@ -377,16 +308,6 @@ void TFormMain::ShowPage(int page)
 void TFormMain::StopMix()
 {
     StopPreview();
-}
-
-void TFormMain::PlaceEditorForm(QWidget* form)
-{
-    // A main window near the top of the screen would push the editor's title strip, and with it
-    // its Close button, off the screen.
-    int top = y() - 40;
-    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
-        top = std::max(top, screen->availableGeometry().top());
-    form->move(x(), top);
 }
 
 bool TFormMain::FormCloseQuery()

@@ -4,6 +4,7 @@
 #include "engine/class_EncoderNode.h"
 #include "model/class_Application.h"
 #include "windows/page_Pictures.h"
+#include "windows/page_Playlist.h"
 #include "windows/page_Start.h"
 #include "windows/page_ZoneEditor.h"
 
@@ -47,9 +48,6 @@ public:
     // The one way to switch pages: stops what plays on the page being left (the playlist page
     // also when it is asked for again) and shows the page's navigation highlight.
     void ShowPage(int page);
-    // Places an editor window before it is shown: the main window's left, 40 pixels above it but
-    // never above the top of the screen.
-    void PlaceEditorForm(QWidget* form);
 
     // Start-up and shell.
     void FormCreate();
@@ -90,7 +88,7 @@ public:
     void PlaylistStringGridClick();
     void PlaylistPopupPopup(); // checks the trigger item of the selected row
 
-    // Drops on the playlist page.
+    // Playlist page: forwarded to it.
     void mixedit1DragDropClick(QObject* sender);
     void PlaylistBackDragDrop(QWidget* source);
     void TransitionDblClick();
@@ -115,7 +113,6 @@ public:
 
     // Editors and row commands of the playlist page.
     void PlaylistEditDoubleClickClick();
-    void EditorPictureDragDrop(TSkinPicture* picture, QWidget* source);
     void EditZoneClick();
     void Delete1Click();
     void ClearPlaylist1Click();
@@ -186,10 +183,9 @@ public:
     TPageStart* PageStart;
     TPageNewProject* PageNewProject;
     TPageZoneEditor* PageBinEdit;
-    QWidget* PagePlaylist;
+    TPagePlaylist* PagePlaylist;
 
     // Page backgrounds.
-    TSkinPicture* PlaylistBack; // playlist page
 
     // Top strip.
     TSkinPicture* NavigationTop;
@@ -213,38 +209,6 @@ public:
     TSkinPicture* NewProjectHighlight;
     TSkinPicture* LoopEditorHighlight;
     TSkinPicture* PlaylistEditorHighlight;
-
-    // Playlist page.
-    TFramePlaylist* PlaylistEdit;
-    QMenu* PlaylistPopup;
-    QAction* Playfromthisposition1;
-    QAction* TriggerNone;
-    QAction* TriggerMouse;
-    QAction* TriggerKeyboard;
-    QAction* EditZone;
-    QAction* EditTransformation2; // F4
-    QAction* EditTransformation1; // F5
-    QAction* Delete1;
-    QAction* ClearPlaylist1;
-    TSkinPicture* Play;
-    TSkinPicture* Stop;
-    TSkinPicture* Image12; // time display toggle
-    QLabel* lbPosition;
-    QLabel* lbTotalLength;
-    TSkinPicture* MouseWait;
-    TSkinPicture* KeyboardWait;
-    TSkinPicture* Transformation;
-    TSkinPicture* Transition;
-    TSkinPicture* ToWav;
-    TSkinPicture* Image30; // out to MP3
-    TSkinPicture* loadrepos;
-    TSkinPicture* Image22; // add bin
-    TSkinPicture* Image18; // zone editor
-    TSkinPicture* Image11; // start page
-    std::array<QLabel*, 3> ReposTitles;
-    std::array<TFrameReposEdit*, 3> ReposEdits;
-    QMenu* BinPopup;
-    QScrollBar* BinsScroll;
 
     // Help panel.
     QWidget* HelpPanel;
@@ -285,41 +249,24 @@ protected:
 private:
     void BuildShell();
     QSize PagesSize() const; // the window's size without the help panel
-    void BuildPlaylistPage();
     void BuildHelpPanel();
     void BuildActions();
-    void PlacePlaylistFrame();
-    void BuildEditorLinks();
-    void AfterTransitionEdited();
     void ConnectPictures();
+    void ConnectPages();
     QAction* AddHiddenAction(const QString& caption, const QKeySequence& key, void (TFormMain::*handler)());
     void WatchHelp(QWidget* control, int helpContext);
     void WatchHelpOfControls(); // every control with a help context
     void LoadHelpTopics();
     void StopMix();
-    // Reaching the windows of the playlist frame, the trigger window, preferences and export.
-    int PlaylistCurrentRow() const;
-    void RefreshPlaylistRow(int row);
-    int PlaylistHighlightRow() const;
-    void SetPlaylistHighlightRow(int row);
-    void SetPlaylistRows(); // the frame shows the project's rows
-    void FocusPlaylist();
-    void ConnectBins();
     void DetachBins(); // before bins are removed or replaced: no frame or zone keeps one
-    void FocusStripOfCurrentBin();
     int StoredDeviceIndex();
-    void SetSelectedRowTrigger(int trigger);
-    void ToggleSelectedRowTrigger(int trigger);
     void ShowTriggerWindow(int waitState);
-    void UpdateSoundingRow();
     void ExportTo(const std::string& path);
     void OpenExport(bool wavMode);
 };
 
 extern TFormMain* FormMain;
 
-// A parameter icon dragged off a row: the parameter goes back to its neutral value.
-void ResetGrabbedParameter(cMixRow& row, int dragPart);
 // The artist and title tags of a sound file, trimmed; false when the sound layer opens no stream
 // of it or both are blank.
 bool ReadArtistTitle(const std::string& fileName, std::string& artist, std::string& title);
@@ -327,9 +274,6 @@ bool ReadArtistTitle(const std::string& fileName, std::string& artist, std::stri
 std::string SourceTitle(const std::string& fileName);
 // The source dialog's filter: every kind of sound file the sound layer opens, then all files.
 std::string SoundFileFilter();
-
-// The main window's time format: "%dm %.1fs" of whole minutes and the rest of the seconds.
-std::string FormatMinutesSeconds(float seconds);
 
 // A command whose work is not built yet: shown disabled, its tooltip and help topic say so.
 struct NotBuiltCommand {

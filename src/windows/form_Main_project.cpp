@@ -92,7 +92,7 @@ void TFormMain::LoadProject(const std::string& given)
     ShowPage(PagePlaylistIndex);
     // A loaded mix plays from its first row: show that row selected.
     if (snl.mixdata.Count() > 0)
-        PlaylistEdit->Grid->SetRow(0);
+        PagePlaylist->PlaylistEdit->Grid->SetRow(0);
 }
 
 void TFormMain::ExitClick()
@@ -108,67 +108,26 @@ void TFormMain::Exit1Click()
 
 void TFormMain::OnChangeClick(QObject*)
 {
-    SetPlaylistRows();
+    PagePlaylist->SetPlaylistRows();
     PlaylistStringGridClick();
-
     PageBinEdit->ShowSources();
-
-    const int bins = snl.Bins.Count();
-    {
-        const QSignalBlocker quiet(BinsScroll);
-        // The bar's maximum is its highest position: the last three bins fill the strips there.
-        BinsScroll->setMaximum(bins > 3 ? bins - 3 : 0);
-        BinsScroll->setPageStep(3);
-        if (bins <= 3)
-            BinsScroll->setValue(0);
-    }
-    BinsScroll->setVisible(bins > 3);
-    BinsScrollChange();
+    PagePlaylist->ShowBins();
 }
 
 void TFormMain::DetachBins()
 {
     PageBinEdit->DetachBin();
-    for (TFrameReposEdit* strip : ReposEdits)
-        strip->AssignBin(nullptr);
-}
-
-void TFormMain::PlaylistStringGridClick()
-{
-    const int row = PlaylistCurrentRow();
-    if (snl.mixdata.Get(row))
-        snl.SelectedRow = row;
+    PagePlaylist->DetachStrips();
 }
 
 // ---- Source list and bins ------------------------------------------------------------------
 
-void TFormMain::ConnectBins()
+void TFormMain::ConnectPages()
 {
     connect(PageBinEdit, &TPageZoneEditor::BinLeaving, this, &TFormMain::DetachBins);
-    BinPopup = new QMenu(this);
-    BinPopup->addAction("Edit", this, &TFormMain::LoopEditorClick);
-    for (TFrameReposEdit* strip : ReposEdits) {
-        strip->StringGrid1->PopupMenu = BinPopup;
-        strip->DoubleClick.OnClick = [this](QObject*) { LoopEditorClick(); };
-        strip->DeleteItem->setVisible(false);
-        strip->OnDeleteItemClick = nullptr;
-        strip->AllowReorder = false;
-    }
+    connect(PagePlaylist, &TPagePlaylist::EditZoneWanted, this, &TFormMain::EditZoneClick);
+    connect(PagePlaylist, &TPagePlaylist::ZoneEditorWanted, this, &TFormMain::LoopEditorClick);
     DetachBins();
-}
-
-void TFormMain::BinsScrollChange()
-{
-    const int first = BinsScroll->value();
-    for (int k = 0; k < 3; ++k) {
-        cBin* bin = snl.Bins.Get(first + k);
-        ReposTitles[k]->setVisible(bin != nullptr);
-        ReposEdits[k]->setVisible(bin != nullptr);
-        if (bin)
-            ui::ShowFittedTitle(ReposTitles[k], QString::fromStdString(bin->title));
-        // A hidden strip keeps no bin that may go meanwhile.
-        ReposEdits[k]->AssignBin(bin);
-    }
 }
 
 bool TFormMain::HasSourceFiles()
@@ -186,26 +145,11 @@ void TFormMain::playlisteditorClick()
         return;
     BinsScrollChange();
     ShowPage(PagePlaylistIndex);
-    FocusPlaylist();
-    BinsScroll->setVisible(snl.Bins.Count() > 3);
-    SetPlaylistRows();
+    PagePlaylist->FocusPlaylist();
+    PagePlaylist->BinsScroll->setVisible(snl.Bins.Count() > 3);
+    PagePlaylist->SetPlaylistRows();
     PlaylistStringGridClick();
-    FocusStripOfCurrentBin();
-}
-
-// Scrolls the strips as little as needed to show the current bin, and focuses its strip.
-void TFormMain::FocusStripOfCurrentBin()
-{
-    const int current = snl.SelectedBin;
-    if (!snl.Bins.Get(current))
-        return;
-    const int position = BinsScroll->value();
-    const int wanted = std::clamp(position, current - 2, current);
-    if (wanted != position)
-        BinsScroll->setValue(wanted); // refills the strips
-    const int strip = current - BinsScroll->value();
-    if (strip >= 0 && strip < 3 && !ReposEdits[strip]->isHidden())
-        ReposEdits[strip]->StringGrid1->setFocus();
+    PagePlaylist->FocusStripOfCurrentBin();
 }
 
 void TFormMain::loadreposClick()

@@ -135,9 +135,9 @@ void TFormMain::LoopEditorClick()
         return;
     if (Pages->currentIndex() == PagePlaylistIndex) {
         for (int k = 0; k < 3; ++k) {
-            if (!ReposEdits[k]->StringGrid1->hasFocus())
+            if (!PagePlaylist->ReposEdits[k]->StringGrid1->hasFocus())
                 continue;
-            PageBinEdit->FilesList->setCurrentRow(BinsScroll->value() + k);
+            PageBinEdit->FilesList->setCurrentRow(PagePlaylist->BinsScroll->value() + k);
             PageBinEdit->FilesListClick();
         }
     }

@@ -502,7 +502,7 @@ TEST_F(BinsTest, DoubleClickingAZonePlaysItAndAStripOpensItsBinInTheZoneEditor)
     AddBin("B", SongB(), {Zone("b1", SongB(), 0, 1), Zone("b2", SongB(), 2, 1)});
     Show(PagePlaylistIndex);
     FormMain->playlisteditorClick();
-    TPlaylistGrid* strip = FormMain->ReposEdits[1]->StringGrid1;
+    TPlaylistGrid* strip = FormMain->PagePlaylist->ReposEdits[1]->StringGrid1;
     QTest::mouseClick(Window(), Qt::LeftButton, {}, GridRow(strip, 1));
     QTest::keyClick(FormMain, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(FormMain->Pages->currentIndex(), PageBinEditIndex);
@@ -736,21 +736,21 @@ TEST_F(BinsTest, BinStripsPageThroughTheBinsAndTheCurrentBinsStripTakesTheFocus)
         FormMain->PageBinEdit->FilesList->setCurrentRow(c.bins - 1);
         FormMain->FilesListClick();
         FormMain->playlisteditorClick();
-        EXPECT_EQ(!FormMain->BinsScroll->isHidden(), c.scrollShown) << c.bins << " bins";
-        EXPECT_EQ(FormMain->BinsScroll->maximum(), c.scrollMax) << c.bins << " bins";
+        EXPECT_EQ(!FormMain->PagePlaylist->BinsScroll->isHidden(), c.scrollShown) << c.bins << " bins";
+        EXPECT_EQ(FormMain->PagePlaylist->BinsScroll->maximum(), c.scrollMax) << c.bins << " bins";
         int visible = 0;
-        for (TFrameReposEdit* strip : FormMain->ReposEdits)
+        for (TFrameReposEdit* strip : FormMain->PagePlaylist->ReposEdits)
             visible += !strip->isHidden();
         EXPECT_EQ(visible, c.visibleStrips) << c.bins << " bins";
         if (c.bins == 0)
             continue;
-        EXPECT_TRUE(FormMain->ReposEdits[2]->StringGrid1->hasFocus()) << c.bins << " bins: the last bin's strip";
-        EXPECT_EQ(FormMain->ReposEdits[2]->data, snl.Bins.At(c.bins - 1));
-        EXPECT_EQ(FormMain->ReposTitles[2]->text().toStdString(), "bin " + std::to_string(c.bins));
+        EXPECT_TRUE(FormMain->PagePlaylist->ReposEdits[2]->StringGrid1->hasFocus()) << c.bins << " bins: the last bin's strip";
+        EXPECT_EQ(FormMain->PagePlaylist->ReposEdits[2]->data, snl.Bins.At(c.bins - 1));
+        EXPECT_EQ(FormMain->PagePlaylist->ReposTitles[2]->text().toStdString(), "bin " + std::to_string(c.bins));
     }
-    FormMain->BinsScroll->setValue(0);
-    EXPECT_EQ(FormMain->ReposEdits[0]->data, snl.Bins.At(0));
-    EXPECT_EQ(FormMain->ReposTitles[0]->toolTip(), "bin 1");
+    FormMain->PagePlaylist->BinsScroll->setValue(0);
+    EXPECT_EQ(FormMain->PagePlaylist->ReposEdits[0]->data, snl.Bins.At(0));
+    EXPECT_EQ(FormMain->PagePlaylist->ReposTitles[0]->toolTip(), "bin 1");
 }
 
 TEST_F(BinsTest, ZonesDraggedFromAStripAppendBelowTheLastRowOrInsertOnARow)
@@ -760,8 +760,8 @@ TEST_F(BinsTest, ZonesDraggedFromAStripAppendBelowTheLastRowOrInsertOnARow)
         AddRow(Zone(name, SongB(), 0, 1));
     Show(PagePlaylistIndex);
     FormMain->playlisteditorClick();
-    TPlaylistGrid* strip = FormMain->ReposEdits[0]->StringGrid1;
-    TPlaylistGrid* playlist = FormMain->PlaylistEdit->Grid;
+    TPlaylistGrid* strip = FormMain->PagePlaylist->ReposEdits[0]->StringGrid1;
+    TPlaylistGrid* playlist = FormMain->PagePlaylist->PlaylistEdit->Grid;
     const QPoint below = In(playlist->viewport(), QPoint(40, playlist->viewport()->height() - 5));
     Drag(GridRow(strip, 1), {GridRow(strip, 1) + QPoint(8, 0), below});
     EXPECT_EQ(Names(snl.mixdata), (std::vector<std::string>{"r1", "r2", "r3", "r4", "two"}));
@@ -787,8 +787,8 @@ TEST_F(BinsTest, ATriggerDroppedOnARowSetsItAndClearsTheOverlapBeforeIt)
         AddRow(Zone(name, SongB(), 0, 1))->overlap = true;
     snl.mixdata.At(3)->overlaplen = 0.5f;
     Show(PagePlaylistIndex);
-    TPlaylistGrid* playlist = FormMain->PlaylistEdit->Grid;
-    const QPoint mouse = In(FormMain->MouseWait, QPoint(10, 10));
+    TPlaylistGrid* playlist = FormMain->PagePlaylist->PlaylistEdit->Grid;
+    const QPoint mouse = In(FormMain->PagePlaylist->MouseWait, QPoint(10, 10));
     Drag(mouse, {mouse + QPoint(8, 0), GridRow(playlist, 0, 60)});
     EXPECT_EQ(snl.mixdata.At(0)->trigger, TriggerMouse);
     EXPECT_TRUE(snl.mixdata.At(0)->overlap) << "no row before the first";
@@ -804,10 +804,10 @@ TEST_F(BinsTest, AnIconDraggedOntoThePageBackgroundResetsItsParameter)
     AddRow(Zone("r1", SongB(), 0, 1))->MixParams.volume = 40;
     AddRow(Zone("r2", SongB(), 0, 1))->MixParams.volume = 60;
     Show(PagePlaylistIndex);
-    TPlaylistGrid* playlist = FormMain->PlaylistEdit->Grid;
+    TPlaylistGrid* playlist = FormMain->PagePlaylist->PlaylistEdit->Grid;
     const int iconColumn = playlist->columnWidth(0) + playlist->columnWidth(1);
     const QPoint volume = GridRow(playlist, 1, iconColumn + 30);
-    const QPoint background = In(FormMain->PlaylistBack, QPoint(700, 600));
+    const QPoint background = In(FormMain->PagePlaylist->PlaylistBack, QPoint(700, 600));
     Drag(volume, {volume + QPoint(2, 0), background});
     EXPECT_EQ(snl.mixdata.At(1)->MixParams.volume, 100);
     EXPECT_EQ(snl.mixdata.At(0)->MixParams.volume, 40);
@@ -848,7 +848,7 @@ TEST_F(BinsTest, FramesAndZonesLetGoOfBinsThatAreRemovedOrReplaced)
         EXPECT_EQ(snl.Bins.Count(), 0) << c.name;
         EXPECT_EQ(FormMain->PageBinEdit->bingrid->data, nullptr) << c.name;
         EXPECT_EQ(FormMain->PageBinEdit->bingrid->StringGrid1->rowCount(), 1) << c.name;
-        for (TFrameReposEdit* strip : FormMain->ReposEdits)
+        for (TFrameReposEdit* strip : FormMain->PagePlaylist->ReposEdits)
             EXPECT_EQ(strip->data, nullptr) << c.name;
         EXPECT_EQ(View()->Zones.Count(), 1) << c.name << ": only the selection zone";
         // Painting and a marker drag read nothing freed (the sanitizer build checks).
@@ -872,7 +872,7 @@ TEST_F(BinsTest, RemovingAndRenamingSourcesRefreshesListStripsAndTitles)
     FormMain->Rename2Click();
     EXPECT_EQ(snl.Bins.At(1)->title, "B \xC3\xA9");
     EXPECT_EQ(FormMain->PageBinEdit->FilesList->item(1)->text().toStdString(), "B \xC3\xA9");
-    EXPECT_EQ(FormMain->ReposTitles[1]->toolTip().toStdString(), "B \xC3\xA9");
+    EXPECT_EQ(FormMain->PagePlaylist->ReposTitles[1]->toolTip().toStdString(), "B \xC3\xA9");
     EXPECT_EQ(messages.Inputs().back().caption, "Rename");
     EXPECT_EQ(messages.Inputs().back().prompt, "New Name");
 
@@ -908,11 +908,11 @@ TEST_F(BinsTest, LongSourceTitlesEndInAnEllipsisInTheListAndOverTheStrips)
     AddBin("Drums", SongA());
     AddBin(title, SongB());
     Show(PagePlaylistIndex);
-    const QString shown = FormMain->ReposTitles[1]->text();
+    const QString shown = FormMain->PagePlaylist->ReposTitles[1]->text();
     ASSERT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
     EXPECT_TRUE(QString::fromStdString(title).startsWith(shown.chopped(1))) << shown.toStdString();
-    EXPECT_EQ(FormMain->ReposTitles[1]->toolTip().toStdString(), title);
-    EXPECT_EQ(FormMain->ReposTitles[0]->text(), "Drums");
+    EXPECT_EQ(FormMain->PagePlaylist->ReposTitles[1]->toolTip().toStdString(), title);
+    EXPECT_EQ(FormMain->PagePlaylist->ReposTitles[0]->text(), "Drums");
 
     Show(PageBinEditIndex);
     QListWidget* list = FormMain->PageBinEdit->FilesList;
@@ -982,12 +982,12 @@ TEST_F(BinsTest, AMixMadeInsideTheProgramSurvivesSaveNewAndLoad)
     FormMain->PageBinEdit->bingrid->StringGrid1->SetRow(0);
     FormMain->Image24Click();
     FormMain->playlisteditorClick();
-    TPlaylistGrid* strip = FormMain->ReposEdits[1]->StringGrid1;
-    TPlaylistGrid* playlist = FormMain->PlaylistEdit->Grid;
+    TPlaylistGrid* strip = FormMain->PagePlaylist->ReposEdits[1]->StringGrid1;
+    TPlaylistGrid* playlist = FormMain->PagePlaylist->PlaylistEdit->Grid;
     const QPoint below = In(playlist->viewport(), QPoint(40, playlist->viewport()->height() - 5));
     Drag(GridRow(strip, 0), {GridRow(strip, 0) + QPoint(8, 0), below});
     Drag(GridRow(strip, 1), {GridRow(strip, 1) + QPoint(8, 0), below});
-    const QPoint key = In(FormMain->KeyboardWait, QPoint(10, 10));
+    const QPoint key = In(FormMain->PagePlaylist->KeyboardWait, QPoint(10, 10));
     Drag(key, {key + QPoint(8, 0), GridRow(playlist, 1, 60)});
     ASSERT_EQ(Names(snl.mixdata), (std::vector<std::string>{"B first", "B two"}));
     EXPECT_EQ(snl.mixdata.At(1)->trigger, TriggerKey);
