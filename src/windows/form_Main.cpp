@@ -1,7 +1,7 @@
-// The main window's frame: construction, layout of the pages and strips, start-up and closing.
+// The main window's frame: the pages, the top and navigation strips, the help panel, the hidden
+// menu items, start-up and closing.
 #include "windows/form_Main.h"
 
-#include "AudioControls/class_AudioView.h"
 #include "GraphControls/class_SkinPicture.h"
 #include "model/class_FileLog.h"
 #include "model/class_Folders.h"
@@ -9,30 +9,22 @@
 #include "model/class_Switches.h"
 #include "platform/trace/Trace.h"
 #include "platform/ui/DragController.h"
-#include "platform/ui/FittedText.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/ShellOpen.h"
 #include "platform/ui/WindowHelpers.h"
 #include "windows/class_SonorelApplication.h"
 #include "windows/editor_controls.h"
 #include "windows/form_Transition.h"
-#include "windows/frame_reposedit.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QHeaderView>
-#include <QLabel>
-#include <QListWidget>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScreen>
-#include <QScrollBar>
 #include <QStackedWidget>
-#include <QTableWidget>
 #include <QTextBrowser>
 #include <QTimer>
 
@@ -41,7 +33,6 @@
 TFormMain* FormMain = nullptr;
 
 namespace {
-
 
 // Colours of the plain widgets on the skin.
 constexpr const char* kPlainWidgetStyle = R"(

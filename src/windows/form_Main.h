@@ -12,24 +12,16 @@
 #include <QStringList>
 #include <QWidget>
 
-#include <array>
 #include <string>
 #include <vector>
 
 class QAction;
-class QLabel;
-class QListWidget;
 class QMenu;
 class QMouseEvent;
 class QPlainTextEdit;
-class QScrollBar;
 class QStackedWidget;
-class QTableWidget;
 class QTextBrowser;
 class QTimer;
-class TAudioView;
-class TFramePlaylist;
-class TFrameReposEdit;
 class TSkinPicture;
 struct cMarker;
 
@@ -38,7 +30,8 @@ enum : int { PageStartIndex = 0, PageNewProjectIndex = 1, PageBinEditIndex = 2, 
 
 // The main window: a borderless skinned window whose body is a notebook of four pages, with the
 // navigation strip at the left, the top strip (drags the window) and the help panel at the right.
-// Controls keep the names the rest of the program knows them by.
+// Each page is a class of its own; the window forwards their commands under the names the rest of
+// the program knows them by, and does itself what spans pages.
 class TFormMain : public QWidget {
     Q_OBJECT
 public:
@@ -62,18 +55,9 @@ public:
     static void ApplicationEvents1Exception(const std::string& message);
     void Image40Click();
 
-    // Playback controls and trigger polling.
-    void PlayClick();
-    void Playfromthisposition1Click();
-    void StopClick();
+    // The space key on either page, and the 30 ms poll of the playlist page and trigger window.
     void Playstsop1Click();
     void TriggersTimerTimer();
-    void Image12Click();
-    void TriggerNoneClick();
-    void TriggerMouseClick();
-    void TriggerKeyboardClick();
-    void MouseWaitDblClick();
-    void KeyboardWaitDblClick();
 
     // Project commands.
     void NewProject1Click();
@@ -82,45 +66,54 @@ public:
     void Image21Click();
     void ExitClick();
     void Exit1Click();
-    void OnChangeClick(QObject* sender);
+    void OnChangeClick(QObject* sender); // both pages show the project again
     void LoadProject(const std::string& path); // load, remember the full path, show the playlist
     void ClearProject(); // no file name, rows or bins; the sound thread has let go of them
-    void PlaylistStringGridClick();
-    void PlaylistPopupPopup(); // checks the trigger item of the selected row
 
-    // Playlist page: forwarded to it.
-    void mixedit1DragDropClick(QObject* sender);
-    void PlaylistBackDragDrop(QWidget* source);
-    void TransitionDblClick();
-    void TransformationDblClick();
-
-    // Zone editor page: forwarded to it.
-    void ZoneEditPlayClick();
-    void Image13Click(); // stop
-    void ZoomInClick();
-    void ZoomOutClick();
+    // Commands that span pages.
+    void LoopEditorClick(); // the zone editor, on the bin of the focused strip of the playlist page
+    void playlisteditorClick();
+    void EditZoneClick(); // the selected row's zone in the zone editor
+    void MixViewMenuClick();
     void ZoomIn1Click();  // Ctrl+I, on the zone editor page only
     void ZoomOut1Click(); // Ctrl+O, on the zone editor page only
-    void Button1Click();  // save the selection as a zone
-    void Image24Click();  // rename the current zone
-    void LoopToZoneEndClick();
+    void LoopToZoneEndClick(); // Ctrl+Space, on the zone editor page only
+    void loadreposClick();
+
+    // The playlist page's commands, forwarded to it.
+    void PlayClick();
+    void Playfromthisposition1Click();
+    void StopClick();
+    void Image12Click();
+    void TriggerNoneClick();
+    void TriggerMouseClick();
+    void TriggerKeyboardClick();
+    void MouseWaitDblClick();
+    void KeyboardWaitDblClick();
+    void PlaylistStringGridClick();
+    void PlaylistPopupPopup();
+    void mixedit1DragDropClick(QObject* sender);
+    void PlaylistBackDragDrop(QWidget* source);
+    void PlaylistEditDoubleClickClick();
+    void TransitionDblClick();
+    void TransformationDblClick();
+    void Delete1Click();
+    void ClearPlaylist1Click();
+    void BinsScrollChange();
+
+    // The zone editor page's commands, forwarded to it.
+    void ZoneEditPlayClick();
+    void Image13Click();
+    void ZoomInClick();
+    void ZoomOutClick();
+    void Button1Click();
+    void Image24Click();
     void LoopViewSelChange();
     void LoopViewSelEnd();
     void LoopViewMarkerMoveStart(cMarker* marker);
     void LoopViewMarkerMove(cMarker* marker);
     void LoopViewMarkerMoveEnd(cMarker* marker);
     void bingridAssignDataClick();
-
-    // Editors and row commands of the playlist page.
-    void PlaylistEditDoubleClickClick();
-    void EditZoneClick();
-    void Delete1Click();
-    void ClearPlaylist1Click();
-    void MixViewMenuClick();
-
-    // Source list and bins.
-    void LoopEditorClick();
-    void playlisteditorClick();
     void FilesListClick();
     void Rename2Click();
     void DeleteFile1Click();
@@ -129,8 +122,6 @@ public:
     void bingridDoubleClickClick();
     void bingridSelectItemClick();
     void bingridDelete2Click();
-    void BinsScrollChange();
-    void loadreposClick();
 
     // Adding sources.
     void openmp3Click(QObject* sender); // without a sender (automation) the dialog is skipped
@@ -178,14 +169,11 @@ signals:
     void Closed(); // the window closed (the query allowed it); the program ends
 
 public:
-
     QStackedWidget* Pages;
     TPageStart* PageStart;
     TPageNewProject* PageNewProject;
     TPageZoneEditor* PageBinEdit;
     TPagePlaylist* PagePlaylist;
-
-    // Page backgrounds.
 
     // Top strip.
     TSkinPicture* NavigationTop;

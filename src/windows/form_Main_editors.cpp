@@ -7,7 +7,6 @@
 #include "windows/frame_mixedit.h"
 #include "windows/frame_reposedit.h"
 
-#include <QAction>
 #include <QListWidget>
 #include <QTableWidget>
 

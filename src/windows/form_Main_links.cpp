@@ -1,4 +1,5 @@
-// Where the main window meets the windows built beside it: the trigger window, the preferences window, the export window, the CD rip window and the record wizard.
+// Where the main window meets the windows built beside it: the trigger window, the preferences
+// window, the export window, the CD rip window and the record wizard.
 #include "windows/form_Main.h"
 
 #include "cd/form_CDRip.h"

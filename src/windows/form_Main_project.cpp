@@ -1,29 +1,19 @@
-// The main window's project commands (new, load, save, exit), the project-changed refresh, the
-// source list and the bin strips, and the page commands.
+// The main window's project commands (new, load, save, exit), the project-changed refresh of
+// both pages, and the page commands.
 #include "windows/form_Main.h"
 
-#include "AudioControls/class_AudioView.h"
 #include "model/class_FileLog.h"
 #include "model/class_Folders.h"
 #include "model/class_Switches.h"
 #include "model/form_LoadRepository.h"
-#include "platform/ui/FittedText.h"
 #include "platform/ui/MessageBox.h"
 #include "windows/frame_mixedit.h"
 #include "windows/frame_reposedit.h"
 
-#include <QAction>
 #include <QFileInfo>
-#include <QLabel>
-#include <QListWidget>
-#include <QMenu>
 #include <QScrollBar>
-#include <QSignalBlocker>
 #include <QStackedWidget>
 
-#include <algorithm>
-#include <exception>
-#include <filesystem>
 
 void TFormMain::NewProject1Click()
 {
@@ -120,7 +110,7 @@ void TFormMain::DetachBins()
     PagePlaylist->DetachStrips();
 }
 
-// ---- Source list and bins ------------------------------------------------------------------
+// ---- Pages and bins --------------------------------------------------------------------------
 
 void TFormMain::ConnectPages()
 {

@@ -263,13 +263,11 @@ void ResetGrabbedParameter(cMixRow& row, int dragPart)
     }
 }
 
-
 std::string FormatMinutesSeconds(float seconds)
 {
     const int minutes = static_cast<int>(seconds / 60);
     return QString::asprintf("%dm %.1fs", minutes, seconds - 60.0f * minutes).toStdString();
 }
-
 
 void TPagePlaylist::PlayClick()
 {
@@ -277,23 +275,20 @@ void TPagePlaylist::PlayClick()
     Playfromthisposition1Click();
 }
 
-
 void TPagePlaylist::Playfromthisposition1Click()
 {
     const float pos = app.mixdata.RowStart(PlaylistCurrentRow());
-    trace("app.play(pos)");
+    trace("snl.play(pos)");
     app.WavProducer.SetNeedlePos(app.mixdata, pos, true, -1);
     app.Playing = 1;
     FocusPlaylist();
 }
-
 
 void TPagePlaylist::StopClick()
 {
     LogToFile("Playlist Stop", true, true);
     StopPreview();
 }
-
 
 void TPagePlaylist::UpdateSoundingRow()
 {
@@ -312,12 +307,10 @@ void TPagePlaylist::UpdateSoundingRow()
     }
 }
 
-
 void TPagePlaylist::Image12Click()
 {
     app.TimeDisplayMode = !app.TimeDisplayMode;
 }
-
 
 void TPagePlaylist::SetSelectedRowTrigger(int trigger)
 {
@@ -329,24 +322,20 @@ void TPagePlaylist::SetSelectedRowTrigger(int trigger)
     RefreshPlaylistRow(app.SelectedRow - 1);
 }
 
-
 void TPagePlaylist::TriggerNoneClick()
 {
     SetSelectedRowTrigger(::TriggerNone);
 }
-
 
 void TPagePlaylist::TriggerMouseClick()
 {
     SetSelectedRowTrigger(::TriggerMouse);
 }
 
-
 void TPagePlaylist::TriggerKeyboardClick()
 {
     SetSelectedRowTrigger(TriggerKey);
 }
-
 
 void TPagePlaylist::ToggleSelectedRowTrigger(int trigger)
 {
@@ -357,12 +346,10 @@ void TPagePlaylist::ToggleSelectedRowTrigger(int trigger)
     RefreshPlaylistRow(PlaylistCurrentRow());
 }
 
-
 void TPagePlaylist::MouseWaitDblClick()
 {
     ToggleSelectedRowTrigger(::TriggerMouse);
 }
-
 
 void TPagePlaylist::KeyboardWaitDblClick()
 {
@@ -387,7 +374,6 @@ void TPagePlaylist::PlaylistEditDoubleClickClick()
     }
 }
 
-
 void TPagePlaylist::EditorPictureDragDrop(TSkinPicture* picture, QWidget* source)
 {
     if (!app.WavProducer.Stopped) {
@@ -401,7 +387,6 @@ void TPagePlaylist::EditorPictureDragDrop(TSkinPicture* picture, QWidget* source
     else
         TransformationDblClick();
 }
-
 
 void TPagePlaylist::TransitionDblClick()
 {
@@ -418,7 +403,6 @@ void TPagePlaylist::TransitionDblClick()
     AfterTransitionEdited();
 }
 
-
 void TPagePlaylist::AfterTransitionEdited()
 {
     // A row that the one before overlaps starts inside it: it can't wait for a trigger.
@@ -428,7 +412,6 @@ void TPagePlaylist::AfterTransitionEdited()
         RefreshPlaylistRow(app.SelectedRow + 1);
     }
 }
-
 
 void TPagePlaylist::TransformationDblClick()
 {
@@ -441,7 +424,6 @@ void TPagePlaylist::TransformationDblClick()
     FormTransformation->exec();
     EndPictureDrag(Transformation, true);
 }
-
 
 void TPagePlaylist::Delete1Click()
 {
@@ -459,7 +441,6 @@ void TPagePlaylist::Delete1Click()
     PlaylistEdit->Grid->viewport()->update();
 }
 
-
 void TPagePlaylist::ClearPlaylist1Click()
 {
     if (!app.WavProducer.Stopped) {
@@ -471,7 +452,6 @@ void TPagePlaylist::ClearPlaylist1Click()
     PlaylistEdit->Grid->viewport()->update();
 }
 
-
 void TPagePlaylist::PlaylistPopupPopup()
 {
     const cMixRow* row = app.mixdata.Get(app.SelectedRow);
@@ -480,7 +460,6 @@ void TPagePlaylist::PlaylistPopupPopup()
     TriggerMouse->setChecked(trigger == ::TriggerMouse);
     TriggerKeyboard->setChecked(trigger == TriggerKey);
 }
-
 
 // A zone dropped on the playlist becomes a row there; a trigger picture dropped on a row gives
 // that row the trigger (a row that waits for a trigger never overlaps the row before it); an
@@ -519,7 +498,6 @@ void TPagePlaylist::mixedit1DragDropClick(QObject* sender)
         TransformationDblClick();
 }
 
-
 void TPagePlaylist::PlaylistBackDragDrop(QWidget* source)
 {
     if (!app.WavProducer.Stopped) {
@@ -535,30 +513,25 @@ void TPagePlaylist::PlaylistBackDragDrop(QWidget* source)
     RefreshPlaylistRow(PlaylistCurrentRow());
 }
 
-
 int TPagePlaylist::PlaylistCurrentRow() const
 {
     return PlaylistEdit->Grid->Row();
 }
-
 
 void TPagePlaylist::RefreshPlaylistRow(int row)
 {
     PlaylistEdit->RefreshRow(row);
 }
 
-
 int TPagePlaylist::PlaylistHighlightRow() const
 {
     return PlaylistEdit->HighlightRow;
 }
 
-
 void TPagePlaylist::SetPlaylistHighlightRow(int row)
 {
     PlaylistEdit->HighlightRow = row;
 }
-
 
 void TPagePlaylist::SetPlaylistRows()
 {
@@ -567,12 +540,10 @@ void TPagePlaylist::SetPlaylistRows()
     PlaylistEdit->Grid->viewport()->update();
 }
 
-
 void TPagePlaylist::FocusPlaylist()
 {
     PlaylistEdit->Grid->setFocus();
 }
-
 
 void TPagePlaylist::PlaylistStringGridClick()
 {
@@ -580,7 +551,6 @@ void TPagePlaylist::PlaylistStringGridClick()
     if (app.mixdata.Get(row))
         app.SelectedRow = row;
 }
-
 
 void TPagePlaylist::BinsScrollChange()
 {
@@ -595,7 +565,6 @@ void TPagePlaylist::BinsScrollChange()
         ReposEdits[k]->AssignBin(bin);
     }
 }
-
 
 // Scrolls the strips as little as needed to show the current bin, and focuses its strip.
 void TPagePlaylist::FocusStripOfCurrentBin()

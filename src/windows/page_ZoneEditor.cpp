@@ -181,7 +181,6 @@ void FixPlaylistAfterRename(cmixdata& mix, const cBinItem& oldItem, const cBinIt
     }
 }
 
-
 void TPageZoneEditor::ConnectView()
 {
     ZoneEditPlay->OnClick = [this] { ZoneEditPlayClick(); };
@@ -376,7 +375,7 @@ void TPageZoneEditor::LoopViewMarkerMove(cMarker* marker)
         auto* item = static_cast<cBinItem*>(zone->Link);
         const int i = bingrid->data ? bingrid->data->Items.IndexOf(item) : -1;
         if (i == -1)
-            throw std::logic_error("Assertion failed: i!=-1, file form_Main_zones.cpp");
+            throw std::logic_error("Assertion failed: i!=-1, file page_ZoneEditor.cpp");
         if (bingrid->StringGrid1->Row() != i)
             bingrid->StringGrid1->SetRow(i);
         const float t = marker->Pos * LoopView->LenSec();
