@@ -60,7 +60,7 @@ void AddingALongSource(const std::string& path)
     quiet.QueueAnswer(ui::MsgResult::Ok);
     FormMain->NewProject1Click();
     QDir(QString::fromStdString(DefaultWaveCacheFolder())).removeRecursively();
-    TAudioView* view = FormMain->LoopView;
+    TAudioView* view = FormMain->PageBinEdit->LoopView;
 
     // The longest gap between the ticks of a 10 ms timer shows the longest stall of the UI thread.
     QElapsedTimer sinceTick;
@@ -107,8 +107,8 @@ void DroppingAZoneInto500Rows(const std::string& source)
     snl.OnChange(nullptr);
     FormMain->playlisteditorClick();
     QCoreApplication::processEvents();
-    TPlaylistGrid* strip = FormMain->ReposEdits[0]->StringGrid1;
-    TPlaylistGrid* playlist = FormMain->PlaylistEdit->Grid;
+    TPlaylistGrid* strip = FormMain->PagePlaylist->ReposEdits[0]->StringGrid1;
+    TPlaylistGrid* playlist = FormMain->PagePlaylist->PlaylistEdit->Grid;
     QWindow* window = FormMain->windowHandle();
     const QPoint zone = strip->viewport()->mapTo(FormMain, QPoint(20, 10));
     const QPoint row = playlist->viewport()->mapTo(FormMain, QPoint(40, 20));
@@ -143,8 +143,8 @@ void SavingAZoneIn100BinsOf50(const std::string& source)
     ui::MessageRecorder answers;
     std::vector<double> ms;
     for (int i = 0; i < 20; ++i) {
-        FormMain->LoopView->SetSelStart(0.1f);
-        FormMain->LoopView->SetSelLen(0.01f);
+        FormMain->PageBinEdit->LoopView->SetSelStart(0.1f);
+        FormMain->PageBinEdit->LoopView->SetSelLen(0.01f);
         answers.QueueInput("saved");
         ms.push_back(TimeMs([] {
             FormMain->Button1Click();

@@ -83,19 +83,19 @@ void MainWindow(Pictures& pictures)
     FormMain->ShowPage(PageBinEditIndex);
     pictures.Save(FormMain, "page2_zone_editor");
     FormMain->ShowPage(PagePlaylistIndex);
-    FormMain->PlaylistEdit->Grid->SetRow(0);
+    FormMain->PagePlaylist->PlaylistEdit->Grid->SetRow(0);
     FormMain->PlayClick();
     Settle(1200);
     pictures.Save(FormMain, "page3_playlist_playing");
     FormMain->StopClick();
     FormMain->HelpButtonClick();
-    FormMain->HelpMouseMove(FormMain->Stop);
+    FormMain->HelpMouseMove(FormMain->PagePlaylist->Stop);
     pictures.Save(FormMain, "help_text");
-    FormMain->HelpMouseMove(FormMain->MouseWait);
+    FormMain->HelpMouseMove(FormMain->PagePlaylist->MouseWait);
     pictures.Save(FormMain, "help_html");
-    FormMain->HelpMouseMove(FormMain->PlaylistEdit->Grid);
+    FormMain->HelpMouseMove(FormMain->PagePlaylist->PlaylistEdit->Grid);
     pictures.Save(FormMain, "help_html_not_built");
-    FormMain->HelpMouseMove(FormMain->Transformation);
+    FormMain->HelpMouseMove(FormMain->PagePlaylist->Transformation);
     pictures.Save(FormMain, "help_not_built");
     FormMain->HelpButtonClick();
     // The trigger window as a held row shows it.
@@ -115,7 +115,7 @@ void Editors(Pictures& pictures)
 {
     FormMain->ShowPage(PagePlaylistIndex);
     FormMain->OnChangeClick(nullptr);
-    FormMain->PlaylistEdit->Grid->SetRow(1);
+    FormMain->PagePlaylist->PlaylistEdit->Grid->SetRow(1);
     const int waveforms = 400; // the waveform images load in the background
 
     FormTransition->Prepare();

@@ -127,8 +127,8 @@ void StopPreview()
 
 void RefreshMainPlaylistRow(int row)
 {
-    if (FormMain && FormMain->PlaylistEdit)
-        FormMain->PlaylistEdit->RefreshRow(row);
+    if (FormMain && FormMain->PagePlaylist)
+        FormMain->PagePlaylist->PlaylistEdit->RefreshRow(row);
 }
 
 cMixRow& EditedRow(int index)

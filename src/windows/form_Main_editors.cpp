@@ -1,145 +1,108 @@
-// The playlist page's commands on the selected row: the editors (transition, transformation, mix
-// view), editing the row's zone, removing a row and clearing the playlist, with the pop-up items,
-// the deferred double click and the two editor pictures that are dragged onto rows.
+// The main window's commands of the playlist page: the page does the work; editing a row's zone
+// and the mix view reach beyond it.
 #include "windows/form_Main.h"
 
-#include "GraphControls/class_SkinPicture.h"
-#include "model/class_FileLog.h"
-#include "platform/ui/DragController.h"
 #include "platform/ui/MessageBox.h"
 #include "windows/form_MixView.h"
-#include "windows/form_Transformation.h"
-#include "windows/form_Transition.h"
 #include "windows/frame_mixedit.h"
 #include "windows/frame_reposedit.h"
 
-#include <QAction>
-#include <QCoreApplication>
 #include <QListWidget>
-#include <QMenu>
-#include <QMouseEvent>
-#include <QStackedWidget>
 #include <QTableWidget>
 
-namespace {
-
-constexpr int kPictureDragThreshold = 4;
-
-} // namespace
-
-void TFormMain::BuildEditorLinks()
+void TFormMain::PlayClick()
 {
-    auto item = [this](const char* caption, const QKeySequence& key, void (TFormMain::*handler)()) {
-        auto* action = new QAction(caption, PlaylistPopup);
-        action->setShortcut(key);
-        // The grid owns the pop-up: its keys act while the grid has the focus.
-        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-        connect(action, &QAction::triggered, this, handler);
-        PlaylistEdit->Grid->addAction(action);
-        return action;
-    };
-    EditZone = item("Edit Zone", {}, &TFormMain::EditZoneClick);
-    EditTransformation2 = item("Edit Transformation", Qt::Key_F4, &TFormMain::TransformationDblClick);
-    EditTransformation1 = item("Edit Transition", Qt::Key_F5, &TFormMain::TransitionDblClick);
-    Delete1 = item("Remove", Qt::Key_Delete, &TFormMain::Delete1Click);
-    ClearPlaylist1 = item("Clear Playlist", {}, &TFormMain::ClearPlaylist1Click);
-    PlaylistPopup->insertActions(TriggerNone, {EditZone, EditTransformation2, EditTransformation1});
-    PlaylistPopup->insertSeparator(TriggerNone);
-    PlaylistPopup->addSeparator();
-    PlaylistPopup->addAction(Delete1);
-    PlaylistPopup->addAction(ClearPlaylist1);
+    PagePlaylist->PlayClick();
+}
 
-    PlaylistEdit->DoubleClick.OnClick = [this](QObject*) { PlaylistEditDoubleClickClick(); };
-    connect(MixViewMenu, &QAction::triggered, this, &TFormMain::MixViewMenuClick);
+void TFormMain::Playfromthisposition1Click()
+{
+    PagePlaylist->Playfromthisposition1Click();
+}
 
-    Transition->OnDblClick = [this] { TransitionDblClick(); };
-    Transformation->OnDblClick = [this] { TransformationDblClick(); };
-    for (TSkinPicture* picture : {Transition, Transformation}) {
-        picture->OnMouseDown = [picture](QMouseEvent* press) { ui::BeginDrag(picture, *press, kPictureDragThreshold); };
-        ui::SetDropTarget(picture, {[picture](QWidget* source, QPoint, ui::DragState, bool& accept) { accept = source == picture; },
-                                    [this, picture](QWidget* source, QPoint) { EditorPictureDragDrop(picture, source); }});
-    }
+void TFormMain::StopClick()
+{
+    PagePlaylist->StopClick();
+}
+
+void TFormMain::Image12Click()
+{
+    PagePlaylist->Image12Click();
+}
+
+void TFormMain::TriggerNoneClick()
+{
+    PagePlaylist->TriggerNoneClick();
+}
+
+void TFormMain::TriggerMouseClick()
+{
+    PagePlaylist->TriggerMouseClick();
+}
+
+void TFormMain::TriggerKeyboardClick()
+{
+    PagePlaylist->TriggerKeyboardClick();
+}
+
+void TFormMain::MouseWaitDblClick()
+{
+    PagePlaylist->MouseWaitDblClick();
+}
+
+void TFormMain::KeyboardWaitDblClick()
+{
+    PagePlaylist->KeyboardWaitDblClick();
+}
+
+void TFormMain::PlaylistStringGridClick()
+{
+    PagePlaylist->PlaylistStringGridClick();
+}
+
+void TFormMain::PlaylistPopupPopup()
+{
+    PagePlaylist->PlaylistPopupPopup();
 }
 
 void TFormMain::PlaylistEditDoubleClickClick()
 {
-    switch (PlaylistEdit->DragPart) {
-    case TFramePlaylist::PartOverlap:
-        TransitionDblClick();
-        break;
-    case TFramePlaylist::PartVolume:
-    case TFramePlaylist::PartSpeed:
-    case TFramePlaylist::PartPitch:
-    case TFramePlaylist::PartFadeIn:
-    case TFramePlaylist::PartFadeOut:
-        TransformationDblClick();
-        break;
-    default:
-        EditZoneClick();
-    }
+    PagePlaylist->PlaylistEditDoubleClickClick();
 }
-
-void TFormMain::EditorPictureDragDrop(TSkinPicture* picture, QWidget* source)
-{
-    if (!snl.WavProducer.Stopped) {
-        ui::ShowMessage("Can't do it while playing.");
-        return;
-    }
-    if (source != picture)
-        return;
-    if (picture == Transition)
-        TransitionDblClick();
-    else
-        TransformationDblClick();
-}
-
-namespace {
-
-// Ends a drag of the picture (one not yet started included) and lets its events pass.
-void EndPictureDrag(QWidget* picture, bool drop)
-{
-    if (ui::Dragging() && ui::DragSource() == picture)
-        ui::EndDrag(drop);
-    QCoreApplication::processEvents();
-}
-
-} // namespace
 
 void TFormMain::TransitionDblClick()
 {
-    if (snl.SelectedRow >= snl.mixdata.Count() || snl.SelectedRow < 0)
-        return;
-    EndPictureDrag(Transition, false);
-    if (snl.SelectedRow < snl.mixdata.Count() - 1) {
-        LogToFile("Transition editor", true, true);
-        PlaceEditorForm(FormTransition);
-        FormTransition->Prepare();
-        FormTransition->exec();
-    }
-    EndPictureDrag(Transition, false);
-    AfterTransitionEdited();
-}
-
-void TFormMain::AfterTransitionEdited()
-{
-    // A row that the one before overlaps starts inside it: it can't wait for a trigger.
-    const cMixRow* row = snl.mixdata.Get(snl.SelectedRow);
-    if (cMixRow* next = snl.mixdata.Get(snl.SelectedRow + 1); row && next && row->overlap) {
-        next->trigger = ::TriggerNone;
-        RefreshPlaylistRow(snl.SelectedRow + 1);
-    }
+    PagePlaylist->TransitionDblClick();
 }
 
 void TFormMain::TransformationDblClick()
 {
-    if (snl.SelectedRow >= snl.mixdata.Count() || snl.SelectedRow < 0)
-        return;
-    EndPictureDrag(Transformation, true);
-    LogToFile("Transformation editor", true, true);
-    PlaceEditorForm(FormTransformation);
-    FormTransformation->Prepare();
-    FormTransformation->exec();
-    EndPictureDrag(Transformation, true);
+    PagePlaylist->TransformationDblClick();
+}
+
+void TFormMain::Delete1Click()
+{
+    PagePlaylist->Delete1Click();
+}
+
+void TFormMain::ClearPlaylist1Click()
+{
+    PagePlaylist->ClearPlaylist1Click();
+}
+
+void TFormMain::BinsScrollChange()
+{
+    PagePlaylist->BinsScrollChange();
+}
+
+void TFormMain::mixedit1DragDropClick(QObject* sender)
+{
+    PagePlaylist->mixedit1DragDropClick(sender);
+}
+
+void TFormMain::PlaylistBackDragDrop(QWidget* source)
+{
+    PagePlaylist->PlaylistBackDragDrop(source);
 }
 
 void TFormMain::EditZoneClick()
@@ -153,41 +116,14 @@ void TFormMain::EditZoneClick()
             const cBinItem* zone = bin->Items.Get(z);
             if (zone->filename == row->filename && zone->start == row->start && zone->length == row->length) {
                 ShowPage(PageBinEditIndex);
-                FilesList->setCurrentRow(b);
-                FilesListClick();
-                bingrid->StringGrid1->SetRow(z);
+                PageBinEdit->FilesList->setCurrentRow(b);
+                PageBinEdit->FilesListClick();
+                PageBinEdit->bingrid->StringGrid1->SetRow(z);
                 return;
             }
         }
     }
     ui::ShowMessage("Can't find the zone in bins.");
-}
-
-void TFormMain::Delete1Click()
-{
-    if (snl.SelectedRow >= snl.mixdata.Count() || snl.SelectedRow < 0)
-        return;
-    if (snl.Playing) {
-        ui::ShowMessage("Can't delete while playing.");
-        return;
-    }
-    const int index = PlaylistCurrentRow();
-    if (index >= 0 && index < snl.mixdata.Count())
-        snl.mixdata.Delete(index);
-    if (PlaylistEdit->Grid->rowCount() > 1)
-        PlaylistEdit->Grid->setRowCount(PlaylistEdit->Grid->rowCount() - 1);
-    PlaylistEdit->Grid->viewport()->update();
-}
-
-void TFormMain::ClearPlaylist1Click()
-{
-    if (!snl.WavProducer.Stopped) {
-        ui::ShowMessage("Can't do it while playing.");
-        return;
-    }
-    snl.mixdata.Clear();
-    PlaylistEdit->Grid->setRowCount(1);
-    PlaylistEdit->Grid->viewport()->update();
 }
 
 void TFormMain::MixViewMenuClick()

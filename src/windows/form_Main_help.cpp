@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr const char* kHelpContextProperty = "HelpContext";
 constexpr int kMaxHelpAddress = 1024;
 
 QString WithAppDir(QString topic)
@@ -30,16 +29,6 @@ QString WithAppDir(QString topic)
 }
 
 } // namespace
-
-void SetHelpContext(QWidget* control, int helpContext)
-{
-    control->setProperty(kHelpContextProperty, helpContext);
-}
-
-int HelpContext(const QWidget* control)
-{
-    return control->property(kHelpContextProperty).toInt();
-}
 
 void TFormMain::WatchHelp(QWidget* control, int helpContext)
 {
@@ -52,6 +41,13 @@ void TFormMain::WatchHelp(QWidget* control, int helpContext)
         area->viewport()->setMouseTracking(true);
         area->viewport()->installEventFilter(this);
     }
+}
+
+void TFormMain::WatchHelpOfControls()
+{
+    for (QWidget* control : findChildren<QWidget*>())
+        if (HasHelpContext(control))
+            WatchHelp(control, HelpContext(control));
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event)
@@ -109,7 +105,7 @@ void TFormMain::HelpMouseMove(QWidget* sender)
 
 void TFormMain::HelpButtonClick()
 {
-    const int pagesWidth = Image8->width();
+    const int pagesWidth = PagesSize().width();
     if (HelpPanel->isVisible()) {
         HelpPanel->hide();
         resize(pagesWidth, height());

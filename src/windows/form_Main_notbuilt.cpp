@@ -35,8 +35,8 @@ std::vector<NotBuiltCommand> NotBuiltCommands(const TFormMain& form)
 {
     return {
         // "Add Bin" has no work of its own yet.
-        {"Image23", form.Image23},
-        {"Image22", form.Image22},
+        {"Image23", form.PageBinEdit->Image23},
+        {"Image22", form.PagePlaylist->Image22},
         {"AddBin1", form.AddBin1},
     };
 }

@@ -109,11 +109,11 @@ void TFormMain::openmp3Click(QObject* sender)
 void TFormMain::OpenSourceFile(const std::string& fileName, bool select)
 {
     trace("Opening file in audioview");
-    LoopView->SetFileName(fileName);
+    PageBinEdit->LoopView->SetFileName(fileName);
     // The refresh below must not load another file; a failed step must not leave the view
     // deaf to every later file.
-    LoopView->FileLocked = true;
-    const ClearOnExit unlock(LoopView->FileLocked);
+    PageBinEdit->LoopView->FileLocked = true;
+    const ClearOnExit unlock(PageBinEdit->LoopView->FileLocked);
     ShowPage(PageBinEditIndex);
     cBin* bin = snl.Bins.Add();
     bin->title = SourceTitle(fileName);
@@ -121,8 +121,8 @@ void TFormMain::OpenSourceFile(const std::string& fileName, bool select)
     if (snl.OnChange)
         snl.OnChange(nullptr);
     if (select) {
-        FilesList->setCurrentRow(FilesList->count() - 1);
-        FilesListClick();
+        PageBinEdit->FilesList->setCurrentRow(PageBinEdit->FilesList->count() - 1);
+        PageBinEdit->FilesListClick();
     }
 }
 
@@ -136,7 +136,7 @@ void TFormMain::AddWizardSources(const std::vector<std::string>& files, bool one
         PauseWithEvents(kWizardFilePauseMs);
         QCoreApplication::processEvents();
     }
-    cBin* bin = bingrid->data;
+    cBin* bin = PageBinEdit->bingrid->data;
     if (!oneBin || !bin)
         return;
     float start = 0;
@@ -144,7 +144,7 @@ void TFormMain::AddWizardSources(const std::vector<std::string>& files, bool one
         std::string title = MakeUniqueZoneName(*bin);
         cBinItem* zone = bin->Items.Add();
         zone->title = std::move(title);
-        zone->filename = LoopView->FileName();
+        zone->filename = PageBinEdit->LoopView->FileName();
         zone->start = start;
         zone->length = end - start;
         start = end;

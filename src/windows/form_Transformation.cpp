@@ -135,8 +135,8 @@ void TFormTransformation::RedrawView()
 
 void TFormTransformation::RefreshCurrentRow()
 {
-    if (FormMain && FormMain->PlaylistEdit)
-        RefreshMainPlaylistRow(FormMain->PlaylistEdit->Grid->Row());
+    if (FormMain && FormMain->PagePlaylist)
+        RefreshMainPlaylistRow(FormMain->PagePlaylist->PlaylistEdit->Grid->Row());
 }
 
 void TFormTransformation::volumeChange()

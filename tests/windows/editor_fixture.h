@@ -118,7 +118,7 @@ protected:
     void ShowRows(int selected)
     {
         FormMain->OnChangeClick(nullptr); // as after a project change: the grid, the bins
-        FormMain->PlaylistEdit->Grid->SetRow(selected);
+        FormMain->PagePlaylist->PlaylistEdit->Grid->SetRow(selected);
         ASSERT_EQ(snl.SelectedRow, selected);
     }
     // Calls `open`; once one of the windows is shown (modally) inside it, runs `action` and

@@ -322,7 +322,7 @@ protected:
         return path;
     }
 
-    TAudioView* View() { return FormMain->LoopView; }
+    TAudioView* View() { return FormMain->PageBinEdit->LoopView; }
     QWindow* Window() { return FormMain->windowHandle(); }
     QPoint In(QWidget* widget, QPoint p) { return widget->mapTo(FormMain, p); }
     QPoint GridRow(TPlaylistGrid* grid, int row, int x = 30)
@@ -372,16 +372,16 @@ TEST_F(BinsTest, PlayModesFollowTheSelectionTheZoneAndTheButtonThatPlacedTheCurs
     };
     for (const auto& c : cases) {
         if (!c.zone)
-            FormMain->bingrid->AssignBin(nullptr);
+            FormMain->PageBinEdit->bingrid->AssignBin(nullptr);
         View()->SetSelStart(c.selStart);
         View()->SetSelLen(c.selLen);
         View()->RightButtonSelection = c.rightButton;
         FormMain->ZoneEditPlayClick();
-        EXPECT_EQ(FormMain->PlayMode, c.mode) << c.name;
+        EXPECT_EQ(FormMain->PageBinEdit->PlayMode, c.mode) << c.name;
         EXPECT_EQ(View()->ColorSelectionBack, c.back) << c.name;
         EXPECT_TRUE(View()->Player().IsPlaying()) << c.name;
         FormMain->Image13Click();
-        EXPECT_EQ(FormMain->PlayMode, 0);
+        EXPECT_EQ(FormMain->PageBinEdit->PlayMode, 0);
         EXPECT_FALSE(View()->Player().IsPlaying());
     }
 }
@@ -419,7 +419,7 @@ TEST_F(BinsTest, SavingAZoneAsksForTheProposedNameAndAddsItFromTheSelection)
     EXPECT_EQ(saved.filename, SongA());
     EXPECT_NEAR(saved.start, 4.0f, 1e-4);
     EXPECT_NEAR(saved.length, 2.0f, 1e-4);
-    EXPECT_EQ(FormMain->bingrid->StringGrid1->Row(), 2) << "the new zone is selected";
+    EXPECT_EQ(FormMain->PageBinEdit->bingrid->StringGrid1->Row(), 2) << "the new zone is selected";
     EXPECT_EQ(View()->Zones.Count(), 4) << "the selection zone and one zone per item";
     EXPECT_EQ(View()->SelectedZoneIndex, 3);
 }
@@ -457,7 +457,7 @@ TEST_F(BinsTest, DraggingAZonesStartMarkerShortensItAndTheRowsFollow)
     EXPECT_NEAR(moved.start + moved.length, 6.0f, 1e-4) << "the end stays put";
     EXPECT_EQ(snl.mixdata.At(0)->start, moved.start);
     EXPECT_EQ(snl.mixdata.At(0)->length, moved.length);
-    EXPECT_EQ(FormMain->PlayMode, 2);
+    EXPECT_EQ(FormMain->PageBinEdit->PlayMode, 2);
     EXPECT_EQ(View()->GetSelLen(), 0.0f);
 }
 
@@ -465,7 +465,7 @@ TEST_F(BinsTest, ReorderingZonesInTheZoneGridRenumbersTheViewsZones)
 {
     AddBin("A", SongA(), {Zone("one", SongA(), 0, 1), Zone("two", SongA(), 2, 1), Zone("three", SongA(), 4, 1)});
     Show(PageBinEditIndex);
-    TPlaylistGrid* grid = FormMain->bingrid->StringGrid1;
+    TPlaylistGrid* grid = FormMain->PageBinEdit->bingrid->StringGrid1;
     Drag(GridRow(grid, 0), {GridRow(grid, 0) + QPoint(0, 6), GridRow(grid, 2), GridRow(grid, 2) + QPoint(0, 2)});
     const cBin& bin = *snl.Bins.At(0);
     EXPECT_EQ(bin.Items.At(2)->title, "one");
@@ -502,19 +502,19 @@ TEST_F(BinsTest, DoubleClickingAZonePlaysItAndAStripOpensItsBinInTheZoneEditor)
     AddBin("B", SongB(), {Zone("b1", SongB(), 0, 1), Zone("b2", SongB(), 2, 1)});
     Show(PagePlaylistIndex);
     FormMain->playlisteditorClick();
-    TPlaylistGrid* strip = FormMain->ReposEdits[1]->StringGrid1;
+    TPlaylistGrid* strip = FormMain->PagePlaylist->ReposEdits[1]->StringGrid1;
     QTest::mouseClick(Window(), Qt::LeftButton, {}, GridRow(strip, 1));
     QTest::keyClick(FormMain, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(FormMain->Pages->currentIndex(), PageBinEditIndex);
-    EXPECT_EQ(FormMain->FilesList->currentRow(), 1);
-    EXPECT_EQ(FormMain->bingrid->data, snl.Bins.At(1));
-    EXPECT_EQ(FormMain->bingrid->StringGrid1->Row(), 1) << "the zone clicked in the strip";
+    EXPECT_EQ(FormMain->PageBinEdit->FilesList->currentRow(), 1);
+    EXPECT_EQ(FormMain->PageBinEdit->bingrid->data, snl.Bins.At(1));
+    EXPECT_EQ(FormMain->PageBinEdit->bingrid->StringGrid1->Row(), 1) << "the zone clicked in the strip";
     EXPECT_EQ(View()->SelectedZoneIndex, 2);
 
     FormMain->Image13Click();
-    QTest::mouseDClick(Window(), Qt::LeftButton, {}, GridRow(FormMain->bingrid->StringGrid1, 0));
+    QTest::mouseDClick(Window(), Qt::LeftButton, {}, GridRow(FormMain->PageBinEdit->bingrid->StringGrid1, 0));
     EXPECT_TRUE(View()->Player().IsPlaying());
-    EXPECT_EQ(FormMain->PlayMode, 2);
+    EXPECT_EQ(FormMain->PageBinEdit->PlayMode, 2);
     EXPECT_EQ(snl.SelectedZone, 0);
 }
 
@@ -533,7 +533,7 @@ TEST_F(BinsTest, AFileFromTheOpenDialogBecomesTheSelectedSource)
               "|All files|*");
     EXPECT_EQ(snl.Bins.At(1)->title, "song b.wav");
     EXPECT_EQ(snl.Bins.At(1)->filename, SongB());
-    EXPECT_EQ(FormMain->FilesList->currentRow(), 1);
+    EXPECT_EQ(FormMain->PageBinEdit->FilesList->currentRow(), 1);
     EXPECT_EQ(FormMain->Pages->currentIndex(), PageBinEditIndex);
     EXPECT_EQ(View()->FileName(), SongB());
     EXPECT_FALSE(View()->FileLocked);
@@ -589,11 +589,11 @@ TEST_F(BinsTest, ASourceThatVanishedAfterLoadingGivesTheLoadsMessage)
     };
     for (const auto& s : selections) {
         messages.Clear();
-        FormMain->FilesList->setCurrentRow(s.bin);
+        FormMain->PageBinEdit->FilesList->setCurrentRow(s.bin);
         FormMain->FilesListClick();
         EXPECT_EQ(messages.Texts(), s.messages) << "bin " << s.bin;
         EXPECT_EQ(View()->FileName(), s.shown) << "bin " << s.bin;
-        EXPECT_EQ(FormMain->bingrid->data, snl.Bins.At(s.bin)) << "bin " << s.bin;
+        EXPECT_EQ(FormMain->PageBinEdit->bingrid->data, snl.Bins.At(s.bin)) << "bin " << s.bin;
         EXPECT_EQ(View()->Zones.Count(), s.shown.empty() ? 1 : 2) << "the selection, and the zone with a file";
     }
 }
@@ -660,7 +660,7 @@ TEST(SourceScreenshots, TheSourceDialogAndAVanishedSource)
         QGuiApplication::primaryScreen()->grabWindow(0).save(shots + "/vanished_source_message.png");
         box->close();
     });
-    FormMain->FilesList->setCurrentRow(1);
+    FormMain->PageBinEdit->FilesList->setCurrentRow(1);
     FormMain->FilesListClick();
     QTest::qWait(300);
     FormMain->grab().save(shots + "/vanished_source_bin.png");
@@ -700,7 +700,7 @@ TEST_F(BinsTest, WizardFilesBecomeSourcesAndAOneBinRipGetsAZonePerTrack)
 {
     FormMain->AddWizardSources({SongA(), SongB(), SongA()}, false, {});
     ASSERT_EQ(snl.Bins.Count(), 3);
-    EXPECT_EQ(FormMain->FilesList->currentRow(), 2) << "only the last is selected";
+    EXPECT_EQ(FormMain->PageBinEdit->FilesList->currentRow(), 2) << "only the last is selected";
     EXPECT_EQ(snl.Bins.At(2)->Items.Count(), 0);
 
     FormMain->AddWizardSources({SongB()}, true, {200.5f, 412.0f});
@@ -714,7 +714,7 @@ TEST_F(BinsTest, WizardFilesBecomeSourcesAndAOneBinRipGetsAZonePerTrack)
     EXPECT_EQ(bin.Items.At(1)->start, 200.5f);
     EXPECT_EQ(bin.Items.At(1)->length, 211.5f);
     EXPECT_EQ(bin.Items.At(1)->filename, SongB());
-    EXPECT_EQ(FormMain->bingrid->StringGrid1->rowCount(), 2);
+    EXPECT_EQ(FormMain->PageBinEdit->bingrid->StringGrid1->rowCount(), 2);
 }
 
 // ---- Strips and drops ----------------------------------------------------------------------
@@ -733,24 +733,24 @@ TEST_F(BinsTest, BinStripsPageThroughTheBinsAndTheCurrentBinsStripTakesTheFocus)
             AddBin("bin " + std::to_string(i + 1), SongA());
         FormMain->ShowPage(PageStartIndex);
         snl.OnChange(nullptr);
-        FormMain->FilesList->setCurrentRow(c.bins - 1);
+        FormMain->PageBinEdit->FilesList->setCurrentRow(c.bins - 1);
         FormMain->FilesListClick();
         FormMain->playlisteditorClick();
-        EXPECT_EQ(!FormMain->BinsScroll->isHidden(), c.scrollShown) << c.bins << " bins";
-        EXPECT_EQ(FormMain->BinsScroll->maximum(), c.scrollMax) << c.bins << " bins";
+        EXPECT_EQ(!FormMain->PagePlaylist->BinsScroll->isHidden(), c.scrollShown) << c.bins << " bins";
+        EXPECT_EQ(FormMain->PagePlaylist->BinsScroll->maximum(), c.scrollMax) << c.bins << " bins";
         int visible = 0;
-        for (TFrameReposEdit* strip : FormMain->ReposEdits)
+        for (TFrameReposEdit* strip : FormMain->PagePlaylist->ReposEdits)
             visible += !strip->isHidden();
         EXPECT_EQ(visible, c.visibleStrips) << c.bins << " bins";
         if (c.bins == 0)
             continue;
-        EXPECT_TRUE(FormMain->ReposEdits[2]->StringGrid1->hasFocus()) << c.bins << " bins: the last bin's strip";
-        EXPECT_EQ(FormMain->ReposEdits[2]->data, snl.Bins.At(c.bins - 1));
-        EXPECT_EQ(FormMain->ReposTitles[2]->text().toStdString(), "bin " + std::to_string(c.bins));
+        EXPECT_TRUE(FormMain->PagePlaylist->ReposEdits[2]->StringGrid1->hasFocus()) << c.bins << " bins: the last bin's strip";
+        EXPECT_EQ(FormMain->PagePlaylist->ReposEdits[2]->data, snl.Bins.At(c.bins - 1));
+        EXPECT_EQ(FormMain->PagePlaylist->ReposTitles[2]->text().toStdString(), "bin " + std::to_string(c.bins));
     }
-    FormMain->BinsScroll->setValue(0);
-    EXPECT_EQ(FormMain->ReposEdits[0]->data, snl.Bins.At(0));
-    EXPECT_EQ(FormMain->ReposTitles[0]->toolTip(), "bin 1");
+    FormMain->PagePlaylist->BinsScroll->setValue(0);
+    EXPECT_EQ(FormMain->PagePlaylist->ReposEdits[0]->data, snl.Bins.At(0));
+    EXPECT_EQ(FormMain->PagePlaylist->ReposTitles[0]->toolTip(), "bin 1");
 }
 
 TEST_F(BinsTest, ZonesDraggedFromAStripAppendBelowTheLastRowOrInsertOnARow)
@@ -760,8 +760,8 @@ TEST_F(BinsTest, ZonesDraggedFromAStripAppendBelowTheLastRowOrInsertOnARow)
         AddRow(Zone(name, SongB(), 0, 1));
     Show(PagePlaylistIndex);
     FormMain->playlisteditorClick();
-    TPlaylistGrid* strip = FormMain->ReposEdits[0]->StringGrid1;
-    TPlaylistGrid* playlist = FormMain->PlaylistEdit->Grid;
+    TPlaylistGrid* strip = FormMain->PagePlaylist->ReposEdits[0]->StringGrid1;
+    TPlaylistGrid* playlist = FormMain->PagePlaylist->PlaylistEdit->Grid;
     const QPoint below = In(playlist->viewport(), QPoint(40, playlist->viewport()->height() - 5));
     Drag(GridRow(strip, 1), {GridRow(strip, 1) + QPoint(8, 0), below});
     EXPECT_EQ(Names(snl.mixdata), (std::vector<std::string>{"r1", "r2", "r3", "r4", "two"}));
@@ -787,8 +787,8 @@ TEST_F(BinsTest, ATriggerDroppedOnARowSetsItAndClearsTheOverlapBeforeIt)
         AddRow(Zone(name, SongB(), 0, 1))->overlap = true;
     snl.mixdata.At(3)->overlaplen = 0.5f;
     Show(PagePlaylistIndex);
-    TPlaylistGrid* playlist = FormMain->PlaylistEdit->Grid;
-    const QPoint mouse = In(FormMain->MouseWait, QPoint(10, 10));
+    TPlaylistGrid* playlist = FormMain->PagePlaylist->PlaylistEdit->Grid;
+    const QPoint mouse = In(FormMain->PagePlaylist->MouseWait, QPoint(10, 10));
     Drag(mouse, {mouse + QPoint(8, 0), GridRow(playlist, 0, 60)});
     EXPECT_EQ(snl.mixdata.At(0)->trigger, TriggerMouse);
     EXPECT_TRUE(snl.mixdata.At(0)->overlap) << "no row before the first";
@@ -804,10 +804,10 @@ TEST_F(BinsTest, AnIconDraggedOntoThePageBackgroundResetsItsParameter)
     AddRow(Zone("r1", SongB(), 0, 1))->MixParams.volume = 40;
     AddRow(Zone("r2", SongB(), 0, 1))->MixParams.volume = 60;
     Show(PagePlaylistIndex);
-    TPlaylistGrid* playlist = FormMain->PlaylistEdit->Grid;
+    TPlaylistGrid* playlist = FormMain->PagePlaylist->PlaylistEdit->Grid;
     const int iconColumn = playlist->columnWidth(0) + playlist->columnWidth(1);
     const QPoint volume = GridRow(playlist, 1, iconColumn + 30);
-    const QPoint background = In(FormMain->PlaylistBack, QPoint(700, 600));
+    const QPoint background = In(FormMain->PagePlaylist->PlaylistBack, QPoint(700, 600));
     Drag(volume, {volume + QPoint(2, 0), background});
     EXPECT_EQ(snl.mixdata.At(1)->MixParams.volume, 100);
     EXPECT_EQ(snl.mixdata.At(0)->MixParams.volume, 40);
@@ -842,13 +842,13 @@ TEST_F(BinsTest, FramesAndZonesLetGoOfBinsThatAreRemovedOrReplaced)
         snl.Bins.Clear();
         AddBin("A", SongA(), {Zone("one", SongA(), 0, 1), Zone("two", SongA(), 2, 1)});
         Show(PageBinEditIndex);
-        FormMain->FilesList->setCurrentRow(0);
+        FormMain->PageBinEdit->FilesList->setCurrentRow(0);
         ASSERT_EQ(View()->Zones.Count(), 3);
         c.remove();
         EXPECT_EQ(snl.Bins.Count(), 0) << c.name;
-        EXPECT_EQ(FormMain->bingrid->data, nullptr) << c.name;
-        EXPECT_EQ(FormMain->bingrid->StringGrid1->rowCount(), 1) << c.name;
-        for (TFrameReposEdit* strip : FormMain->ReposEdits)
+        EXPECT_EQ(FormMain->PageBinEdit->bingrid->data, nullptr) << c.name;
+        EXPECT_EQ(FormMain->PageBinEdit->bingrid->StringGrid1->rowCount(), 1) << c.name;
+        for (TFrameReposEdit* strip : FormMain->PagePlaylist->ReposEdits)
             EXPECT_EQ(strip->data, nullptr) << c.name;
         EXPECT_EQ(View()->Zones.Count(), 1) << c.name << ": only the selection zone";
         // Painting and a marker drag read nothing freed (the sanitizer build checks).
@@ -867,18 +867,18 @@ TEST_F(BinsTest, RemovingAndRenamingSourcesRefreshesListStripsAndTitles)
     AddBin("B", SongB());
     AddRow(Zone("one", SongA(), 0, 1));
     Show(PageBinEditIndex);
-    FormMain->FilesList->setCurrentRow(1);
+    FormMain->PageBinEdit->FilesList->setCurrentRow(1);
     messages.QueueInput("B \xC3\xA9");
     FormMain->Rename2Click();
     EXPECT_EQ(snl.Bins.At(1)->title, "B \xC3\xA9");
-    EXPECT_EQ(FormMain->FilesList->item(1)->text().toStdString(), "B \xC3\xA9");
-    EXPECT_EQ(FormMain->ReposTitles[1]->toolTip().toStdString(), "B \xC3\xA9");
+    EXPECT_EQ(FormMain->PageBinEdit->FilesList->item(1)->text().toStdString(), "B \xC3\xA9");
+    EXPECT_EQ(FormMain->PagePlaylist->ReposTitles[1]->toolTip().toStdString(), "B \xC3\xA9");
     EXPECT_EQ(messages.Inputs().back().caption, "Rename");
     EXPECT_EQ(messages.Inputs().back().prompt, "New Name");
 
-    FormMain->FilesList->setCurrentRow(0);
+    FormMain->PageBinEdit->FilesList->setCurrentRow(0);
     FormMain->FilesListClick();
-    TPlaylistGrid* zones = FormMain->bingrid->StringGrid1;
+    TPlaylistGrid* zones = FormMain->PageBinEdit->bingrid->StringGrid1;
     zones->setFocus();
     messages.QueueInput("first");
     QTest::keyClick(zones, Qt::Key_F2);
@@ -890,9 +890,9 @@ TEST_F(BinsTest, RemovingAndRenamingSourcesRefreshesListStripsAndTitles)
     EXPECT_EQ(View()->GetSelLen(), 0.0f);
     EXPECT_EQ(snl.mixdata.At(0)->name, "first") << "rows made from a deleted zone stay";
 
-    FormMain->FilesList->setCurrentRow(1);
+    FormMain->PageBinEdit->FilesList->setCurrentRow(1);
     FormMain->DeleteFile1Click();
-    FormMain->FilesList->setCurrentRow(0);
+    FormMain->PageBinEdit->FilesList->setCurrentRow(0);
     FormMain->DeleteFile1Click();
     EXPECT_EQ(snl.Bins.Count(), 0);
     EXPECT_EQ(snl.mixdata.Count(), 1) << "rows made from a removed bin stay";
@@ -908,14 +908,14 @@ TEST_F(BinsTest, LongSourceTitlesEndInAnEllipsisInTheListAndOverTheStrips)
     AddBin("Drums", SongA());
     AddBin(title, SongB());
     Show(PagePlaylistIndex);
-    const QString shown = FormMain->ReposTitles[1]->text();
+    const QString shown = FormMain->PagePlaylist->ReposTitles[1]->text();
     ASSERT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
     EXPECT_TRUE(QString::fromStdString(title).startsWith(shown.chopped(1))) << shown.toStdString();
-    EXPECT_EQ(FormMain->ReposTitles[1]->toolTip().toStdString(), title);
-    EXPECT_EQ(FormMain->ReposTitles[0]->text(), "Drums");
+    EXPECT_EQ(FormMain->PagePlaylist->ReposTitles[1]->toolTip().toStdString(), title);
+    EXPECT_EQ(FormMain->PagePlaylist->ReposTitles[0]->text(), "Drums");
 
     Show(PageBinEditIndex);
-    QListWidget* list = FormMain->FilesList;
+    QListWidget* list = FormMain->PageBinEdit->FilesList;
     EXPECT_EQ(list->item(1)->text().toStdString(), title);
     EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0) << "the list does not scroll sideways";
     EXPECT_LE(list->visualItemRect(list->item(1)).right(), list->viewport()->rect().right())
@@ -979,15 +979,15 @@ TEST_F(BinsTest, AMixMadeInsideTheProgramSurvivesSaveNewAndLoad)
     messages.QueueInput("B two");
     FormMain->Button1Click();
     messages.QueueInput("B first");
-    FormMain->bingrid->StringGrid1->SetRow(0);
+    FormMain->PageBinEdit->bingrid->StringGrid1->SetRow(0);
     FormMain->Image24Click();
     FormMain->playlisteditorClick();
-    TPlaylistGrid* strip = FormMain->ReposEdits[1]->StringGrid1;
-    TPlaylistGrid* playlist = FormMain->PlaylistEdit->Grid;
+    TPlaylistGrid* strip = FormMain->PagePlaylist->ReposEdits[1]->StringGrid1;
+    TPlaylistGrid* playlist = FormMain->PagePlaylist->PlaylistEdit->Grid;
     const QPoint below = In(playlist->viewport(), QPoint(40, playlist->viewport()->height() - 5));
     Drag(GridRow(strip, 0), {GridRow(strip, 0) + QPoint(8, 0), below});
     Drag(GridRow(strip, 1), {GridRow(strip, 1) + QPoint(8, 0), below});
-    const QPoint key = In(FormMain->KeyboardWait, QPoint(10, 10));
+    const QPoint key = In(FormMain->PagePlaylist->KeyboardWait, QPoint(10, 10));
     Drag(key, {key + QPoint(8, 0), GridRow(playlist, 1, 60)});
     ASSERT_EQ(Names(snl.mixdata), (std::vector<std::string>{"B first", "B two"}));
     EXPECT_EQ(snl.mixdata.At(1)->trigger, TriggerKey);
@@ -1037,7 +1037,7 @@ TEST_F(BinsTest, Screenshots)
     AddRow(Zone("Drums #1", SongA(), 0.5f, 2));
     AddRow(Zone("Break", SongA(), 3, 1.5f))->trigger = TriggerMouse;
     Show(PageBinEditIndex);
-    FormMain->bingrid->StringGrid1->SetRow(1);
+    FormMain->PageBinEdit->bingrid->StringGrid1->SetRow(1);
     View()->SetSelStart(0.45f);
     View()->SetSelLen(0.1f);
     QTest::qWait(300);

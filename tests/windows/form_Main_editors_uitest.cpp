@@ -67,8 +67,8 @@ TEST_F(RowCommandsTest, DoubleClickOpensWhatThePartOfTheRowMeans)
     for (const auto& c : cases) {
         FormMain->ShowPage(PagePlaylistIndex);
         ShowRows(1);
-        FormMain->PlaylistEdit->DragPart = c.part;
-        EXPECT_EQ(OpenedBy([] { FormMain->PlaylistEdit->DoubleClickEventTimer(); }), c.opened) << c.part;
+        FormMain->PagePlaylist->PlaylistEdit->DragPart = c.part;
+        EXPECT_EQ(OpenedBy([] { FormMain->PagePlaylist->PlaylistEdit->DoubleClickEventTimer(); }), c.opened) << c.part;
         EXPECT_EQ(FormMain->Pages->currentIndex(), c.page) << c.part;
     }
     EXPECT_TRUE(messages.Texts().empty());
@@ -77,7 +77,7 @@ TEST_F(RowCommandsTest, DoubleClickOpensWhatThePartOfTheRowMeans)
 TEST_F(RowCommandsTest, PopupHoldsTheItemsInOrderAndTheirKeysWork)
 {
     QStringList captions;
-    for (QAction* action : FormMain->PlaylistPopup->actions())
+    for (QAction* action : FormMain->PagePlaylist->PlaylistPopup->actions())
         captions << (action->isSeparator() ? "-" : action->text());
     EXPECT_EQ(captions.join("|").toStdString(),
               "Play from Here|-|Edit Zone|Edit Transformation|Edit Transition|-|No Trigger|Trigger by Mouse|"
@@ -86,8 +86,8 @@ TEST_F(RowCommandsTest, PopupHoldsTheItemsInOrderAndTheirKeysWork)
     auto press = [](Qt::Key key) {
         FormMain->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(FormMain));
-        FormMain->PlaylistEdit->Grid->setFocus();
-        QTest::keyClick(FormMain->PlaylistEdit->Grid, key);
+        FormMain->PagePlaylist->PlaylistEdit->Grid->setFocus();
+        QTest::keyClick(FormMain->PagePlaylist->PlaylistEdit->Grid, key);
     };
     EXPECT_EQ(OpenedBy([&] { press(Qt::Key_F4); }), FormTransformation);
     EXPECT_EQ(OpenedBy([&] { press(Qt::Key_F5); }), FormTransition);
@@ -127,8 +127,8 @@ TEST_F(RowCommandsTest, EditZoneFindsTheZoneByFileAndExactBounds)
     ShowRows(1);
     FormMain->EditZoneClick();
     EXPECT_EQ(FormMain->Pages->currentIndex(), PageBinEditIndex);
-    EXPECT_EQ(FormMain->FilesList->currentRow(), 1);
-    EXPECT_EQ(FormMain->bingrid->StringGrid1->Row(), 1);
+    EXPECT_EQ(FormMain->PageBinEdit->FilesList->currentRow(), 1);
+    EXPECT_EQ(FormMain->PageBinEdit->bingrid->StringGrid1->Row(), 1);
     EXPECT_TRUE(messages.Texts().empty());
 
     FormMain->ShowPage(PagePlaylistIndex);
@@ -153,29 +153,29 @@ TEST_F(RowCommandsTest, RemoveAndClearLeaveOneGridRowAndAreRefusedWhilePlaying)
     FormMain->Delete1Click();
     ASSERT_EQ(snl.mixdata.Count(), 2);
     EXPECT_EQ(RowFields(*snl.mixdata.Get(1)), third);
-    EXPECT_EQ(FormMain->PlaylistEdit->Grid->rowCount(), 2);
+    EXPECT_EQ(FormMain->PagePlaylist->PlaylistEdit->Grid->rowCount(), 2);
     for (int left : {1, 0}) {
-        FormMain->PlaylistEdit->Grid->SetRow(0);
+        FormMain->PagePlaylist->PlaylistEdit->Grid->SetRow(0);
         FormMain->Delete1Click();
         EXPECT_EQ(snl.mixdata.Count(), left);
     }
-    EXPECT_EQ(FormMain->PlaylistEdit->Grid->rowCount(), 1);
+    EXPECT_EQ(FormMain->PagePlaylist->PlaylistEdit->Grid->rowCount(), 1);
 
     AddRow(0, 5);
     AddRow(0, 5);
     ShowRows(0);
     FormMain->ClearPlaylist1Click();
     EXPECT_EQ(snl.mixdata.Count(), 0);
-    EXPECT_EQ(FormMain->PlaylistEdit->Grid->rowCount(), 1);
+    EXPECT_EQ(FormMain->PagePlaylist->PlaylistEdit->Grid->rowCount(), 1);
     FormMain->ClearPlaylist1Click();
-    EXPECT_EQ(FormMain->PlaylistEdit->Grid->rowCount(), 1);
+    EXPECT_EQ(FormMain->PagePlaylist->PlaylistEdit->Grid->rowCount(), 1);
 }
 
 TEST_F(RowCommandsTest, TransitionDroppedOnARowOpensTheEditorOnItAndTheNext)
 {
     QWindow* window = FormMain->windowHandle();
-    QTableWidget* grid = FormMain->PlaylistEdit->Grid;
-    const QPoint from = FormMain->Transition->mapTo(FormMain, QPoint(20, 20));
+    QTableWidget* grid = FormMain->PagePlaylist->PlaylistEdit->Grid;
+    const QPoint from = FormMain->PagePlaylist->Transition->mapTo(FormMain, QPoint(20, 20));
     const QPoint rowOne = grid->viewport()->mapTo(FormMain, QPoint(20, grid->rowViewportPosition(1) + 5));
     int openedOn = -1;
     QWidget* opened = WhileModal({FormTransition, FormTransformation}, [&] {
@@ -189,7 +189,7 @@ TEST_F(RowCommandsTest, TransitionDroppedOnARowOpensTheEditorOnItAndTheNext)
 
     // Dropped on itself while the mix plays: refused with the message.
     snl.WavProducer.Stopped = 0;
-    FormMain->EditorPictureDragDrop(FormMain->Transition, FormMain->Transition);
+    FormMain->PagePlaylist->EditorPictureDragDrop(FormMain->PagePlaylist->Transition, FormMain->PagePlaylist->Transition);
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Can't do it while playing."});
     StopPreview();
 }

@@ -81,7 +81,7 @@ protected:
         CDDBServer = {};
     }
 
-    TAudioView* View() { return FormMain->LoopView; }
+    TAudioView* View() { return FormMain->PageBinEdit->LoopView; }
 
     // Clicks "Rip CD" on the navigation; inside the wizard waits for the disc's tracks, clicks
     // the rows of `marks` and then runs `finish` (a rip or the close button).
@@ -108,9 +108,9 @@ protected:
         ASSERT_GT(snl.Bins.Count(), 0);
         const int last = snl.Bins.Count() - 1;
         EXPECT_EQ(FormMain->Pages->currentIndex(), PageBinEditIndex);
-        EXPECT_EQ(FormMain->FilesList->count(), snl.Bins.Count());
-        EXPECT_EQ(FormMain->FilesList->currentRow(), last);
-        EXPECT_EQ(FormMain->bingrid->data, snl.Bins.At(last));
+        EXPECT_EQ(FormMain->PageBinEdit->FilesList->count(), snl.Bins.Count());
+        EXPECT_EQ(FormMain->PageBinEdit->FilesList->currentRow(), last);
+        EXPECT_EQ(FormMain->PageBinEdit->bingrid->data, snl.Bins.At(last));
         EXPECT_EQ(View()->FileName(), snl.Bins.At(last)->filename);
         EXPECT_FALSE(View()->FileLocked);
     }
@@ -189,7 +189,7 @@ TEST_F(WizardLinksTest, AOneFileRipBecomesOneBinWithAZonePerTrackAtTheTrackEnds)
         start = rip.trackEnds[i];
     }
     ExpectLastBinShown();
-    EXPECT_EQ(FormMain->bingrid->StringGrid1->rowCount(), 3);
+    EXPECT_EQ(FormMain->PageBinEdit->bingrid->StringGrid1->rowCount(), 3);
     EXPECT_EQ(View()->Zones.Count(), 4) << "the selection zone and one zone per track";
     // The zones come after the file's pause, in one refresh.
     ASSERT_EQ(changes.size(), 2u);

@@ -241,7 +241,7 @@ TEST_F(MainWindowTest, MissingHelpFileGivesEmptyTopicsAndStartsAnyway)
     Start();
     EXPECT_TRUE(FormMain->HelpTopics.isEmpty());
     FormMain->LastHelpTopic = "x";
-    MoveOver(FormMain->Play);
+    MoveOver(FormMain->PagePlaylist->Play);
     EXPECT_EQ(FormMain->Help->toPlainText(), "");
     EXPECT_TRUE(FormMain->TriggersTimer->isActive());
 }
@@ -259,24 +259,24 @@ TEST_F(MainWindowTest, MouseMovesShowTextAndHtmlTopics)
     FormMain->HelpButtonClick();
     QSignalSpy reloads(FormMain->HelpHTML, &QTextBrowser::sourceChanged);
 
-    MoveOver(FormMain->Play);
+    MoveOver(FormMain->PagePlaylist->Play);
     EXPECT_TRUE(FormMain->HelpHTML->isVisible());
     EXPECT_EQ(FormMain->HelpHTML->source().toLocalFile().toStdString(), page);
-    EXPECT_TRUE(FormMain->Play->toolTip().isEmpty());
+    EXPECT_TRUE(FormMain->PagePlaylist->Play->toolTip().isEmpty());
     EXPECT_EQ(reloads.count(), 1);
 
-    MoveOver(FormMain->Stop);
+    MoveOver(FormMain->PagePlaylist->Stop);
     EXPECT_FALSE(FormMain->HelpHTML->isVisible());
     EXPECT_EQ(FormMain->Help->toPlainText(), "Stop the mix");
-    EXPECT_EQ(FormMain->Stop->toolTip(), "Stop the mix");
+    EXPECT_EQ(FormMain->PagePlaylist->Stop->toolTip(), "Stop the mix");
 
     // Back to the page: shown again, not loaded again.
-    MoveOver(FormMain->Play);
+    MoveOver(FormMain->PagePlaylist->Play);
     EXPECT_TRUE(FormMain->HelpHTML->isVisible());
     EXPECT_EQ(reloads.count(), 1);
 
     // Two controls with one topic: the second changes nothing.
-    FormMain->HelpMouseMove(FormMain->Image1);
+    FormMain->HelpMouseMove(FormMain->PageStart->Image1);
     FormMain->Help->setPlainText("changed");
     QLabel sameContext(FormMain->PageStart);
     SetHelpContext(&sameContext, 39);
@@ -346,21 +346,21 @@ TEST_F(MainWindowTest, SpacePlaysAndStopsOnThePlaylistPageOnly)
 
     FormMain->ShowPage(PagePlaylistIndex);
     FormMain->OnChangeClick(nullptr);
-    FormMain->PlaylistEdit->Grid->SetRow(1);
+    FormMain->PagePlaylist->PlaylistEdit->Grid->SetRow(1);
     EXPECT_EQ(snl.SelectedRow, 1);
     QTest::keyClick(FormMain, Qt::Key_Space);
     EXPECT_EQ(snl.WavProducer.Stopped, 0);
     EXPECT_EQ(snl.Playing, 1);
     EXPECT_FLOAT_EQ(snl.WavProducer.MainTime, 2.0f); // from the selected row
-    QTRY_COMPARE(FormMain->PlaylistEdit->HighlightRow, 1);
-    QTRY_VERIFY(!FormMain->lbPosition->text().isEmpty());
+    QTRY_COMPARE(FormMain->PagePlaylist->PlaylistEdit->HighlightRow, 1);
+    QTRY_VERIFY(!FormMain->PagePlaylist->lbPosition->text().isEmpty());
 
     QTest::keyClick(FormMain, Qt::Key_Space);
     EXPECT_EQ(snl.WavProducer.Stopped, 1);
     EXPECT_EQ(snl.Playing, 0);
-    QTRY_VERIFY(FormMain->lbPosition->text().isEmpty());
-    EXPECT_EQ(FormMain->lbTotalLength->text(), "4.0s");
-    QTRY_COMPARE(FormMain->PlaylistEdit->HighlightRow, -1);
+    QTRY_VERIFY(FormMain->PagePlaylist->lbPosition->text().isEmpty());
+    EXPECT_EQ(FormMain->PagePlaylist->lbTotalLength->text(), "4.0s");
+    QTRY_COMPARE(FormMain->PagePlaylist->PlaylistEdit->HighlightRow, -1);
     const std::string log = ReadLog();
     EXPECT_TRUE(Contains(log, "Playlist Play\r\n") && Contains(log, "Playlist Stop\r\n"));
 }
@@ -382,7 +382,7 @@ TEST_P(MainWindowTriggers, HoldTheMixUntilReleased)
     Start();
     FormMain->ShowPage(PagePlaylistIndex);
     FormMain->OnChangeClick(nullptr);
-    FormMain->PlaylistEdit->Grid->SetRow(0);
+    FormMain->PagePlaylist->PlaylistEdit->Grid->SetRow(0);
     FormMain->PlayClick();
 
     QTRY_COMPARE_WITH_TIMEOUT(snl.WavProducer.WaitState.load(), c.waitState, 5000);
@@ -424,15 +424,15 @@ TEST_F(MainWindowTest, TimeDisplayModes)
     for (uint8_t mode : {1, 0}) {
         snl.TimeDisplayMode = mode;
         FormMain->TriggersTimerTimer();
-        EXPECT_EQ(FormMain->lbPosition->text(), mode ? "2m 4.9s" : "125.0s");
-        EXPECT_EQ(FormMain->lbTotalLength->text(), mode ? "2m 5.0s" : "125.0s");
+        EXPECT_EQ(FormMain->PagePlaylist->lbPosition->text(), mode ? "2m 4.9s" : "125.0s");
+        EXPECT_EQ(FormMain->PagePlaylist->lbTotalLength->text(), mode ? "2m 5.0s" : "125.0s");
     }
     FormMain->Image12Click();
     EXPECT_EQ(snl.TimeDisplayMode, 1);
     snl.WavProducer.Stopped = 1;
     FormMain->TriggersTimerTimer();
-    EXPECT_TRUE(FormMain->lbPosition->text().isEmpty());
-    EXPECT_EQ(FormMain->lbTotalLength->text(), "2m 5.0s");
+    EXPECT_TRUE(FormMain->PagePlaylist->lbPosition->text().isEmpty());
+    EXPECT_EQ(FormMain->PagePlaylist->lbTotalLength->text(), "2m 5.0s");
 }
 
 TEST_F(MainWindowTest, TriggerCommandsActOnTheSelectedRow)
@@ -449,7 +449,7 @@ TEST_F(MainWindowTest, TriggerCommandsActOnTheSelectedRow)
     FormMain->KeyboardWaitDblClick();
     EXPECT_EQ(snl.mixdata.At(1)->trigger, TriggerKey);
     FormMain->PlaylistPopupPopup();
-    EXPECT_TRUE(FormMain->TriggerKeyboard->isChecked());
+    EXPECT_TRUE(FormMain->PagePlaylist->TriggerKeyboard->isChecked());
     FormMain->TriggerNoneClick();
     EXPECT_EQ(snl.mixdata.At(1)->trigger, TriggerNone);
     snl.SelectedRow = 5; // no such row: nothing happens
@@ -458,7 +458,7 @@ TEST_F(MainWindowTest, TriggerCommandsActOnTheSelectedRow)
     EXPECT_EQ(snl.mixdata.At(0)->trigger, TriggerNone);
     EXPECT_EQ(snl.mixdata.At(1)->trigger, TriggerNone);
     FormMain->PlaylistPopupPopup();
-    EXPECT_TRUE(FormMain->TriggerNone->isChecked());
+    EXPECT_TRUE(FormMain->PagePlaylist->TriggerNone->isChecked());
 }
 
 TEST_F(MainWindowTest, CloseQuery)
@@ -572,7 +572,7 @@ TEST_F(MainWindowTest, StartsOnTheFirstParameterOrTheLastProject)
         EXPECT_EQ(snl.mixdata.Count(), c.loaded ? 1 : 0);
         EXPECT_EQ(FormMain->Pages->currentIndex(), c.loaded ? PagePlaylistIndex : PageStartIndex);
         EXPECT_EQ(FormMain->ProjSaveDialog.FileName, c.loaded ? project : "");
-        EXPECT_EQ(FormMain->FilesList->count(), c.loaded ? 1 : 0);
+        EXPECT_EQ(FormMain->PageBinEdit->FilesList->count(), c.loaded ? 1 : 0);
         EXPECT_TRUE(messages.Texts().empty());
         snl.mixdata.Clear();
         snl.Bins.Clear();
@@ -751,8 +751,8 @@ TEST_F(MainWindowTest, MissingSourcesAreNamedOnceAndTheirRowsStayShownAsMissing)
     Start({project});
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{MissingSourcesMessage({gone})});
     ASSERT_EQ(snl.mixdata.Count(), 3);
-    EXPECT_EQ(FormMain->PlaylistEdit->Grid->rowCount(), 3);
-    EXPECT_EQ(FormMain->FilesList->count(), 1);
+    EXPECT_EQ(FormMain->PagePlaylist->PlaylistEdit->Grid->rowCount(), 3);
+    EXPECT_EQ(FormMain->PageBinEdit->FilesList->count(), 1);
     EXPECT_FALSE(snl.mixdata.At(0)->SourceMissing);
     EXPECT_TRUE(snl.mixdata.At(1)->SourceMissing && snl.mixdata.At(2)->SourceMissing);
     snl.SaveToFile(project);
@@ -767,7 +767,7 @@ TEST_F(MainWindowTest, ALoadedProjectShowsTheRowPlayStartsFromSelected)
     const std::string project = sonorel_test::FixtureFolder() + "/three.snmx";
     snl.SaveToFile(project);
     auto expectPlayFromTheSelectedFirstRow = [](const char* when) {
-        const QModelIndexList selected = FormMain->PlaylistEdit->Grid->selectionModel()->selectedRows();
+        const QModelIndexList selected = FormMain->PagePlaylist->PlaylistEdit->Grid->selectionModel()->selectedRows();
         ASSERT_EQ(selected.size(), 1) << when;
         EXPECT_EQ(selected[0].row(), 0) << when;
         EXPECT_EQ(snl.SelectedRow, 0) << when;
@@ -777,7 +777,7 @@ TEST_F(MainWindowTest, ALoadedProjectShowsTheRowPlayStartsFromSelected)
     };
     Start({project});
     expectPlayFromTheSelectedFirstRow("at start-up");
-    FormMain->PlaylistEdit->Grid->SetRow(2);
+    FormMain->PagePlaylist->PlaylistEdit->Grid->SetRow(2);
     FormMain->LoadProject(project);
     expectPlayFromTheSelectedFirstRow("after a row further down was selected");
 }
@@ -791,8 +791,8 @@ TEST_F(MainWindowTest, DroppingATriggerPictureWhilePlayingIsRefused)
     Start();
     FormMain->ShowPage(PagePlaylistIndex);
     FormMain->OnChangeClick(nullptr);
-    FormMain->PlaylistEdit->Grid->SetRow(1);
-    for (TSkinPicture* picture : {FormMain->MouseWait, FormMain->KeyboardWait}) {
+    FormMain->PagePlaylist->PlaylistEdit->Grid->SetRow(1);
+    for (TSkinPicture* picture : {FormMain->PagePlaylist->MouseWait, FormMain->PagePlaylist->KeyboardWait}) {
         messages.Clear();
         snl.WavProducer.Stopped = 0; // only the flag is looked at
         FormMain->mixedit1DragDropClick(picture);
@@ -801,7 +801,7 @@ TEST_F(MainWindowTest, DroppingATriggerPictureWhilePlayingIsRefused)
         EXPECT_EQ(snl.mixdata.At(1)->trigger, TriggerNone);
         EXPECT_TRUE(snl.mixdata.At(0)->overlap);
     }
-    FormMain->mixedit1DragDropClick(FormMain->KeyboardWait);
+    FormMain->mixedit1DragDropClick(FormMain->PagePlaylist->KeyboardWait);
     EXPECT_EQ(snl.mixdata.At(1)->trigger, TriggerKey);
     EXPECT_FALSE(snl.mixdata.At(0)->overlap);
 }
@@ -834,23 +834,23 @@ TEST_F(MainWindowTest, CommandsNotBuiltYetAreDisabledAndSaySo)
             ++widgets;
     }
     EXPECT_GT(widgets, 0);
-    EXPECT_EQ(FormMain->Image22->toolTip(), "Not built yet. general") << "a picture without a topic of its own";
+    EXPECT_EQ(FormMain->PagePlaylist->Image22->toolTip(), "Not built yet. general") << "a picture without a topic of its own";
     EXPECT_EQ(FormMain->HelpTopics.value(3), "Bins: drag (not built yet).");
     // The help panel says so too, and a click on a disabled picture does nothing.
-    SetHelpContext(FormMain->Image22, 3);
-    FormMain->HelpMouseMove(FormMain->Image22);
+    SetHelpContext(FormMain->PagePlaylist->Image22, 3);
+    FormMain->HelpMouseMove(FormMain->PagePlaylist->Image22);
     EXPECT_EQ(FormMain->Help->toPlainText(), "Not built yet. Record: records.");
     QLabel working(FormMain);
     SetHelpContext(&working, 1);
     FormMain->HelpMouseMove(&working);
     EXPECT_EQ(FormMain->Help->toPlainText(), "general");
     bool clicked = false;
-    FormMain->Image22->OnClick = [&clicked] { clicked = true; };
-    QTest::mouseClick(FormMain->Image22, Qt::LeftButton);
+    FormMain->PagePlaylist->Image22->OnClick = [&clicked] { clicked = true; };
+    QTest::mouseClick(FormMain->PagePlaylist->Image22, Qt::LeftButton);
     EXPECT_FALSE(clicked);
     // Commands that work stay enabled.
-    for (QWidget* working : {static_cast<QWidget*>(FormMain->Play), static_cast<QWidget*>(FormMain->loadproj),
-                             static_cast<QWidget*>(FormMain->ToWav), static_cast<QWidget*>(FormMain->MouseWait)})
+    for (QWidget* working : {static_cast<QWidget*>(FormMain->PagePlaylist->Play), static_cast<QWidget*>(FormMain->loadproj),
+                             static_cast<QWidget*>(FormMain->PagePlaylist->ToWav), static_cast<QWidget*>(FormMain->PagePlaylist->MouseWait)})
         EXPECT_TRUE(working->isEnabled()) << working->objectName().toStdString();
 }
 

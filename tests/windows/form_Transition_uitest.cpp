@@ -238,9 +238,9 @@ TEST_F(TransitionTest, UsersPathFromF5ToAShorterCrossfadedExport)
     ShowRows(0);
     FormMain->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(FormMain));
-    FormMain->PlaylistEdit->Grid->setFocus();
+    FormMain->PagePlaylist->PlaylistEdit->Grid->setFocus();
     WhileModal(
-        {FormTransition}, [] { QTest::keyClick(FormMain->PlaylistEdit->Grid, Qt::Key_F5); },
+        {FormTransition}, [] { QTest::keyClick(FormMain->PagePlaylist->PlaylistEdit->Grid, Qt::Key_F5); },
         [] {
             ASSERT_TRUE(FormTransition->isVisible());
             EXPECT_EQ(FormTransition->RowIndex, 0);
