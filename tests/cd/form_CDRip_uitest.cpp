@@ -27,6 +27,8 @@
 #include "support/audio_fixtures.h"
 #include "support/cd_images.h"
 #include "support/cddb_server.h"
+#include "support/quick_http_timeouts.h"
+#include "support/ui_waits.h"
 
 using namespace sonorel_test;
 namespace fs = std::filesystem;
@@ -71,7 +73,6 @@ class CDRipTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        HTTPQueryTimeouts = {2000, 500, 1500};
         CDDBServer = {"127.0.0.1", server.Port()};
         SetCommandLine({"sonorel"});
         fs::remove_all(GetCDRipFolder());
@@ -318,6 +319,7 @@ TEST_F(CDRipTest, AFailedLookupKeepsTheTitlesAndSaysWhyOnlyForAWrongCount)
     EXPECT_EQ(form.CDTitle->text(), "");
     EXPECT_EQ(GridColumn(1)[11], "track 12");
     EXPECT_EQ(form.Status->text(), "");
+    HTTPQueryTimeouts = kQuickTimeouts; // the silent server is given up on soon
     for (auto mode : {CddbServer::Mode::Silence, CddbServer::Mode::Huge, CddbServer::Mode::Reset}) {
         messages.Clear();
         server.SetMode(mode);
@@ -338,7 +340,7 @@ TEST_F(CDRipTest, ASwappedDiscReloadsWithinASecondAndIsLookedUpAgain)
         form.ComboBox1Change();
         const size_t requests = server.Requests().size();
         MakeCdImage(folder, noCddb ? "swap_b" : "swap_a", {{1.0}, {1.0}, {2.0}}); // another disc in the drive
-        EXPECT_TRUE(QTest::qWaitFor([this] { return form.cdtracks->rowCount() == 3; }, 1500)) << noCddb;
+        EXPECT_TRUE(WaitUntil([this] { return form.cdtracks->rowCount() == 3; })) << noCddb;
         EXPECT_EQ(server.Requests().size(), requests + (noCddb ? 0 : 1)) << noCddb;
         form.close();
         BASS_CD_RemoveImageDrives();

@@ -5,6 +5,7 @@
 #include "platform/ui/MessageBox.h"
 #include "support/audio_fixtures.h"
 #include "support/trace_lines.h"
+#include "support/waits.h"
 
 #include <gtest/gtest.h>
 
@@ -403,17 +404,18 @@ TEST_F(LivePlaybackTest, TheSoundThreadNeitherAllocatesNorWaitsForAFileClose)
     const int64_t closesBefore = SourceClosesBlockingSound();
     const int64_t openedBefore = snl.WavProducer.OpenedRowStarts;
     const int64_t preparedBefore = snl.WavProducer.PreparedRowStarts;
-    const auto playFor = [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
+    // Plays until the mix clock reaches `seconds`, however slowly a loaded machine lets it go.
+    const auto playTo = [](float seconds) { return PollUntil([=] { return snl.WavProducer.MainTime >= seconds; }); };
     snl.WavProducer.SetNeedlePos(snl.mixdata, 0, true, -1);
     snl.Playing = 1;
-    playFor(1200);
+    EXPECT_TRUE(playTo(2.4f));
     snl.WavProducer.SetNeedlePos(snl.mixdata, 2.3f, true, -1); // two rows under way at the needle
-    playFor(900);
+    EXPECT_TRUE(playTo(4.1f));
     snl.WavProducer.Stop();
-    playFor(50);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // blocks of a stopped mix
     snl.WavProducer.SetNeedlePos(snl.mixdata, 4.1f, true, -1);
     snl.Playing = 1;
-    playFor(1500);
+    EXPECT_TRUE(PollUntil([] { return snl.Playing == 0; })) << "the mix plays to its end";
     quit = true;
     soundThread.join();
     EXPECT_GT(snl.WavProducer.PreparedRowStarts - preparedBefore, rows);
@@ -433,9 +435,7 @@ TEST(LivePlaybackNullDevice, MessagesFromTheSoundThreadAreQueuedAndTheMixEnds)
     snl.Play(0, kRate); // the system's default output: the null device here
     snl.WavProducer.SetNeedlePos(snl.mixdata, 0, true, -1);
     snl.Playing = 1;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (snl.Playing && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    PollUntil([] { return snl.Playing == 0; });
     EXPECT_EQ(snl.Playing, 0);
     const std::vector<ui::RecordedMessage> recorded = messages.Messages();
     ASSERT_EQ(recorded.size(), 1u);

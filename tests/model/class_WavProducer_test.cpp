@@ -3,6 +3,7 @@
 #include "platform/trace/Trace.h"
 #include "platform/ui/MessageBox.h"
 #include "support/audio_fixtures.h"
+#include "support/waits.h"
 
 #include <gtest/gtest.h>
 
@@ -344,16 +345,10 @@ TEST_F(WavProducerTest, NeedleMovesAndStopsDuringRenderingAreSafe)
 
 namespace {
 
-// Waits (at most ten seconds) until the producer's worker has `count` sources ready.
+// Waits until the producer's worker has `count` sources ready.
 bool WaitForPrepared(cWavProducer& producer, size_t count)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (producer.PreparedCount() < count) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
+    return PollUntil([&] { return producer.PreparedCount() >= count; });
 }
 
 // What one render of a mix gave: its samples, trace lines and messages, and how rows started.

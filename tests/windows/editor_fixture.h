@@ -11,6 +11,7 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/ShellOpen.h"
 #include "support/audio_fixtures.h"
+#include "support/ui_waits.h"
 #include "windows/Forms.h"
 #include "windows/class_SonorelApplication.h"
 #include "windows/editor_controls.h"
@@ -84,7 +85,7 @@ protected:
         CreateForms();
         FormMain->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(FormMain));
-        QTRY_VERIFY(!FormMain->FirstActivation);
+        WAIT_TRUE(!FormMain->FirstActivation);
         FormMain->ShowPage(PagePlaylistIndex);
     }
     void TearDown() override

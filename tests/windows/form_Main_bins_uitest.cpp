@@ -8,6 +8,7 @@
 #include "platform/ui/MessageBox.h"
 #include "support/audio_fixtures.h"
 #include "support/trace_lines.h"
+#include "support/ui_waits.h"
 #include "windows/Forms.h"
 #include "windows/class_SonorelApplication.h"
 #include "windows/form_Main.h"
@@ -262,7 +263,7 @@ protected:
         CreateForms();
         FormMain->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(FormMain));
-        QTRY_VERIFY(!FormMain->FirstActivation);
+        WAIT_TRUE(!FormMain->FirstActivation);
         // Wholly on the (800 pixels wide) screen where the drags run: the pointer finds its targets.
         FormMain->move(0, 0);
         FormMain->activateWindow();

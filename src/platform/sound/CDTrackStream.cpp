@@ -238,6 +238,7 @@ public:
 
     int64_t Length() override { return lengthBytes_; }
     int64_t Position() override { return position_; }
+    int64_t BytesReady() override { return static_cast<int64_t>(ring_.Available()); }
     bool SeekFrame(int64_t frame) override
     {
         const bool readAhead = worker_.joinable();

@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "platform/sound/SoundCD.h"
 #include "support/audio_fixtures.h"
 #include "support/cd_images.h"
+#include "support/waits.h"
 #include "sound_test_util.h"
 
 using namespace sonorel_test;
@@ -169,7 +168,8 @@ TEST_F(CdTest, PlayingStreamReadsAheadOnItsOwnThread)
     ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
     const BassHandle stream = BASS_CD_StreamCreateFile("a:\\track01.cda", 0);
     ASSERT_NE(stream, 0u);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the read-ahead fills its ring
+    // The read-ahead fills its ring.
+    ASSERT_TRUE(PollUntil([stream] { return BASS_ChannelGetData(stream, nullptr, BASS_DATA_AVAILABLE) >= 4410 * 4; }));
     ASSERT_TRUE(BASS_ChannelPlay(stream, false));
     std::vector<int16_t> block(2 * 4410);
     ASSERT_EQ(BASS_ManualOutputPump(block.data(), 4410), 4410u * 4);
