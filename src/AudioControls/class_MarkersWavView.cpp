@@ -1,5 +1,7 @@
 #include "AudioControls/class_MarkersWavView.h"
 
+#include "AudioControls/class_TimeLine.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -250,8 +252,8 @@ void TMarkersWavView::DrawRuler(QPainter& canvas, const QFontMetrics& metrics) c
             break;
         const QString text = QString::fromStdString(FormatTimeLabel(static_cast<float>(t), 1));
         const int w = metrics.horizontalAdvance(text);
-        if (x + w > width())
-            break;
+        if (!RulerLabelFits(x, w, width()))
+            break; // the labels further right do not fit either
         canvas.drawText(QRect(x, height() - kRulerTextOffset, w + 1, metrics.height()), Qt::AlignLeft | Qt::AlignTop, text);
     }
 }

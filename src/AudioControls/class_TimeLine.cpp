@@ -1,5 +1,6 @@
 #include "AudioControls/class_TimeLine.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <QString>
 
@@ -67,6 +68,11 @@ std::string FormatTickText(const std::string& format, double time)
     return QString::asprintf(format.c_str(), time).toStdString();
 }
 
+bool RulerLabelFits(int left, int textWidth, int width)
+{
+    return left >= 0 && textWidth <= width - left;
+}
+
 TTimeLine::TTimeLine(QWidget* parent) : QWidget(parent) {}
 
 void TTimeLine::SetStart(double value) { start = value; update(); }
@@ -85,15 +91,17 @@ void TTimeLine::PaintTo(QPainter& canvas, int width, int height) const
     canvas.setFont(font());
     const QPen linePen(ui::ToQColor(linesColor), lineWidth, lineStyle);
     const QPen textPen(ui::ToQColor(FontColor));
-    const int ascent = canvas.fontMetrics().ascent();
+    const QFontMetrics metrics = canvas.fontMetrics();
     for (const cTimeLineTick& tick : TimeLineTicks(start, len, width, distance)) {
         const int xl = tick.x + lineWidth / 2;
         canvas.setPen(linePen);
         canvas.drawLine(xl, 0, xl, height);
-        const std::string text = FormatTickText(format, tick.time);
+        const QString text = QString::fromStdString(FormatTickText(format, tick.time));
+        const int left = xl + textDistance;
+        if (text.isEmpty() || !RulerLabelFits(left, metrics.horizontalAdvance(text), width))
+            continue;
         canvas.setPen(textPen);
-        if (!text.empty())
-            canvas.drawText(xl + textDistance, ascent, QString::fromStdString(text));
+        canvas.drawText(left, metrics.ascent(), text);
     }
 }
 

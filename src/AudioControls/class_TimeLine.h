@@ -25,6 +25,11 @@ std::vector<cTimeLineTick> TimeLineTicks(double start, double len, int width, in
 // no '*'); any other format gives an empty text.
 std::string FormatTickText(const std::string& format, double time);
 
+// A ruler label is drawn whole or not at all (a label cut at an edge shows other digits, "03.5 s"
+// for 103.5 s): whether a text `textWidth` pixels wide written from column `left` lies within a
+// ruler `width` pixels wide.
+bool RulerLabelFits(int left, int textWidth, int width);
+
 // A ruler: vertical tick lines at a fixed pixel spacing with each tick's time beside it, for the
 // window Start .. Start + Len seconds across its width. Every setter redraws.
 class TTimeLine : public QWidget {

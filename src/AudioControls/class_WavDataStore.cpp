@@ -1,5 +1,6 @@
 #include "AudioControls/class_WavDataStore.h"
 
+#include "platform/files/ReadRegularFile.h"
 #include "platform/files/ReplaceFile.h"
 
 #include <sys/resource.h>
@@ -9,8 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <optional>
 #include <stdexcept>
 
 #include <QCryptographicHash>
@@ -39,12 +39,6 @@ std::int64_t FileSize(const std::string& path)
     return error ? 0 : static_cast<std::int64_t>(size);
 }
 
-std::string ReadBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
 bool OlderThan(const std::string& file, const std::string& reference)
 {
     std::error_code a, b;
@@ -55,7 +49,9 @@ bool OlderThan(const std::string& file, const std::string& reference)
 
 // The record beside a cache file: which source the image is of and what the image's bytes were, so
 // that an image of another file, or one damaged after it was written, is never drawn as this one.
+// A real one is four lines, the longest a path.
 std::string CacheRecordName(const std::string& cachePath) { return cachePath + ".source"; }
+constexpr size_t kCacheRecordMaxBytes = 8192;
 
 std::string ImageChecksum(const char* image, std::int64_t length)
 {
@@ -78,9 +74,14 @@ std::string CacheRecord(const std::string& path, const char* image, std::int64_t
            "\n";
 }
 
-// Writes beside the file and renames over it, so a reader never sees half a file.
+// Writes beside the file and renames over it, so a reader never sees half a file. A link, FIFO or
+// device in the file's place is removed first, never written through.
 bool WriteWhole(const std::string& path, const void* bytes, size_t length)
 {
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(path, error);
+    if (!error && fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status))
+        fs::remove(path, error);
     ReplaceFile file;
     return file.Create(path) && file.Write(bytes, length) && file.Commit();
 }
@@ -207,7 +208,11 @@ void TReadMP3::Start()
     running = true;
     thread = std::thread([this] {
         LowerLoaderPriority();
-        Execute();
+        try {
+            Execute();
+        } catch (...) {
+            // Nothing may end the program from here: the image stays as far as it got, with no cache.
+        }
         running = false;
     });
 }
@@ -220,7 +225,13 @@ void TReadMP3::Wait()
 
 void TReadMP3::Execute()
 {
-    if (!cachePath.empty() && ReadCache()) {
+    bool cached = false;
+    try {
+        cached = !cachePath.empty() && ReadCache();
+    } catch (...) {
+        // Whatever stands in the cache's place only costs a rebuild.
+    }
+    if (cached) {
         fromCache = true;
         return;
     }
@@ -229,21 +240,20 @@ void TReadMP3::Execute()
         WriteCache();
 }
 
-// A cache file is trusted only when it has exactly the image's length and the record beside it
-// names this source as it is now and the checksum of these very bytes: anything else was cut
-// short, damaged, or belongs to another file.
+// A cache file is trusted only when it is a plain file of exactly the image's length and the record
+// beside it, a plain file of a few kB, names this source as it is now and the checksum of these
+// very bytes: anything else was cut short, damaged, belongs to another file, or is no file to read
+// (a folder, a FIFO, a device), and is refused without waiting on it.
 bool TReadMP3::ReadCache()
 {
-    if (FileSize(cachePath) != imageLength)
-        return false;
     // Read aside first, so that a view never draws an image that is then refused.
-    const std::string cached = ReadBytes(cachePath);
-    if (static_cast<std::int64_t>(cached.size()) != imageLength)
+    const std::optional<std::string> cached = ReadRegularFile(cachePath, static_cast<size_t>(imageLength));
+    if (!cached || static_cast<std::int64_t>(cached->size()) != imageLength)
         return false;
-    const std::string record = CacheRecord(sourcePath, cached.data(), imageLength);
-    if (record.empty() || ReadBytes(CacheRecordName(cachePath)) != record)
+    const std::string record = CacheRecord(sourcePath, cached->data(), imageLength);
+    if (record.empty() || ReadRegularFile(CacheRecordName(cachePath), kCacheRecordMaxBytes) != record)
         return false;
-    std::memcpy(image, cached.data(), cached.size());
+    std::memcpy(image, cached->data(), cached->size());
     filled = imageLength;
     return true;
 }

@@ -84,16 +84,38 @@ std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
+// Well-formed UTF-8 as Unicode defines it: no overlong forms, no surrogates (U+D800 to U+DFFF),
+// nothing above U+10FFFF. The lead byte fixes how many bytes follow and the range of the first.
 bool IsValidUtf8(const std::string& text)
 {
     for (size_t i = 0; i < text.size();) {
         const unsigned char c = text[i];
-        const int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
-        if (extra < 0 || (extra == 1 && c < 0xC2) || i + extra >= text.size())
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        int extra = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            extra = 2;
+            low = c == 0xE0 ? 0xA0 : low;   // overlong below U+0800
+            high = c == 0xED ? 0x9F : high; // surrogates
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            extra = 3;
+            low = c == 0xF0 ? 0x90 : low;   // overlong below U+10000
+            high = c == 0xF4 ? 0x8F : high; // above U+10FFFF
+        } else {
+            return false; // a continuation byte, C0, C1 (overlong) or F5 and above
+        }
+        if (i + extra >= text.size())
             return false;
-        for (int k = 1; k <= extra; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+        for (int k = 1; k <= extra; ++k) {
+            const unsigned char next = text[i + k];
+            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF))
                 return false;
+        }
         i += extra + 1;
     }
     return true;

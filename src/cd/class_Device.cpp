@@ -232,12 +232,14 @@ bool CDevice::IsDiscBlank()
 
 bool CDevice::RefreshMediaSize()
 {
-    MediaSize = 0;
-    if (!EnsureGrabber() || !TestUnitReady())
+    if (!EnsureGrabber() || !TestUnitReady()) {
+        MediaSize = 0;
         return false;
+    }
     const TMediaType media = Grabber->GetMediaCode();
     int status = 0;
     if (!Grabber->GetDiscStatus(status)) {
+        MediaSize = 0;
         Failed(Grabber->ErrorText());
         LogPrintf(0, 3, "\nRefreshMediaSize(): StarBurn_CdvdBurnerGrabber_GetDiscInformation() failed, exception %ld, status %ld, text '%s'\n",
                   long(LastResult), long(Status), ErrorText.c_str());
@@ -258,10 +260,14 @@ bool CDevice::RefreshMediaSize()
     const bool haveTrack = GetTrackInfo(info);
     if (haveTrack)
         LogTrackLine(info);
+    const bool rewritableDvd = media == burner::MediaDvdRw || media == 8 /* DVD-RW too */;
+    if (status != burner::DiscBlank && status != burner::DiscIncomplete && status != burner::DiscComplete && !rewritableDvd)
+        return true; // a disc in another state (one the drive cannot describe) keeps the size found before
+    MediaSize = 0;
+    if (status == burner::DiscBlank)
+        return true;
     int64_t start = 0;
-    if (status == burner::DiscBlank) {
-        MediaSize = 0;
-    } else if (status == burner::DiscIncomplete || media == burner::MediaDvdRw || media == 8 /* DVD-RW too */) {
+    if (status == burner::DiscIncomplete || rewritableDvd) {
         if (haveTrack && info.nwaValid && info.nwa == 0)
             MediaSize = 0;
         else if (haveToc && TocEntryStart(toc, media, start))

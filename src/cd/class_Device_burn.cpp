@@ -214,6 +214,9 @@ bool CDevice::WriteAndWatch(const burner::WriteJob& job, int64_t bytes)
     const int64_t blocks = (bytes + kAudioSectorBytes - 1) / kAudioSectorBytes;
     BurnCallback(TargetFileAnalyzeBegin, nullptr, nullptr);
     BurnCallback(TargetFileAnalyzeEnd, &bytes, &blocks);
+    // Track-at-once reports each file apart: its index, and its progress from 0 to 100.
+    const bool perFile = job.type == burner::WriteType::TrackAtOnce;
+    int fileShown = -1;
     bool cacheWait = false, cacheFull = false, closing = false;
     for (;;) {
         const burner::WriteStatus status = Grabber->PollWrite();
@@ -228,8 +231,16 @@ bool CDevice::WriteAndWatch(const burner::WriteJob& job, int64_t bytes)
                 cacheFull = true;
                 BurnCallback(WaitCacheFullEnd, nullptr, nullptr);
             }
-            SetState(static_cast<int32_t>(status.sector * static_cast<int64_t>(job.tracks.size()) / std::max<int64_t>(status.sectors, 1)));
-            BurnCallback(Progress, &status.sectors, &status.sector);
+            if (!perFile) {
+                BurnCallback(Progress, &status.sectors, &status.sector);
+            } else {
+                if (status.track != fileShown) {
+                    fileShown = status.track;
+                    SetProgress(0);
+                    SetState(fileShown);
+                }
+                BurnCallback(Progress, &status.trackSectors, &status.trackSector);
+            }
         }
         if (status.phase == burner::WritePhase::Closing && !closing) {
             closing = true;

@@ -54,6 +54,23 @@ std::string CutOnCharacter(std::string text, size_t bytes)
     return text;
 }
 
+// A reason of several lines on one, without the line that names the file (the track names it).
+std::string OneLineReason(const std::string& text)
+{
+    std::string result;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty() && line.rfind("File name: ", 0) != 0)
+            result += (result.empty() ? "" : " ") + line;
+        start = end + 1;
+    }
+    return result;
+}
+
 bool Exists(const std::string& path)
 {
     struct stat info {};
@@ -86,7 +103,8 @@ const char* const kFieldStyle = "color: #e8ebf0; background: #0e1014; border: no
 } // namespace
 
 // Everything a rip changes on the window, put back on every way out (exceptions included): the
-// busy flag, the controls, the progress bar and the Abort button.
+// busy flag, the controls, the progress bar and the Abort button. Abort stays shown from the rip's
+// first track to its last: hiding it between tracks would drop a click whose press came before.
 class TFormCDRip::RipScope {
 public:
     explicit RipScope(TFormCDRip* form) : form_(form)
@@ -94,6 +112,14 @@ public:
         busy = true;
         form->CheckNewCD->stop(); // a disc change must not reload the list under a rip
         form->CDRipper1.StopPlay();
+        form->abortFlag_ = false;
+        form->failedTracks_.clear();
+        form->skipped_.clear();
+        ui::EnableControlsByTag(form, false, kTagDisabledWhileRipping);
+        form->ProgressBar1->setValue(0);
+        form->ProgressBar1->show();
+        form->Abort->show();
+        form->Abort->repaint();
     }
     ~RipScope()
     {
@@ -395,6 +421,19 @@ int TFormCDRip::NextMarkedTrack(int index) const
     return -1;
 }
 
+std::string TFormCDRip::TrackLabel(int track) const
+{
+    const std::string number = "track " + std::to_string(track + 1);
+    const std::string name = CDRipper1.ValidTrackIndex(track) ? CDRipper1.TrackNames[track] : number;
+    return name == number ? number : number + " (" + name + ")";
+}
+
+void TFormCDRip::NoteFailedTrack(int track, const std::string& reason)
+{
+    trace("CD rip: " + TrackLabel(track) + " not ripped: " + reason);
+    failedTracks_.push_back(TrackLabel(track) + ": " + OneLineReason(reason));
+}
+
 bool TFormCDRip::StartTrack(int track)
 {
     SelectTrack(track);
@@ -402,51 +441,58 @@ bool TFormCDRip::StartTrack(int track)
         CDRipper1.PutNeedleOnTrack(track);
         return true;
     } catch (const std::exception& e) {
-        failure_ = e.what();
+        NoteFailedTrack(track, e.what());
         return false;
     }
 }
 
-// One run of the encoder into `file` with the controls of a rip; false when it failed (the reason
-// in failure_) or read errors ended it.
-bool TFormCDRip::EncodeInto(const std::string& file)
+int TFormCDRip::StartNextReadableTrack(int track)
+{
+    for (int next = NextMarkedTrack(track); next >= 0; next = NextMarkedTrack(next))
+        if (StartTrack(next))
+            return next;
+    return -1;
+}
+
+std::string TFormCDRip::EncodeInto(const std::string& file)
 {
     EncoderNode1.SetOutputFileName(file);
     EncoderNode1.OutputFormatDetect();
     ProgressBar1->setValue(0);
-    ProgressBar1->show();
-    ui::EnableControlsByTag(this, false, kTagDisabledWhileRipping);
-    Abort->show();
-    Abort->repaint();
     const bool written = EncoderNode1.Encode();
-    ui::EnableControlsByTag(this, true, kTagDisabledWhileRipping);
-    ProgressBar1->hide();
-    Abort->hide();
     if (abortFlag_)
-        return false;
+        return "";
+    if (CDRipper1.NeedleReadFailed())
+        return kCantRead;
+    if (!written || !Exists(file))
+        return EncoderNode1.ErrorText().empty() ? "The file " + file + " was not written." : EncoderNode1.ErrorText();
     NoteSkippedSectors();
-    if (CDRipper1.NeedleReadFailed() && failure_.empty())
-        failure_ = kCantRead;
-    else if ((!written || !Exists(file)) && failure_.empty())
-        failure_ = EncoderNode1.ErrorText().empty() ? "The file " + file + " was not written." : EncoderNode1.ErrorText();
-    return failure_.empty();
+    return "";
 }
 
 void TFormCDRip::NoteSkippedSectors()
 {
     const int64_t skipped = CDRipper1.NeedleSkippedSectors();
     if (skipped > 0)
-        skipped_.push_back("track " + std::to_string(CDRipper1.NeedleTrack() + 1) + " (" + std::to_string(skipped) +
-                           " sectors)");
+        skipped_[CDRipper1.NeedleTrack()] = skipped;
 }
 
-void TFormCDRip::ShowSkippedSectors()
+void TFormCDRip::ShowRipReport()
 {
-    if (skipped_.empty())
+    std::string text;
+    if (!failedTracks_.empty()) {
+        text = "These tracks were not ripped:";
+        for (const std::string& line : failedTracks_)
+            text += "\r\n" + line;
+    }
+    if (!skipped_.empty()) {
+        text += text.empty() ? "" : "\r\n\r\n";
+        text += "Some sectors could not be read and were skipped:";
+        for (const auto& [track, sectors] : skipped_)
+            text += "\r\ntrack " + std::to_string(track + 1) + " (" + std::to_string(sectors) + " sectors)";
+    }
+    if (text.empty())
         return;
-    std::string text = "Some sectors could not be read and were skipped:";
-    for (const std::string& track : skipped_)
-        text += "\r\n" + track;
     trace(text);
     ui::ShowMessage(text);
 }
@@ -475,43 +521,37 @@ void TFormCDRip::RipSepClick()
         ripped = RipSeparateFiles(folder);
         SelectTrack(remembered);
     }
-    if (ripped) {
-        ShowSkippedSectors();
+    if (!abortFlag_)
+        ShowRipReport();
+    if (ripped)
         CloseWithOk();
-    }
 }
 
-// Rips each marked track into its own file; on abort or failure removes every file of this rip and
-// the folder (when empty) and says why.
 bool TFormCDRip::RipSeparateFiles(const std::string& folder)
 {
-    abortFlag_ = false;
-    failure_.clear();
-    skipped_.clear();
-    std::string current;
-    for (int track = NextMarkedTrack(-1); track >= 0; track = NextMarkedTrack(track)) {
+    const bool anyMarked = NextMarkedTrack(-1) >= 0;
+    for (int track = NextMarkedTrack(-1); track >= 0 && !abortFlag_; track = NextMarkedTrack(track)) {
         if (!StartTrack(track))
-            break;
+            continue;
         const std::string name = SafeFileName(CDTitle->text().toStdString() + " - " + CDRipper1.TrackNames[track], ".mp3");
-        current = UniqueFilePath(folder, name, results_);
-        if (!EncodeInto(current))
-            break;
-        results_.push_back(current);
-        current.clear();
+        const std::string file = UniqueFilePath(folder, name, results_);
+        const std::string failure = EncodeInto(file);
+        if (failure.empty() && !abortFlag_) {
+            results_.push_back(file);
+            continue;
+        }
+        std::remove(file.c_str()); // what there is of a failed or aborted track
+        if (!failure.empty())
+            NoteFailedTrack(track, failure);
     }
-    if (!abortFlag_ && failure_.empty())
-        return true;
-    if (!current.empty())
-        std::remove(current.c_str());
-    for (const std::string& file : results_)
-        std::remove(file.c_str());
-    rmdir(folder.c_str()); // stays when something else is in it
-    results_.clear();
-    if (!failure_.empty()) {
-        trace("CD rip ended: " + failure_);
-        ui::ShowMessage(failure_);
+    if (abortFlag_) {
+        for (const std::string& file : results_)
+            std::remove(file.c_str());
+        results_.clear();
     }
-    return false;
+    if (results_.empty())
+        rmdir(folder.c_str()); // stays when something else is in it
+    return !abortFlag_ && (!results_.empty() || !anyMarked);
 }
 
 void TFormCDRip::RipOneBinClick()
@@ -521,9 +561,6 @@ void TFormCDRip::RipOneBinClick()
     bool ripped = false;
     {
         RipScope scope(this);
-        abortFlag_ = false;
-        failure_.clear();
-        skipped_.clear();
         oneFile_ = true;
         const std::string base = GetDocumentsFolder() + "/CD Rip";
         const std::string folder = base + "/" + MakeDateTimeStamp();
@@ -536,24 +573,38 @@ void TFormCDRip::RipOneBinClick()
         const int remembered = SelectedTrack();
         if (NextMarkedTrack(-1) < 0)
             SelectAll1Click();
-        if (StartTrack(NextMarkedTrack(-1))) {
-            const std::string name = SafeFileName(CDTitle->text().toStdString() + " - onebin", ".mp3");
-            const std::string file = UniqueFilePath(folder, name, {});
-            // An aborted one-file rip keeps what it wrote; a failed one is no result.
-            if (EncodeInto(file) || (abortFlag_ && Exists(file)))
-                results_.push_back(file);
-        }
+        if (StartNextReadableTrack(-1) >= 0)
+            RipIntoOneFile(folder);
+        else
+            rmdir(folder.c_str());
         SelectTrack(remembered);
-        ripped = !abortFlag_ && failure_.empty();
-        if (!failure_.empty()) {
-            trace("CD rip ended: " + failure_);
-            ui::ShowMessage(failure_);
-        }
+        ripped = !abortFlag_ && !results_.empty();
     }
-    if (ripped) {
-        ShowSkippedSectors();
+    if (!abortFlag_)
+        ShowRipReport();
+    if (ripped)
         CloseWithOk();
+}
+
+void TFormCDRip::RipIntoOneFile(const std::string& folder)
+{
+    const std::string name = SafeFileName(CDTitle->text().toStdString() + " - onebin", ".mp3");
+    const std::string file = UniqueFilePath(folder, name, {});
+    const std::string failure = EncodeInto(file);
+    if (!failure.empty()) {
+        // The file ends inside the failed track: the tracks before it are kept, the rest not ripped.
+        const int failed = CDRipper1.NeedleTrack();
+        NoteFailedTrack(failed, failure);
+        for (int track = NextMarkedTrack(failed); track >= 0; track = NextMarkedTrack(track))
+            NoteFailedTrack(track, "the rip stopped at track " + std::to_string(failed + 1) + ".");
     }
+    // An aborted one-file rip keeps what it wrote; a failed one what it holds of complete tracks.
+    if ((failure.empty() || rippedTracks_ > 0) && Exists(file)) {
+        results_.push_back(file);
+        return;
+    }
+    std::remove(file.c_str());
+    rmdir(folder.c_str());
 }
 
 void TFormCDRip::EncoderNode1EncodeProgress()
@@ -565,17 +616,13 @@ void TFormCDRip::EncoderNode1EncodeProgress()
             EncoderNode1.Stop();
         } else if (rippedTracks_ < TCDRipper::MaxTracks) {
             trackEnds_[rippedTracks_] = elapsed;
-            const int next = NextMarkedTrack(CDRipper1.NeedleTrack());
-            if (next >= 0) {
-                NoteSkippedSectors(); // the last track's are noted when the run ends
-                trackEnds_[rippedTracks_] -= kTrackEndMargin;
-                ++rippedTracks_;
-                if (!StartTrack(next))
-                    EncoderNode1.Stop(); // the reason is in failure_; the rip then ends
+            NoteSkippedSectors();
+            ++rippedTracks_;
+            if (StartNextReadableTrack(CDRipper1.NeedleTrack()) >= 0) {
+                trackEnds_[rippedTracks_ - 1] -= kTrackEndMargin;
                 QCoreApplication::processEvents();
                 return;
             }
-            ++rippedTracks_;
             EncoderNode1.Stop();
         }
     }

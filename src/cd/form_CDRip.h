@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include <array>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -94,11 +95,23 @@ private:
     bool CheckAudioCDPresent();
     int NextMarkedTrack(int index) const;
     int SelectedTrack() const;
-    bool StartTrack(int track); // puts the needle on it; false (and the reason kept) when unreadable
-    bool EncodeInto(const std::string& file);
+    // "track 3", or "track 3 (Title)" when the track has a title.
+    std::string TrackLabel(int track) const;
+    void NoteFailedTrack(int track, const std::string& reason);
+    bool StartTrack(int track); // puts the needle on it; false (and the track noted) when unreadable
+    // Puts the needle on the first marked track after `track` that opens; -1 when none is left.
+    int StartNextReadableTrack(int track);
+    // One run of the encoder into `file`; why the needle's track did not get into it whole, ""
+    // when it did (and after an abort).
+    std::string EncodeInto(const std::string& file);
+    // Rips each marked track into its own file. A track that fails is noted, its partial file
+    // removed, and the rip goes on; an abort removes every file of the rip and the folder. True
+    // when not aborted and something was ripped (or nothing was marked).
     bool RipSeparateFiles(const std::string& folder);
+    void RipIntoOneFile(const std::string& folder);
     void NoteSkippedSectors();
-    void ShowSkippedSectors();
+    // One message naming the tracks that were not ripped and those with skipped sectors.
+    void ShowRipReport();
     void CloseWithOk();
 
     bool abortFlag_ = false;
@@ -106,8 +119,8 @@ private:
     int rippedTracks_ = 0;
     std::vector<std::string> results_;
     bool oneFile_ = false;
-    std::string failure_;             // why the rip in hand ended early
-    std::vector<std::string> skipped_; // "track 2 (3 sectors)" per track with skipped sectors
+    std::vector<std::string> failedTracks_; // "track 5: Can't read cd track." per track not ripped
+    std::map<int, int64_t> skipped_;        // sectors skipped, per track
     std::vector<std::string> trackLengths_; // length texts of the disc in the drive
 };
 

@@ -84,6 +84,10 @@ TFormRecord::TFormRecord(QWidget* parent) : QDialog(parent)
                      "QLabel { color: #ff5c5f; background: transparent; font-family: 'DejaVu Sans';"
                      " font-size: 12px; font-weight: bold; }");
     Recording->hide();
+    CutShort = Text(this, "CutShort", "Cut short", QRect(300, 108, 125, 16),
+                    "QLabel { color: #ffb347; background: transparent; font-family: 'DejaVu Sans';"
+                    " font-size: 12px; font-weight: bold; }");
+    CutShort->hide();
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName("Edit1");
     Edit1->hide();
@@ -114,6 +118,8 @@ TFormRecord::TFormRecord(QWidget* parent) : QDialog(parent)
     EncoderNode1.SourceNode = &RecorderNode1;
     // The node's defaults are the format every wizard writes: 256 kbit/s stereo MP3 of 44.1 kHz PCM.
     EncoderNode1.SetOutputMP3(true);
+    // A recording cannot be made again: when the encoder fails (a full disk), what it wrote is kept.
+    EncoderNode1.KeepPartOnFailure = true;
 
     FormCreate();
 }
@@ -150,6 +156,7 @@ void TFormRecord::FormShow()
     RecorderNode1.Device = index;
     RecorderNode1.SetActive(true);
     Edit1->clear();
+    ClearCutShort();
     Timer1->start();
 }
 
@@ -170,7 +177,8 @@ void TFormRecord::ComboBox1Change()
 void TFormRecord::Timer1Timer()
 {
     AudioMeter1->SetPosition(RecorderNode1.amp_mid);
-    Label1->setText(QString::number(RecorderNode1.RecordTime(), 'f', 2) + " sec");
+    const double seconds = keptSeconds_ >= 0 ? keptSeconds_ : RecorderNode1.RecordTime();
+    Label1->setText(QString::number(seconds, 'f', 2) + " sec");
 }
 
 std::string TFormRecord::MakeRecordFileName()
@@ -195,6 +203,7 @@ void TFormRecord::Button4Click()
         return;
     }
     DeleteRecording();
+    ClearCutShort();
     Recording->show();
     RecorderNode1.SetRecord(true);
     const std::string path = GetRecordFolder() + "/" + MakeRecordFileName();
@@ -220,6 +229,10 @@ void TFormRecord::EndRecording(bool written)
         DeleteRecording();
         written = false;
     }
+    if (!written && EncoderNode1.KeptSeconds() > 0) {
+        ShowCutShort(EncoderNode1.KeptSeconds());
+        written = true; // handed over as the recording
+    }
     trace(written ? "Recorded " + Edit1->text().toStdString() : "Recording not written: " + Edit1->text().toStdString());
     if (!written) {
         // Nothing was kept under the name: done must not hand over a file that does not exist.
@@ -232,6 +245,24 @@ void TFormRecord::EndRecording(bool written)
         pendingResult_ = -1;
         CloseNow(result);
     }
+}
+
+// The encoder failed part way: the sound it wrote before is the recording, and the user learns
+// that it ends early.
+void TFormRecord::ShowCutShort(double keptSeconds)
+{
+    keptSeconds_ = keptSeconds;
+    CutShort->show();
+    Timer1Timer();
+    const std::string kept = QString::number(keptSeconds, 'f', 2).toStdString() + " sec";
+    ui::ShowMessage("The recording stopped early: the MP3 file could not be written any further.\r\n"
+                    "The first " + kept + " are kept and become the recording.\r\n\r\n" + EncoderNode1.ErrorText());
+}
+
+void TFormRecord::ClearCutShort()
+{
+    keptSeconds_ = -1;
+    CutShort->hide();
 }
 
 void TFormRecord::stopClick()

@@ -33,6 +33,7 @@ public:
     TSkinPicture* Image2 = nullptr;  // cancel
     TSkinPicture* Image6 = nullptr;  // browse (hidden)
     QLabel* Recording = nullptr;     // "Recording..." while recording
+    QLabel* CutShort = nullptr;      // "Cut short" after a recording the encoder could not finish
     QLabel* Label1 = nullptr;        // elapsed recording time
     QLineEdit* Edit1 = nullptr;      // hidden: the file of the current recording
     QComboBox* ComboBox1 = nullptr;  // recording device; item 0 "Default Device"
@@ -67,10 +68,13 @@ protected:
 private:
     void FormCreate();
     void EndRecording(bool written);
+    void ShowCutShort(double keptSeconds);
+    void ClearCutShort();
     void DeleteRecording();
     void CloseNow(int result);
 
     bool recording_ = false;  // Button4Click is inside Encode
+    double keptSeconds_ = -1; // the length kept of a recording cut short; -1 for none
     int pendingResult_ = -1;  // a close asked for while recording, done when the loop has ended
     bool placed_ = false;     // centred on the screen at the first showing
 };

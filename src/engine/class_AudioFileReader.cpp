@@ -75,6 +75,8 @@ void cAudioFileReader::FreeStreams()
         BASS_StreamFree(DecodeStream);
     PitchDecodeBassStream = 0;
     DecodeStream = 0;
+    PitchStreamRef.reset(); // the last holder of the freed streams: their objects go here
+    DecodeStreamRef.reset();
     ChannelInfo = BassChannelInfo{};
 }
 
@@ -108,6 +110,7 @@ void cAudioFileReader::Open(const std::string& fileName, SoundFormat outputForma
 
 void cAudioFileReader::ReportOpen() const
 {
+    CheckSoundThread();
     trace("audiofileread.setfilename");
     ShowFault();
 }
@@ -129,6 +132,8 @@ void cAudioFileReader::AttachDecodingStream(BassHandle stream)
     // The row's gain is applied to the tempo stream's output (see Read), not here: a gain set on the
     // decoding stream would come out late by the stretcher's latency.
     PitchDecodeBassStream = BASS_FX_TempoCreate(DecodeStream, BASS_STREAM_DECODE);
+    DecodeStreamRef = BASS_StreamRef(DecodeStream);
+    PitchStreamRef = BASS_StreamRef(PitchDecodeBassStream);
     // A source of more than two channels is read as its front pair: the reader delivers what the
     // tempo stream does.
     BassChannelInfo tempoInfo;
@@ -165,10 +170,9 @@ void cAudioFileReader::ShowFault() const
 
 bool cAudioFileReader::StreamsIntact() const
 {
-    BassChannelInfo info;
     switch (OpenFaultSeen) {
     case OpenFault::None:
-        return BASS_ChannelGetInfo(DecodeStream, &info) && BASS_ChannelGetInfo(PitchDecodeBassStream, &info);
+        return BASS_StreamRefValid(DecodeStreamRef) && BASS_StreamRefValid(PitchStreamRef);
     case OpenFault::Missing:
     case OpenFault::NoStream:
         return true; // no stream to lose, and nothing the library did made these
@@ -209,7 +213,7 @@ void cAudioFileReader::Read(void* buffer, int64_t n)
         // The library zero-fills whatever a read cannot deliver.
         constexpr int64_t chunk = int64_t{1} << 30;
         for (int64_t done = TakeReadAhead(bytes, n, int64_t{2} * channels); done < n; done += chunk)
-            BASS_ChannelGetData(PitchDecodeBassStream, bytes + done, static_cast<uint32_t>(std::min(chunk, n - done)));
+            BASS_ChannelGetData(PitchStreamRef, bytes + done, static_cast<uint32_t>(std::min(chunk, n - done)));
     } else {
         std::memset(bytes, 0, static_cast<size_t>(n));
     }
@@ -240,7 +244,7 @@ void cAudioFileReader::ReadAhead(int64_t frames)
     if (!PitchDecodeBassStream || TempoRefused || frameBytes <= 0 || frames <= 0 || !Ahead.empty())
         return;
     Ahead.resize(static_cast<size_t>(frames * frameBytes));
-    BASS_ChannelGetData(PitchDecodeBassStream, Ahead.data(), static_cast<uint32_t>(Ahead.size()));
+    BASS_ChannelGetData(PitchStreamRef, Ahead.data(), static_cast<uint32_t>(Ahead.size()));
 }
 
 // Serves the start of a read from what ReadAhead took, in whole frames as a read of the stream

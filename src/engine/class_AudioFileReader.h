@@ -92,6 +92,12 @@ private:
     void AttachDecodingStream(BassHandle stream);
     void ShowFault() const;
 
+    // The two streams resolved once when opened, so that reading them looks nothing up in the sound
+    // library's handle table (shared by every thread). They keep the streams' objects alive until
+    // the reader frees them.
+    BassStreamRef PitchStreamRef;
+    BassStreamRef DecodeStreamRef;
+
     OpenFault OpenFaultSeen = OpenFault::None;
     std::string MissingFileName; // the name asked for, when no such file existed
     std::vector<uint8_t> Ahead;  // what ReadAhead took, whole frames

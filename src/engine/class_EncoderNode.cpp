@@ -94,6 +94,7 @@ bool TEncoderNode::Encode()
     stopRequest_ = false;
     cancelRequest_ = false;
     errorText_.clear();
+    keptSeconds_ = 0;
     if (ReadChannel)
         BASS_StreamFree(ReadChannel);
     ReadChannel = BASS_StreamCreate(static_cast<uint32_t>(SampleRate), static_cast<uint32_t>(Channels),
@@ -131,7 +132,8 @@ int64_t TEncoderNode::TimeLimitBytes() const
 bool TEncoderNode::StartEncoder(BassHandle channel)
 {
     if (outputMP3_) {
-        if (!BASS_Encode_StartProgram(channel, Mp3Arguments(), outputFileName_, BASS_ENCODE_AUTOFREE))
+        const uint32_t keep = KeepPartOnFailure ? BASS_ENCODE_KEEPPART : 0;
+        if (!BASS_Encode_StartProgram(channel, Mp3Arguments(), outputFileName_, BASS_ENCODE_AUTOFREE | keep))
             return Fail("Can't start MP3 encoder.");
         if (RealTimeProcess)
             BASS_Encode_RaisePriority(channel); // best effort: refused without the privilege
@@ -163,7 +165,7 @@ bool TEncoderNode::EncodeChannel(BassHandle channel)
         errorText_.clear();
         return false;
     }
-    const bool written = BASS_Encode_Stop(channel);
+    const bool written = BASS_Encode_Stop(channel, &keptSeconds_);
     if (!fed || !written)
         return Fail(outputMP3_ ? "MP3 encoding failed." : "Can't write the output file.");
     return true;

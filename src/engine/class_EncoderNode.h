@@ -28,6 +28,11 @@ public:
     int32_t MP3KBitRate = 256;
     int32_t MP3Channels = 2; // 1 = mono MP3, else joint stereo
     BassHandle ReadChannel = 0; // the user stream of the current or last run
+    // For sound that cannot be made again (a recording): when the MP3 encoder fails part way, the
+    // sound it wrote before is kept under OutputFileName (cut back to whole MP3 frames). Encode
+    // still returns false with ErrorText; KeptSeconds says how much was kept. Off, a failed run
+    // leaves no file, which exports and rips rely on.
+    bool KeepPartOnFailure = false;
 
     static constexpr int32_t BlockBytes = 352800; // two seconds of 44100 Hz 16-bit stereo
 
@@ -47,13 +52,15 @@ public:
     void OutputFormatDetect();
 
     // One run into OutputFileName. True when the file was written completely; false when the run
-    // could not start or the output failed (ErrorText says why, no file is left behind) and after
-    // Cancel. Stop ends a run normally: the output written so far is kept.
+    // could not start or the output failed (ErrorText says why; no file is left behind unless
+    // KeepPartOnFailure kept a part) and after Cancel. Stop ends a run normally: the output
+    // written so far is kept.
     bool Encode();
     void Stop();   // the run ends after the block in hand
     void Cancel(); // as Stop, and the output is discarded
     bool Running() const { return running_; }
     const std::string& ErrorText() const { return errorText_; } // of the last run; empty after a success
+    double KeptSeconds() const { return keptSeconds_; } // of a failed last run; see KeepPartOnFailure
 
     // The MP3 encoder's argument list without the output file (the layer puts it last):
     // lame -m j -b 256 -h -
@@ -77,6 +84,7 @@ private:
     bool running_ = false;
     int64_t bytesRead_ = 0;
     std::string errorText_;
+    double keptSeconds_ = 0;
     // Cleared by the destructor, so that a run whose node was destroyed inside one of its events
     // (a window closed while messages were processed) returns without touching it.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

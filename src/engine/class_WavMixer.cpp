@@ -80,6 +80,7 @@ void ReadConverted(cFileSoundSource& source, void* destination, int64_t k, const
 
 void MixAdd16(void* out, const void* in, int64_t k)
 {
+    CheckSoundThread();
     auto* target = static_cast<int16_t*>(out);
     const auto* add = static_cast<const int16_t*>(in);
     for (int64_t i = 0; i < k / 2; ++i) {

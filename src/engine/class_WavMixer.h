@@ -117,6 +117,6 @@ public:
     void UpdateRowParams(int32_t row, const MixParams* params);
 
 private:
-    SOUND_THREAD void EnsureBuffer(int64_t n);
+    void EnsureBuffer(int64_t n); // under the lock: ReserveBlock runs it beside the live render
     SOUND_THREAD void Fill(cFileSoundSource& source, uint8_t* out, int64_t m);
 };

@@ -144,7 +144,7 @@ std::string MissingSourcesMessage(const std::vector<std::string>& paths)
 bool cProjectFileDialog::Execute(QWidget* parent)
 {
     const std::optional<std::string> chosen =
-        ui::ChooseFile(parent, {DialogMode == Mode::Save, Filter, DefaultExt, FileName, ConfirmOverwrite});
+        ui::ChooseFile(parent, {DialogMode == Mode::Save, Filter, DefaultExt, FileName, ConfirmOverwrite, InitialDir});
     if (!chosen)
         return false;
     FileName = *chosen;
@@ -215,7 +215,7 @@ void cSonorelApp::Loaded()
     MissingSources missing;
     for (const auto& bin : Bins) {
         ResolveAgainst(folder, bin->filename);
-        missing.Note(bin->filename);
+        bin->SourceMissing = missing.Note(bin->filename);
         // A zone's file is its bin's: the bin names it.
         for (const auto& item : bin->Items)
             ResolveAgainst(folder, item->filename);

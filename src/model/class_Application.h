@@ -24,6 +24,7 @@ struct cProjectFileDialog {
     std::string Filter = "Sonorel Mix|*.snmx"; // pairs of caption and pattern, separated by "|"
     std::string DefaultExt = "snmx";
     std::string FileName;
+    std::string InitialDir; // where a file name without a folder of its own (or none) opens
     bool ConfirmOverwrite = true; // a save dialog asks before it picks an existing file
 
     // Runs the dialog modally; true when a file was chosen (then in FileName).

@@ -44,6 +44,7 @@ void cSonorelApp::InitOutput(int32_t device, int32_t rate)
 
 void cSonorelApp::StreamProc(cSoundDevice*, void* buffer, int32_t n)
 {
+    CheckSoundThread();
     if (n <= 0)
         return;
     if (!snl.Playing) {

@@ -52,6 +52,7 @@ struct cBin {
     std::string title;
     std::string filename;     // the source file the bin belongs to
     int32_t SelectedItem = 0; // the bin's selected zone; not stored in the project file
+    bool SourceMissing = false; // the user was told that the source file is missing; not stored
 };
 
 // Per row of the mix while rendering: where it starts and whether it has been started (or muted).

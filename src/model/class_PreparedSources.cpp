@@ -28,6 +28,7 @@ cSourceKey SourceKeyOf(int32_t row, const cMixRow& mixRow, const SoundFormat& fo
 bool KeyFits(const cSourceKey& key, int32_t row, const cMixRow& mixRow, const SoundFormat& format,
              int64_t positionMcs)
 {
+    CheckSoundThread();
     return key.Row == row && key.PositionMcs == positionMcs && key.Speed == mixRow.MixParams.speed &&
            key.Pitch == mixRow.MixParams.pitch && SameFormat(key.Format, format) && key.FileName == mixRow.filename;
 }
@@ -48,6 +49,7 @@ std::unique_ptr<cFileSoundSource> cPreparedSources::Take(int32_t row, const cMix
                                                          const SoundFormat& format, int64_t positionMcs,
                                                          cSourceBin& bin)
 {
+    CheckSoundThread();
     for (Slot& slot : Slots) {
         if (!slot.Source || slot.Key.Row != row)
             continue;

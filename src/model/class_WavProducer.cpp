@@ -242,6 +242,7 @@ void cWavProducer::AddEvents()
 
 bool cWavProducer::MoveCursorOn()
 {
+    CheckSoundThread();
     if (CursorRow >= mixdata->Count() - 1)
         return false;
     ++CursorRow;
@@ -315,6 +316,7 @@ void cWavProducer::Advance(int64_t dtMicroseconds)
 // order of starts. A row with a trigger waits for the cursor, and so does every row after it.
 void cWavProducer::StartRowsDueBeforeTheCursor(double blockEnd)
 {
+    CheckSoundThread();
     const double now = ClockSeconds();
     for (int32_t row = CursorRow; row < mixdata->Count(); ++row) {
         cMixRowPosition* entry = MixRowPositions.Get(row);
@@ -338,6 +340,7 @@ void cWavProducer::StartRowsDueBeforeTheCursor(double blockEnd)
 // lies less than a microsecond before.
 double cWavProducer::DelayToStartFrame(double s) const
 {
+    CheckSoundThread();
     const int64_t rate = WavMix.Format.Frequency;
     if (rate <= 0)
         return std::max(0.0, s - ClockSeconds());
@@ -348,6 +351,7 @@ double cWavProducer::DelayToStartFrame(double s) const
 
 void cWavProducer::StartRowAt(int32_t row, double offset)
 {
+    CheckSoundThread();
     const cMixRow& r = *mixdata->Get(row);
     const long double p = r.PlayLength();
     const double f = SourcePerMix(r);
@@ -366,6 +370,7 @@ void cWavProducer::StartRowAt(int32_t row, double offset)
 
 void cWavProducer::StartRowDelayed(int32_t row, double delay)
 {
+    CheckSoundThread();
     const cMixRow& r = *mixdata->Get(row);
     std::unique_ptr<cFileSoundSource> source = SourceFor(row, PositionAtBeginningMcs(r));
     source->RemainingMcs = source->LengthMcs = Mcs(r.PlayLength());
@@ -380,6 +385,7 @@ void cWavProducer::StartRowDelayed(int32_t row, double delay)
 // the prepared one when it fits, else opened here.
 std::unique_ptr<cFileSoundSource> cWavProducer::SourceFor(int32_t row, int64_t positionMcs)
 {
+    CheckSoundThread();
     const cMixRow& r = *mixdata->Get(row);
     CursorMoves.fetch_add(1, std::memory_order_relaxed);
     std::unique_ptr<cFileSoundSource> source = Prepared.Take(row, r, WavMix.Format, positionMcs, WavMix.Retired);

@@ -19,6 +19,7 @@ void CopyBin(cBin& destination, const cBin& source)
 {
     destination.title = source.title;
     destination.filename = source.filename;
+    destination.SourceMissing = source.SourceMissing;
     destination.Items.Clear();
     for (const auto& item : source.Items)
         *destination.Items.Add() = *item;
@@ -42,6 +43,10 @@ TFormLoadRepository::TFormLoadRepository(QWidget* parent) : QDialog(parent)
     Grid->setSelectionMode(QAbstractItemView::SingleSelection);
     Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The title column ends where the view ends. A column wider than the view would be scrolled
+    // into sight when its cell becomes current (shortly after a click), leaving only its empty
+    // right end visible with no scroll bar to come back, also at the next opening.
+    Grid->horizontalHeader()->setStretchLastSection(true);
     Grid->setFont(QFont("Tahoma", 8));
     OKBtn = new QPushButton("OK", this);
     OKBtn->setGeometry(344, 194, 75, 25);
@@ -63,8 +68,7 @@ void TFormLoadRepository::LoadProject(const std::string& path)
     Repository.LoadFromFile(path);
     if (Repository.FileName.empty())
         return;
-    Grid->setColumnWidth(0, 64);
-    Grid->setColumnWidth(1, 1024);
+    Grid->setColumnWidth(0, 64); // the title column takes the rest; a longer title ends in "..."
     if (Repository.Bins.Count() == 0) {
         ui::ShowMessage("No repositories found in the project.");
         return;

@@ -8,6 +8,7 @@
 #include "model/class_Settings.h"
 #include "model/class_Switches.h"
 #include "platform/trace/Trace.h"
+#include "platform/ui/FittedText.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/ShellOpen.h"
 #include "platform/ui/WindowHelpers.h"
@@ -188,6 +189,7 @@ void TFormMain::BuildZoneEditorPage()
     FilesList->setGeometry(509, 126, 124, 133);
     FilesList->setStyleSheet("QListWidget { font-family: Arial, 'DejaVu Sans'; font-weight: bold; }"
                              " QListWidget::item { height: 14px; }");
+    ui::FitItemsToView(FilesList);
     bingrid = new TFrameReposEdit(PageBinEdit);
     bingrid->setGeometry(177, 318, 321, 204);
 
@@ -379,7 +381,7 @@ void TFormMain::FormCreate()
     ui::SetDoubleBufferedControls(this);
     FilesList->setCurrentRow(0);
     ProjOpenDialog.Filter = ProjSaveDialog.Filter = "Sonorel Project|*.snmx";
-    AudioOpen.Filter = "MP3, WAV, WMA|*.mp3;*.wav;*.wma";
+    AudioOpen.Filter = SoundFileFilter();
     AudioOpen.DefaultExt.clear();
     LoopView->OptionMarkerZoneSelect = false;
     snl.OnChange = [this](QObject* sender) { OnChangeClick(sender); };

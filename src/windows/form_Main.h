@@ -334,6 +334,8 @@ private:
     void ConnectBins();
     void DetachBins(); // before bins are removed or replaced: no frame or zone keeps one
     void FocusStripOfCurrentBin();
+    // Loads a file of the bin into LoopView; empty for a source the user was told is missing.
+    void LoadBinFile(const cBin& bin, const std::string& path);
     cBinItem* CurrentZone() const; // bingrid's bin's item at bingrid's current row
     float ZonePos(float seconds) const; // seconds as a fraction of LoopView's file (0 without one)
     void PlayZoneRange(float start, float length);
@@ -364,6 +366,8 @@ void ResetGrabbedParameter(cMixRow& row, int dragPart);
 bool ReadArtistTitle(const std::string& fileName, std::string& artist, std::string& title);
 // A new source's title: "artist - title" from its tags, or the one it has, or its file name.
 std::string SourceTitle(const std::string& fileName);
+// The source dialog's filter: every kind of sound file the sound layer opens, then all files.
+std::string SoundFileFilter();
 
 // The main window's time format: "%dm %.1fs" of whole minutes and the rest of the seconds.
 std::string FormatMinutesSeconds(float seconds);

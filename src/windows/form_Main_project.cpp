@@ -7,6 +7,7 @@
 #include "model/class_Folders.h"
 #include "model/class_Switches.h"
 #include "model/form_LoadRepository.h"
+#include "platform/ui/FittedText.h"
 #include "platform/ui/MessageBox.h"
 #include "windows/frame_mixedit.h"
 #include "windows/frame_reposedit.h"
@@ -51,14 +52,11 @@ void TFormMain::ClearProject()
 void TFormMain::Save1Click()
 {
     LogToFile("Save Project", true, true);
-    // A never-saved project opens the dialog in the data folder.
-    cProjectFileDialog dialog = ProjSaveDialog;
-    if (dialog.FileName.empty())
-        dialog.FileName = GetDataFolder() + "/";
-    if (!dialog.Execute(this))
+    // The dialog offers the project's own path; a project never saved goes to the data folder.
+    ProjSaveDialog.InitialDir = GetDataFolder();
+    if (!ProjSaveDialog.Execute(this))
         return;
-    ProjSaveDialog.FileName = dialog.FileName;
-    snl.SaveToFile(dialog.FileName);
+    snl.SaveToFile(ProjSaveDialog.FileName);
 }
 
 void TFormMain::Load1Click()
@@ -203,11 +201,16 @@ void TFormMain::FilesListClick()
     cBin* bin = snl.Bins.Get(index);
     if (!bin)
         return;
+    std::string loadFailure;
     try {
         snl.SelectedBin = index;
-        // A missing source was named when the project loaded; its bin shows without a waveform.
-        std::error_code missing;
-        LoopView->SetFileName(std::filesystem::exists(bin->filename, missing) ? bin->filename : "");
+        try {
+            LoadBinFile(*bin, bin->filename);
+        } catch (const std::exception& error) {
+            // A source that went since the load is named once; its zones stay in reach.
+            loadFailure = error.what();
+            bin->SourceMissing = true;
+        }
         LoopView->SetViewStart(0);
         LoopView->SetViewLen(1);
         bingrid->AssignBin(bin);
@@ -220,6 +223,17 @@ void TFormMain::FilesListClick()
     } catch (const std::exception& error) {
         ui::ShowMessage(error.what());
     }
+    if (!loadFailure.empty())
+        ui::ShowMessage(loadFailure); // over the bin as it now shows
+}
+
+// A source found missing was named once, when the project loaded or when its bin was selected
+// since: its bin and zones show without a waveform and without another word.
+void TFormMain::LoadBinFile(const cBin& bin, const std::string& path)
+{
+    std::error_code ec;
+    const bool named = bin.SourceMissing && !std::filesystem::exists(path, ec);
+    LoopView->SetFileName(named ? "" : path);
 }
 
 void TFormMain::Rename2Click()
@@ -255,13 +269,13 @@ void TFormMain::bingridStringGrid1DblClick()
 void TFormMain::bingridDoubleClickClick()
 {
     if (const cBinItem* zone = CurrentZone())
-        LoopView->SetFileName(zone->filename);
+        LoadBinFile(*bingrid->data, zone->filename);
 }
 
 void TFormMain::bingridSelectItemClick()
 {
     if (const cBinItem* zone = CurrentZone())
-        LoopView->SetFileName(zone->filename);
+        LoadBinFile(*bingrid->data, zone->filename);
 }
 
 void TFormMain::bingridDelete2Click()
@@ -278,10 +292,8 @@ void TFormMain::BinsScrollChange()
         cBin* bin = snl.Bins.Get(first + k);
         ReposTitles[k]->setVisible(bin != nullptr);
         ReposEdits[k]->setVisible(bin != nullptr);
-        if (bin) {
-            ReposTitles[k]->setText(QString::fromStdString(bin->title));
-            ReposTitles[k]->setToolTip(ReposTitles[k]->text());
-        }
+        if (bin)
+            ui::ShowFittedTitle(ReposTitles[k], QString::fromStdString(bin->title));
         // A hidden strip keeps no bin that may go meanwhile.
         ReposEdits[k]->AssignBin(bin);
     }

@@ -4,6 +4,7 @@
 
 #include "AudioControls/class_AudioView.h"
 #include "model/class_FileLog.h"
+#include "platform/sound/SoundCD.h"
 #include "platform/sound/SoundLibrary.h"
 #include "platform/sound/SoundTags.h"
 #include "platform/trace/Trace.h"
@@ -57,6 +58,8 @@ bool ReadArtistTitle(const std::string& fileName, std::string& artist, std::stri
     if (!stream)
         stream = BASS_WMA_StreamCreateFile(fileName, BASS_STREAM_DECODE);
     if (!stream)
+        stream = BASS_CD_StreamCreateFile(fileName, BASS_STREAM_DECODE);
+    if (!stream)
         return false;
     std::string tagArtist;
     std::string tagTitle;
@@ -80,6 +83,14 @@ std::string SourceTitle(const std::string& fileName)
     if (!artist.empty() && !title.empty())
         return artist + " - " + title;
     return artist.empty() ? title : artist;
+}
+
+std::string SoundFileFilter()
+{
+    std::string patterns;
+    for (const std::string& extension : BASS_GetFileExtensions())
+        patterns += (patterns.empty() ? "*." : ";*.") + extension;
+    return "Sound files|" + patterns + "|All files|*";
 }
 
 void TFormMain::openmp3Click(QObject* sender)

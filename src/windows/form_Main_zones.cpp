@@ -343,7 +343,8 @@ void TFormMain::bingridAssignDataClick()
         LoopView->Markers.Delete(LoopView->Markers.Count() - 1);
     LoopView->Zones.Clear();
     ShowZoneMarkers(LoopView->AddZone("", -1.0f, -1.0f, false), false);
-    if (const cBin* bin = bingrid->data) {
+    // A bin whose source is missing has no time line to place its zones on.
+    if (const cBin* bin = LoopView->FileName().empty() ? nullptr : bingrid->data) {
         for (int i = 0; i < bin->Items.Count(); ++i) {
             cBinItem* item = bin->Items.At(i);
             const float start = ZonePos(item->start);
@@ -363,7 +364,7 @@ void TFormMain::ReposEdit2StringGrid1Click()
     const cBinItem* zone = CurrentZone();
     if (!zone)
         return;
-    LoopView->SetFileName(zone->filename);
+    LoadBinFile(*bingrid->data, zone->filename);
     trace("Zone " + std::to_string(snl.SelectedZone) + " change selection");
     LoopView->SetSelStart(ZonePos(zone->start));
     LoopView->SetSelLen(ZonePos(zone->length));

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -72,6 +73,20 @@ TEST(FormatTickText, OneFloatConversionElseEmpty)
         EXPECT_EQ(FormatTickText(c.format, c.value), c.text) << c.format;
 }
 
+TEST(RulerLabelFits, WholeBetweenTheEdgesOrNotAtAll)
+{
+    const struct {
+        int left, textWidth, width;
+        bool fits;
+    } cases[] = {
+        {0, 40, 400, true},     {360, 40, 400, true},  {361, 40, 400, false}, {-1, 40, 400, false},
+        {-40, 40, 400, false},  {0, 401, 400, false},  {400, 0, 400, true},   {10, 5, 0, false},
+        {2147483600, 100, 400, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(RulerLabelFits(c.left, c.textWidth, c.width), c.fits) << c.left << " " << c.textWidth << " " << c.width;
+}
+
 // The middle of the first run of dark pixels of a picture row, from x on; -1 when none.
 int DarkMiddleFrom(const QImage& image, int x, int y)
 {
@@ -106,6 +121,35 @@ TEST(TimeLine, DrawsLinesShiftedByHalfTheLineWidthAndNothingWhenEmpty)
     ruler.PaintTo(canvas, 400, 20);
     canvas.end();
     EXPECT_EQ(DarkMiddleFrom(image, 0, 10), -1) << "only the background";
+}
+
+// Whether any pixel of columns from .. to (inclusive) is dark.
+bool InkIn(const QImage& image, int from, int to)
+{
+    for (int x = std::max(from, 0); x <= std::min(to, image.width() - 1); ++x)
+        for (int y = 0; y < image.height(); ++y)
+            if (qGray(image.pixel(x, y)) < 64)
+                return true;
+    return false;
+}
+
+TEST(TimeLine, WritesOnlyLabelsThatFitWholeBetweenItsEdges)
+{
+    // A tick every second, 80 pixels apart: 102 s lies 10 pixels left of the ruler and 106 s
+    // 10 pixels before its right edge, so both labels would be cut.
+    TTimeLine ruler;
+    ruler.SetFormat("%.1f s");
+    ruler.SetStart(102.125);
+    ruler.SetLen(4.0);
+    ruler.SetDistance(80);
+    QImage image(320, 20, QImage::Format_RGB32);
+    QPainter canvas(&image);
+    ruler.PaintTo(canvas, 320, 20);
+    canvas.end();
+    EXPECT_EQ(DarkMiddleFrom(image, 0, 10), 70) << "the 103 s line";
+    EXPECT_FALSE(InkIn(image, 0, 69)) << "no tail of the 102.0 s label";
+    EXPECT_TRUE(InkIn(image, 71, 149)) << "103.0 s stands whole";
+    EXPECT_FALSE(InkIn(image, 311, 319)) << "no head of the 106.0 s label";
 }
 
 } // namespace

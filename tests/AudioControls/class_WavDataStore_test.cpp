@@ -11,6 +11,11 @@
 #include <fstream>
 #include <limits>
 #include <stdexcept>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "AudioControls/class_WavDataStore.h"
 #include "support/audio_fixtures.h"
@@ -190,6 +195,74 @@ TEST_F(StoreTest, CacheIsWrittenCompleteAndReusedOnlyWhenItsRecordVouchesForIt)
         store.WaitLoaded();
         EXPECT_TRUE(store.LoadedFromCache()) << "the rebuilt cache is used";
     }
+}
+
+// Waits for the loader with a generous deadline. A loader stuck opening a FIFO is released (a
+// writer comes and goes) so that the failure is reported instead of hanging the test.
+bool FinishesLoading(const TWavDataStore& store, const std::string& fifo)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (store.Loading() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!store.Loading())
+        return true;
+    const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0)
+        close(writer);
+    return false;
+}
+
+// Whatever stands in the place of the record beside a cache file or of the cache file itself (a
+// folder, a FIFO, a link to an endless device or to a file elsewhere, a huge file, nothing,
+// garbage) is refused without waiting on it or reading it whole: every load finishes with the
+// decoded image, the cache is rebuilt as plain files (links are replaced, never written through)
+// and trusted again; only a folder, which is never removed, keeps it from being trusted.
+TEST_F(StoreTest, AnythingButPlainCacheFilesIsRefusedAndRebuilt)
+{
+    const std::string path = WriteSweep(folder, "song.wav", 10.0);
+    const std::string cache = CacheFileName(store.CacheFolder, 441, path);
+    const std::string record = cache + ".source";
+    const std::string elsewhere = folder + "/elsewhere.txt";
+    WriteBytes(elsewhere, "someone else's file");
+    store.SetFileName(path);
+    store.WaitLoaded();
+    const std::vector<int16_t> decoded = ImageOf(store);
+    const auto link = [](const std::string& target) {
+        return [target](const std::string& at) { fs::create_symlink(target, at); };
+    };
+    struct Case {
+        const char* name;
+        const std::string& where;
+        std::function<void(const std::string&)> put;
+        bool trustedAfterRebuild;
+    } cases[] = {
+        {"record: folder", record, [](const std::string& at) { fs::create_directory(at); }, false},
+        {"record: FIFO", record, [](const std::string& at) { mkfifo(at.c_str(), 0600); }, true},
+        {"record: link to /dev/zero", record, link("/dev/zero"), true},
+        {"record: huge sparse file", record, [](const std::string& at) {
+             WriteBytes(at, "path=");
+             fs::resize_file(at, 256 << 20);
+         }, true},
+        {"record: empty file", record, [](const std::string& at) { WriteBytes(at, ""); }, true},
+        {"record: garbage", record, [](const std::string& at) { WriteBytes(at, std::string(3000, '\xff')); }, true},
+        {"cache: FIFO", cache, [](const std::string& at) { mkfifo(at.c_str(), 0600); }, true},
+        {"cache: link to a file elsewhere", cache, link(elsewhere), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(c.where);
+        c.put(c.where);
+        for (const bool rebuilt : {true, !c.trustedAfterRebuild}) {
+            store.SetFileName("");
+            store.SetFileName(path);
+            ASSERT_TRUE(FinishesLoading(store, c.where));
+            EXPECT_EQ(store.LoadedFromCache(), !rebuilt);
+            EXPECT_EQ(ImageOf(store), decoded);
+        }
+        EXPECT_EQ(fs::is_regular_file(fs::symlink_status(c.where)), c.trustedAfterRebuild);
+    }
+    EXPECT_TRUE(ReadBytes(elsewhere) == "someone else's file") << "the file a link pointed to is untouched";
+    EXPECT_TRUE(fs::is_character_file("/dev/zero"));
 }
 
 TEST_F(StoreTest, CacheOlderThanItsSourceIsRebuilt)

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QString>
+
 #include "cd/class_CDDB.h"
 #include "cd/class_HTTPQuery.h"
 #include "support/cddb_server.h"
@@ -106,12 +108,56 @@ TEST_F(CddbTest, NoServerFailsQuietly)
     EXPECT_TRUE(titles.empty());
 }
 
-TEST(CddbText, Utf8StaysAndLatin1IsConverted)
+// Well-formed UTF-8 stays; anything else (cut, overlong, surrogate, beyond U+10FFFF, stray bytes)
+// is read as ISO-8859-1, as the whole text.
+TEST(CddbText, OnlyWellFormedUtf8StaysAndAnythingElseIsReadAsLatin1)
 {
-    EXPECT_EQ(CDDBTextToUtf8("Caf\xc3\xa9"), "Caf\xc3\xa9");
-    EXPECT_EQ(CDDBTextToUtf8("Caf\xe9"), "Caf\xc3\xa9");
-    EXPECT_EQ(CDDBTextToUtf8("\xc3"), "\xc3\x83") << "a cut sequence is not UTF-8";
-    EXPECT_EQ(CDDBTextToUtf8("plain"), "plain");
+    struct Case {
+        const char* what;
+        std::string bytes;
+        bool utf8;
+    };
+    const Case cases[] = {
+        {"ASCII", "plain", true},
+        {"two bytes", "Caf\xc3\xa9", true},
+        {"U+0800, the first of three bytes", "\xe0\xa0\x80", true},
+        {"U+D7FF, below the surrogates", "\xed\x9f\xbf", true},
+        {"U+E000, above the surrogates", "\xee\x80\x80", true},
+        {"U+10000, the first of four bytes", "\xf0\x90\x80\x80", true},
+        {"U+10FFFF, the last", "\xf4\x8f\xbf\xbf", true},
+        {"Latin-1", "Caf\xe9", false},
+        {"a cut sequence", "\xc3", false},
+        {"a cut three-byte sequence", "x\xe2\x82", false},
+        {"a stray continuation byte", "\x80x", false},
+        {"overlong '/' in two bytes", "\xc0\xaf", false},
+        {"overlong in two bytes, C1", "\xc1\xbf", false},
+        {"overlong '/' in three bytes", "\xe0\x80\xaf", false},
+        {"overlong U+07FF in three bytes", "\xe0\x9f\xbf", false},
+        {"overlong '/' in four bytes", "\xf0\x80\x80\xaf", false},
+        {"overlong U+FFFF in four bytes", "\xf0\x8f\xbf\xbf", false},
+        {"surrogate U+D800", "a\xed\xa0\x80", false},
+        {"surrogate U+DFFF", "\xed\xbf\xbf", false},
+        {"U+110000", "\xf4\x90\x80\x80", false},
+        {"lead F5", "\xf5\x80\x80\x80", false},
+        {"lead F7", "\xf7\xbf\xbf\xbf", false},
+        {"five bytes", "\xf8\x88\x80\x80\x80", false},
+        {"a bad continuation", "\xe2\x28\xa1", false},
+    };
+    for (const Case& c : cases) {
+        const std::string expected = c.utf8 ? c.bytes : QString::fromLatin1(c.bytes.data(), c.bytes.size()).toStdString();
+        EXPECT_EQ(CDDBTextToUtf8(c.bytes), expected) << c.what;
+    }
+}
+
+// Titles of a server that sends bytes as they are reach the ripper as well-formed UTF-8.
+TEST_F(CddbTest, MalformedUtf8FromTheServerIsReadAsLatin1)
+{
+    server.SetMode(CddbServer::Mode::AlwaysUtf8);
+    server.AddDisc({"rock", "0a0b0c0d", "Band / \xf5\x80\x80\x80", {"\xed\xa0\x80", "\xf4\x90\x80\x80", "\xc0\xaf"}});
+    ASSERT_TRUE(Lookup("0a0b0c0d 3 150 20000 40000 700"));
+    EXPECT_EQ(discTitle, "Band / \xc3\xb5\xc2\x80\xc2\x80\xc2\x80");
+    EXPECT_EQ(titles, (std::vector<std::string>{"\xc3\xad\xc2\xa0\xc2\x80", "\xc3\xb4\xc2\x90\xc2\x80\xc2\x80",
+                                                "\xc3\x80\xc2\xaf"}));
 }
 
 } // namespace

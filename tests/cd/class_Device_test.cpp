@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <type_traits>
@@ -140,6 +141,8 @@ TEST_F(DeviceTest, WriteSpeedLists)
 
 TEST_F(DeviceTest, BlankTestAndMediaSize)
 {
+    const SimulatedDisc earlierDisc{burner::MediaCdR, burner::DiscComplete, true, {4, false, false, 0, 0}, {true, false, 1, {0, 1000, 2000, 3000}}};
+    const double kEarlierSize = 3000.0 * 2048;
     struct Case {
         const char* name;
         SimulatedDisc disc;
@@ -152,13 +155,20 @@ TEST_F(DeviceTest, BlankTestAndMediaSize)
         {"appendable DVD-R: one entry lower", {burner::MediaDvdR, burner::DiscIncomplete, true, {2, false, true, 900, 10}, {true, true, 1, {0, 800, 900}}}, false, 800.0 * 2048},
         {"appendable without a TOC entry", {burner::MediaDvdPlusR, burner::DiscIncomplete, true, {1, false, true, 900, 10}, {true, true, 1, {}}}, false, 0},
         {"closed disc, empty TOC", {burner::MediaCdR, burner::DiscComplete, true, {1, false, false, 0, 0}, {true, false, 1, {}}}, false, 0},
+        {"a state the drive cannot describe keeps the size", {burner::MediaCdR, burner::DiscOther, true, {1, false, false, 0, 0}, {true, false, 1, {0, 500}}}, false, kEarlierSize},
+        {"DVD-RW in that state: appendable", {burner::MediaDvdRw, burner::DiscOther, true, {2, false, true, 900, 10}, {true, true, 1, {0, 800, 900}}}, false, 900.0 * 2048},
         {"no disc", {burner::MediaEmpty, burner::DiscOther, false, {}, {}}, false, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        // Each disc goes into a drive whose last disc had a size: every state but the unknown one
+        // replaces it.
         sim.drives = {SimulatedDrive{}};
-        sim.drives[0].disc = c.disc;
+        sim.drives[0].disc = earlierDisc;
         CDevice& device = FindOne();
+        device.RefreshMedia();
+        ASSERT_EQ(device.GetFreeSize(), kEarlierSize);
+        sim.drives[0].disc = c.disc;
         device.RefreshMedia();
         EXPECT_EQ(device.GetFreeSize(), c.size);
         EXPECT_EQ(device.IsDiscBlank(), c.blank);
@@ -319,6 +329,56 @@ TEST_F(DeviceTest, BurnAudioCdFailures)
         const std::vector<std::string> user = Channel(1);
         EXPECT_EQ(std::count(user.begin(), user.end(), "Closing session... "), 0);
     }
+}
+
+namespace {
+
+// The progress lines of a write with the file the device names at each.
+struct FileProgress {
+    int file;
+    std::string line;
+    bool operator==(const FileProgress&) const = default;
+    friend std::ostream& operator<<(std::ostream& out, const FileProgress& p) { return out << p.file << ":" << p.line; }
+};
+
+void RecordFileProgress(void* context, uint8_t, const char* text)
+{
+    auto* seen = static_cast<std::pair<CDevice*, std::vector<FileProgress>>*>(context);
+    const std::string line = text;
+    if (line.size() > 2 && line.substr(line.size() - 2) == "% ")
+        seen->second.push_back({seen->first->CurrentFile(), line});
+}
+
+} // namespace
+
+TEST_F(DeviceTest, TrackAtOnceReportsEachFileFromZeroToAHundred)
+{
+    // A long file, then a short one: 225 and 75 sectors.
+    const std::string longFile = FixtureFolder() + "/long.wav", shortFile = OneSecondImage();
+    ASSERT_TRUE(WriteAudioFile(longFile, AudioFileKind::Wav, MakeSweepNoise({44100, 2, 3.0}), 44100, 2));
+    using burner::WritePhase;
+    SimulatedDrive drive;
+    drive.writeSequence = {
+        {WritePhase::LeadIn, 300, 0, 0, 225, 0},        {WritePhase::Writing, 300, 0, 0, 225, 0},
+        {WritePhase::Writing, 300, 112, 0, 225, 112},   {WritePhase::Writing, 300, 225, 0, 225, 225},
+        {WritePhase::Writing, 300, 225, 1, 75, 0},      {WritePhase::Writing, 300, 262, 1, 75, 37},
+        {WritePhase::Writing, 300, 300, 1, 75, 75},     {WritePhase::Closing, 300, 300, 1, 75, 75}};
+    sim.drives = {drive};
+    CDevice& device = FindOne();
+    std::pair<CDevice*, std::vector<FileProgress>> seen{&device, {}};
+    AddLogSink(&RecordFileProgress, &seen, 0);
+
+    TBurnOptions options = WizardOptions();
+    options.WriteMode = 0;
+    const bool burned = device.BurnAudioCD(options, {{longFile, "", ""}, {shortFile, "", ""}}, "Sonorel", "Performance");
+    RemoveLogSinks(&seen);
+    ASSERT_TRUE(burned);
+    EXPECT_EQ(seen.second, (std::vector<FileProgress>{{0, "49% "}, {0, "100% "}, {1, "49% "}, {1, "100% "}}));
+    EXPECT_EQ(device.CurrentFile(), 1);
+    EXPECT_EQ(device.GetProgress(), 100);
+    ASSERT_EQ(sim.jobs.size(), 1u);
+    EXPECT_EQ(sim.jobs[0].type, burner::WriteType::TrackAtOnce);
+    EXPECT_EQ(Channel(1).end()[-2], "Closing session... ");
 }
 
 // Real libburn, no hardware: its "stdio:" pseudo-drive is no CD and refuses audio.

@@ -83,6 +83,23 @@ protected:
             WhenDrained(then);
         });
     }
+    // Feeds `seconds` of tone in two-second steps, each once the encoder has pulled the last, for as
+    // long as the recording runs; when all is fed and pulled, stops it.
+    void FeedWhileRecording(double seconds)
+    {
+        if (!form->IsRecording())
+            return;
+        if (form->RecorderNode1.Recorded() > 0) {
+            QTimer::singleShot(10, form.get(), [this, seconds] { FeedWhileRecording(seconds); });
+            return;
+        }
+        if (seconds <= 0) {
+            form->stopClick();
+            return;
+        }
+        Push(Tone(std::min(2.0, seconds)));
+        QTimer::singleShot(0, form.get(), [this, seconds] { FeedWhileRecording(seconds - 2.0); });
+    }
     void WhenDrained(std::function<void()> then)
     {
         if (form->RecorderNode1.Recorded() == 0)
@@ -264,10 +281,10 @@ TEST_F(RecordWizardTest, FailuresAreShownAndLeaveNoFile)
     EXPECT_FALSE(form->Recording->isVisible());
     EXPECT_TRUE(FileNames(folder).empty());
 
-    // A full disk: the encoder fails part way through.
+    // A disk full before lame wrote any sound: there is nothing to keep.
     messages.Clear();
     {
-        FileSizeLimit limit(20000);
+        FileSizeLimit limit(1000);
         RecordThen(Tone(2.0), [this] { form->stopClick(); });
     }
     ASSERT_EQ(messages.Texts().size(), 1u);
@@ -298,6 +315,46 @@ TEST_F(RecordWizardTest, FailuresAreShownAndLeaveNoFile)
     EXPECT_NE(messages.Texts()[0].find("can't be opened"), std::string::npos);
     EXPECT_FALSE(form->Recording->isVisible());
     EXPECT_TRUE(FileNames(folder).empty());
+}
+
+// The disk fills part way through: the sound lame wrote before is kept, cut back to whole frames,
+// the user is told, and done hands it over as the recording.
+TEST_F(RecordWizardTest, FullDiskKeepsTheSoundWrittenBeforeAndHandsItOver)
+{
+    constexpr uint64_t kLimit = 200000; // about 6 s of 256 kbit/s MP3
+    form->show();
+    {
+        FileSizeLimit limit(kLimit);
+        Record([this] { FeedWhileRecording(12.0); });
+    }
+    const std::string path = Path("Record 1.mp3");
+    EXPECT_EQ(Edit1(), path);
+    ASSERT_TRUE(fs::exists(path));
+    EXPECT_GT(fs::file_size(path), kLimit - 2 * 836) << "no more than the frame lame could not finish is lost";
+    EXPECT_EQ(DecoderComplaints(path), "");
+    const double kept = double(Decode(path).size()) / 2 / kRate;
+    EXPECT_GT(kept, 5.5);
+    EXPECT_LT(kept, 6.5);
+
+    ASSERT_EQ(messages.Texts().size(), 1u);
+    const std::string message = messages.Texts()[0];
+    const std::string shownLength = form->Label1->text().toStdString();
+    EXPECT_EQ(message.rfind("The recording stopped early: the MP3 file could not be written any further.\r\n"
+                            "The first " + shownLength + " are kept and become the recording.\r\n\r\n"
+                            "MP3 encoding failed.\r\nFile name: " + path + "\r\n", 0), 0u) << message;
+    EXPECT_NEAR(std::stod(shownLength), kept, 0.1) << "the window shows the length kept, not the length captured";
+    EXPECT_TRUE(form->CutShort->isVisible());
+    EXPECT_FALSE(form->Recording->isVisible());
+    form->Timer1Timer();
+    EXPECT_EQ(form->Label1->text().toStdString(), shownLength) << "and goes on showing it";
+    if (const char* dir = getenv("SONOREL_SCREENSHOT_DIR"))
+        form->grab().save(QString(dir) + "/record_window_cut_short.png");
+
+    form->Image3Click();
+    EXPECT_EQ(form->result(), 1);
+    EXPECT_EQ(Edit1(), path) << "handed over as the recording";
+    form->show();
+    EXPECT_FALSE(form->CutShort->isVisible()) << "a new session starts clean";
 }
 
 // Under xvfb-run with SONOREL_SCREENSHOT_DIR set, the window with a live meter is saved to look at.

@@ -1,6 +1,7 @@
 #include "model/class_Application.h"
 
 #include "engine/class_SoundDevice.h"
+#include "platform/sound/SoundThread.h"
 #include "platform/trace/Trace.h"
 #include "platform/ui/MessageBox.h"
 #include "support/audio_fixtures.h"
@@ -366,13 +367,39 @@ TEST_F(LivePlaybackTest, PlayingRowParamsReachOnlyThatRowsSound)
         EXPECT_EQ(event->Source->MixParams.volume, event->RowId == 1 ? 20 : 100);
 }
 
-// The sound thread's promises under load: a mix with tempo, pitch, a mono row and overlaps plays
-// through the manual output on its own thread, about twice as fast as real time, while this thread
-// moves the needle and stops and starts it. After the first block the sound thread allocates
-// nothing (counted in the build with sound checks), every row start found its source prepared,
-// and no file was closed where the sound thread could be waiting for it.
+namespace {
+
+// The locks taken and the streams read by the render steps of one output block (counted in the
+// build with sound checks).
+struct BlockLocks {
+    int64_t mixer = 0, channel = 0, playingList = 0, handleTable = 0, streamReads = 0;
+
+    static BlockLocks SoFar()
+    {
+        return {SoundThreadLockTakes(SoundLock::Mixer), SoundThreadLockTakes(SoundLock::Channel),
+                SoundThreadLockTakes(SoundLock::PlayingList), SoundThreadLockTakes(SoundLock::HandleTable),
+                SoundThreadStreamReads()};
+    }
+    BlockLocks operator-(const BlockLocks& o) const
+    {
+        return {mixer - o.mixer, channel - o.channel, playingList - o.playingList, handleTable - o.handleTable,
+                streamReads - o.streamReads};
+    }
+};
+
+} // namespace
+
+// The sound thread's promises under load: a mix with tempo, pitch, a mono row, rows at 44.1, 48
+// and 22.05 kHz (so the resampler runs) and overlaps plays through the manual output on its own
+// thread, about twice as fast as real time, while this thread moves the needle and stops and
+// starts it. After the first block the sound thread allocates nothing, and each block's render
+// step takes the mixer's lock once and two channel locks per stream read (the reader's tempo stream
+// and its decoding stream), never the handle table's (counted in the build with sound checks);
+// every row start found its source prepared, and no file was closed where the sound thread could be
+// waiting for it.
 TEST_F(LivePlaybackTest, TheSoundThreadNeitherAllocatesNorWaitsForAFileClose)
 {
+    constexpr int64_t kLockTakesPerStreamRead = 2;
     const int rows = 6;
     for (int i = 0; i < rows; ++i) {
         const int channels = i == 2 ? 1 : 2;
@@ -391,11 +418,16 @@ TEST_F(LivePlaybackTest, TheSoundThreadNeitherAllocatesNorWaitsForAFileClose)
     }
     std::atomic<bool> firstBlockDone{false}, quit{false};
     std::atomic<int64_t> allocationsAfterFirstBlock{0};
+    std::vector<BlockLocks> blocks;
+    blocks.reserve(4000);
     std::thread soundThread([&] {
         std::vector<int16_t> block(441 * 2);
         while (!quit) {
             const bool rendering = snl.Playing;
+            const BlockLocks before = BlockLocks::SoFar();
             BASS_ManualOutputPump(block.data(), 441);
+            if (firstBlockDone && blocks.size() < blocks.capacity())
+                blocks.push_back(BlockLocks::SoFar() - before);
             if (rendering && !firstBlockDone.exchange(true))
                 allocationsAfterFirstBlock = SoundThreadAllocations();
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -421,8 +453,23 @@ TEST_F(LivePlaybackTest, TheSoundThreadNeitherAllocatesNorWaitsForAFileClose)
     EXPECT_GT(snl.WavProducer.PreparedRowStarts - preparedBefore, rows);
     EXPECT_EQ(snl.WavProducer.OpenedRowStarts - openedBefore, 0);
     EXPECT_EQ(SourceClosesBlockingSound() - closesBefore, 0);
-    if (SoundChecksBuilt())
-        EXPECT_EQ(SoundThreadAllocations(), allocationsAfterFirstBlock.load());
+    if (!SoundChecksBuilt())
+        return;
+    EXPECT_EQ(SoundThreadAllocations(), allocationsAfterFirstBlock.load());
+    // Each block: at most one render step, which takes the mixer's lock once and two channel locks
+    // per stream read, and nothing else.
+    const auto keepsToItsLocks = [&](const BlockLocks& b) {
+        return (b.streamReads > 0 ? b.mixer == 1 : b.mixer <= 1) &&
+               b.channel == kLockTakesPerStreamRead * b.streamReads && b.handleTable == 0 && b.playingList == 0;
+    };
+    const auto broken = std::find_if_not(blocks.begin(), blocks.end(), keepsToItsLocks);
+    if (broken != blocks.end())
+        ADD_FAILURE() << "block " << broken - blocks.begin() << " of " << blocks.size() << ": " << broken->streamReads
+                      << " stream reads, lock takes: mixer " << broken->mixer << ", channels " << broken->channel
+                      << ", playing list " << broken->playingList << ", handle table " << broken->handleTable;
+    const int64_t blocksWithOverlaps =
+        std::count_if(blocks.begin(), blocks.end(), [](const BlockLocks& b) { return b.streamReads >= 2; });
+    EXPECT_GT(blocksWithOverlaps, 20);
 }
 
 TEST(LivePlaybackNullDevice, MessagesFromTheSoundThreadAreQueuedAndTheMixEnds)

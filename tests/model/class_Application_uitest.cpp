@@ -43,4 +43,38 @@ TEST(ProjectFileDialog, CancelKeepsTheFileName)
     EXPECT_EQ(dialog.FileName, "/projects/old.snmx");
 }
 
+// The initial folder holds a name without a folder of its own; a path names its own folder.
+TEST(ProjectFileDialog, OpensInTheInitialFolderUnlessTheNameHasItsOwn)
+{
+    QTemporaryDir initial;
+    QTemporaryDir own;
+    const struct {
+        std::string fileName;
+        QString folder;
+        QString name;
+    } cases[] = {
+        {"", initial.path(), ""},
+        {"mix.snmx", initial.path(), "mix.snmx"},
+        {own.filePath("loaded.snmx").toStdString(), own.path(), "loaded.snmx"},
+    };
+    for (const auto& c : cases) {
+        cProjectFileDialog dialog(cProjectFileDialog::Mode::Save);
+        dialog.FileName = c.fileName;
+        dialog.InitialDir = initial.path().toStdString();
+        QString folder;
+        QStringList names;
+        QTimer::singleShot(0, [&folder, &names] {
+            auto* shown = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(shown, nullptr);
+            folder = shown->directory().absolutePath();
+            names = shown->selectedFiles();
+            shown->reject();
+        });
+        EXPECT_FALSE(dialog.Execute());
+        EXPECT_EQ(folder.toStdString(), c.folder.toStdString()) << c.fileName;
+        if (!c.name.isEmpty())
+            EXPECT_EQ(names.join("|").toStdString(), (c.folder + "/" + c.name).toStdString()) << c.fileName;
+    }
+}
+
 } // namespace

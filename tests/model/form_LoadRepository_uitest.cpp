@@ -10,10 +10,36 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <functional>
 
 namespace {
+
+// Whether the part of the cell that the grid shows holds drawn text: pixels far from the colour
+// that most of the shown cell has (its background, plain or selected).
+bool ShowsText(QTableWidget* grid, int row, int column)
+{
+    const QRect shown = grid->visualRect(grid->model()->index(row, column)).intersected(grid->viewport()->rect());
+    if (shown.isEmpty())
+        return false;
+    const QImage picture = grid->viewport()->grab(shown).toImage();
+    std::map<QRgb, int> counts;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            ++counts[picture.pixel(x, y)];
+    const QColor background = std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+                                  return a.second < b.second;
+                              })->first;
+    int ink = 0;
+    for (const auto& [rgb, count] : counts) {
+        const QColor c(rgb);
+        if (std::abs(c.lightness() - background.lightness()) > 60)
+            ink += count;
+    }
+    return ink >= 4;
+}
 
 std::vector<std::string> Titles(const cAnyList<cBin>& bins)
 {
@@ -75,10 +101,20 @@ protected:
         });
         window->LoadProject(path);
     }
-    void ClickRow(int row)
+    void ClickRow(int row, int column = 0)
     {
-        const QRect cell = window->Grid->visualRect(window->Grid->model()->index(row, 0));
+        const QRect cell = window->Grid->visualRect(window->Grid->model()->index(row, column))
+                               .intersected(window->Grid->viewport()->rect());
         QTest::mouseClick(window->Grid->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+    // What the grid shows of each row: the mark column's text and the title column's text as
+    // drawn (empty when nothing is drawn there).
+    std::vector<std::pair<bool, bool>> ShownRows()
+    {
+        std::vector<std::pair<bool, bool>> rows;
+        for (int row = 0; row < window->Grid->rowCount(); ++row)
+            rows.emplace_back(ShowsText(window->Grid, row, 0), ShowsText(window->Grid, row, 1));
+        return rows;
     }
 
     ui::MessageRecorder messages;
@@ -133,6 +169,28 @@ TEST_F(BinImportTest, ClicksToggleTheMarksAndOnlyMarkedBinsComeIn)
     Import(other, [this] { window->CancelBtn->click(); });
     EXPECT_EQ(snl.Bins.Count(), 1);
     EXPECT_EQ(changes, 2) << "cancel announces nothing";
+}
+
+// A click on a title makes that cell current, and the grid brings the current cell into view
+// (half a second after a click, at once on a key): the marks and titles must stay in sight,
+// also when the window opens again.
+TEST_F(BinImportTest, MarksAndTitlesStayInSightAfterAClickAndOnTheNextOpening)
+{
+    using Shown = std::vector<std::pair<bool, bool>>;
+    Import(other, [this] {
+        EXPECT_EQ(ShownRows(), (Shown{{true, true}, {true, true}}));
+        ClickRow(0, 1);
+        window->Grid->scrollTo(window->Grid->currentIndex()); // what the grid does after the click
+        EXPECT_EQ(window->Grid->item(0, 0)->text(), "");
+        EXPECT_EQ(ShownRows(), (Shown{{false, true}, {true, true}})) << "only the clicked mark is gone";
+        QTest::keyClick(window->Grid, Qt::Key_Down);
+        EXPECT_EQ(ShownRows(), (Shown{{false, true}, {true, true}}));
+        window->CancelBtn->click();
+    });
+    Import(other, [this] {
+        EXPECT_EQ(ShownRows(), (Shown{{true, true}, {true, true}})) << "the second opening";
+        window->CancelBtn->click();
+    });
 }
 
 TEST_F(BinImportTest, ProjectsWithoutBinsMissingOrCorruptImportNothing)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -26,8 +27,14 @@ bool WriteWithSndfile(const std::string& path, int format, const std::vector<int
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!file)
         return false;
+    // In blocks: libsndfile's Vorbis writer crashes when handed a minute or more at once.
+    constexpr sf_count_t block = 1 << 16;
     const sf_count_t frames = static_cast<sf_count_t>(samples.size() / channels);
-    const bool ok = sf_writef_short(file, samples.data(), frames) == frames;
+    bool ok = true;
+    for (sf_count_t at = 0; at < frames && ok; at += block) {
+        const sf_count_t count = std::min(block, frames - at);
+        ok = sf_writef_short(file, samples.data() + at * channels, count) == count;
+    }
     return sf_close(file) == 0 && ok;
 }
 
@@ -54,6 +61,20 @@ bool WriteWithProgram(const std::string& path, const std::string& commandStart, 
 }
 
 } // namespace
+
+std::string DecoderComplaints(const std::string& path)
+{
+    const std::string command = "ffmpeg -nostdin -hide_banner -v error -i " + Quoted(path) + " -f null - 2>&1";
+    FILE* output = popen(command.c_str(), "r");
+    if (!output)
+        return "can't run ffmpeg";
+    std::string text;
+    char chunk[512];
+    for (size_t got; (got = fread(chunk, 1, sizeof chunk, output)) > 0;)
+        text.append(chunk, got);
+    const int status = pclose(output);
+    return status == 0 ? text : text + "(ffmpeg failed)";
+}
 
 std::vector<int16_t> MakeSweepNoise(const SignalSpec& spec)
 {
@@ -188,34 +209,89 @@ uint32_t OggCrc(const std::string& bytes, size_t from, size_t length)
     return crc;
 }
 
+// One page of an Ogg file: where it starts, its length and how many lacing values it has.
+struct OggPage {
+    size_t at = 0;
+    size_t length = 0;
+    size_t segments = 0;
+};
+
+// The page at `at`; length 0 when no whole page is there.
+OggPage OggPageAt(const std::string& bytes, size_t at)
+{
+    OggPage page{at};
+    if (at + 27 > bytes.size() || bytes.compare(at, 4, "OggS") != 0)
+        return page;
+    page.segments = static_cast<unsigned char>(bytes[at + 26]);
+    size_t length = 27 + page.segments;
+    for (size_t i = 0; i < page.segments && at + 27 + i < bytes.size(); ++i)
+        length += static_cast<unsigned char>(bytes[at + 27 + i]);
+    page.length = at + length <= bytes.size() ? length : 0;
+    return page;
+}
+
+void SetOggChecksum(std::string& bytes, const OggPage& page)
+{
+    std::memset(bytes.data() + page.at + 22, 0, 4);
+    const uint32_t crc = OggCrc(bytes, page.at, page.length);
+    std::memcpy(bytes.data() + page.at + 22, &crc, 4);
+}
+
 } // namespace
 
-bool SetOggFirstGranule(std::string& bytes, int64_t firstGranule)
+bool SetOggFirstGranule(std::string& bytes, int64_t firstGranule, int64_t movedBelow)
 {
     bool first = true;
     int64_t shift = 0;
-    for (size_t at = 0; at + 27 <= bytes.size() && bytes.compare(at, 4, "OggS") == 0;) {
-        const size_t segments = static_cast<unsigned char>(bytes[at + 26]);
-        size_t length = 27 + segments;
-        for (size_t i = 0; i < segments && at + 27 + i < bytes.size(); ++i)
-            length += static_cast<unsigned char>(bytes[at + 27 + i]);
-        if (at + length > bytes.size())
-            break;
+    for (OggPage page = OggPageAt(bytes, 0); page.length > 0; page = OggPageAt(bytes, page.at + page.length)) {
         int64_t granule = 0;
-        std::memcpy(&granule, bytes.data() + at + 6, 8);
-        if (granule != 0 && granule != -1) { // header pages carry 0, pages where no packet ends -1
-            if (first)
-                shift = firstGranule - granule;
-            first = false;
-            granule += shift;
-            std::memcpy(bytes.data() + at + 6, &granule, 8);
-            std::memset(bytes.data() + at + 22, 0, 4);
-            const uint32_t crc = OggCrc(bytes, at, length);
-            std::memcpy(bytes.data() + at + 22, &crc, 4);
-        }
-        at += length;
+        std::memcpy(&granule, bytes.data() + page.at + 6, 8);
+        if (granule == 0 || granule == -1 || granule >= movedBelow)
+            continue; // header pages carry 0, pages where no packet ends -1
+        if (first)
+            shift = firstGranule - granule;
+        first = false;
+        granule += shift;
+        std::memcpy(bytes.data() + page.at + 6, &granule, 8);
+        SetOggChecksum(bytes, page);
     }
     return !first;
+}
+
+bool SplitOggPages(std::string& bytes)
+{
+    std::string out;
+    uint32_t sequence = 0;
+    const auto append = [&](std::string page) {
+        std::memcpy(page.data() + 18, &sequence, 4);
+        ++sequence;
+        SetOggChecksum(page, OggPage{0, page.size()});
+        out += page;
+    };
+    bool split = false;
+    for (OggPage page = OggPageAt(bytes, 0); page.length > 0; page = OggPageAt(bytes, page.at + page.length)) {
+        const std::string whole = bytes.substr(page.at, page.length);
+        if (page.segments < 2 || static_cast<unsigned char>(whole[27]) != 255) {
+            append(whole);
+            continue;
+        }
+        // The first segment alone (no packet ends there: no granule position, not the last page),
+        // then the rest, which continues the packet.
+        std::string head = whole.substr(0, 27) + whole[27] + whole.substr(27 + page.segments, 255);
+        head[5] = static_cast<char>(whole[5] & ~4);
+        const int64_t none = -1;
+        std::memcpy(head.data() + 6, &none, 8);
+        head[26] = 1;
+        std::string rest =
+            whole.substr(0, 27) + whole.substr(28, page.segments - 1) + whole.substr(27 + page.segments + 255);
+        rest[5] = static_cast<char>((whole[5] & ~2) | 1);
+        rest[26] = static_cast<char>(page.segments - 1);
+        append(head);
+        append(rest);
+        split = true;
+    }
+    bytes = out;
+    return split;
 }
 
 std::vector<std::string> FileNames(const std::string& folder)

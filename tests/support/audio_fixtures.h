@@ -38,6 +38,10 @@ bool CanWrite(AudioFileKind kind);
 bool WriteAudioFile(const std::string& path, AudioFileKind kind, const std::vector<int16_t>& samples, int rate,
                     int channels);
 
+// What ffmpeg, a decoder apart from ours, says while it decodes the whole file: empty when the file
+// decodes cleanly (a cut last frame shows as "Invalid data found when processing input").
+std::string DecoderComplaints(const std::string& path);
+
 // A fresh, empty folder for this test program's files (under the test home when set, else /tmp).
 std::string FixtureFolder();
 
@@ -51,10 +55,15 @@ std::string ReadBytes(const std::string& path);
 bool SetFlacTotalSamples(std::string& bytes, uint64_t total);
 bool SetMp3InfoFrames(std::string& bytes, uint32_t frames);
 
-// Moves every audio page's granule position of an Ogg file by the same amount, so that the first
+// Moves the audio pages' granule positions of an Ogg file by the same amount, so that the first
 // becomes `firstGranule` (negative: an encoder's pre-skip), and recomputes the page checksums.
-// False when the bytes hold no audio page.
-bool SetOggFirstGranule(std::string& bytes, int64_t firstGranule);
+// Only pages whose position lies below `movedBelow` move: later ones keep theirs, as in files whose
+// positions jump back to the true count on the way. False when the bytes hold no audio page.
+bool SetOggFirstGranule(std::string& bytes, int64_t firstGranule, int64_t movedBelow = INT64_MAX);
+
+// Splits every page of an Ogg file that begins inside a packet's run of 255-byte segments after
+// its first segment, so that packets span pages as other muxers write them. False when none could.
+bool SplitOggPages(std::string& bytes);
 
 // The names of the entries of a folder, sorted (to check that nothing else was left there).
 std::vector<std::string> FileNames(const std::string& folder);

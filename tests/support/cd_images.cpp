@@ -21,19 +21,30 @@ std::string Msf(int64_t sectors)
 
 } // namespace
 
-CdImage MakeCdImage(const std::string& folder, const std::string& name, const std::vector<CdImageTrack>& tracks)
+CdImage MakeCdImage(const std::string& folder, const std::string& name, const std::vector<CdImageTrack>& tracks,
+                    const std::vector<CdTrackText>& texts)
 {
     CdImage image;
     image.cue = folder + "/" + name + ".cue";
     image.bin = folder + "/" + name + ".bin";
     std::string cue = "FILE \"" + name + ".bin\" BINARY\n";
-    int64_t sector = 0;
+    int64_t sector = 0, binSectors = 0;
+    for (const CdImageTrack& track : tracks)
+        binSectors += std::llround(track.seconds * 75);
     for (size_t i = 0; i < tracks.size(); ++i) {
         const int64_t sectors = std::llround(tracks[i].seconds * 75);
         char line[64];
         std::snprintf(line, sizeof line, "  TRACK %02zu %s\n", i + 1, tracks[i].data ? "MODE1/2352" : "AUDIO");
         cue += line;
-        cue += "    INDEX 01 " + Msf(sector) + "\n";
+        const CdTrackText text = i < texts.size() ? texts[i] : CdTrackText{};
+        if (!text.performer.empty())
+            cue += "    PERFORMER \"" + text.performer + "\"\n";
+        if (!text.title.empty())
+            cue += "    TITLE \"" + text.title + "\"\n";
+        if (tracks[i].index == CueIndex::AtTrackStart)
+            cue += "    INDEX 01 " + Msf(sector) + "\n";
+        else if (tracks[i].index == CueIndex::PastTheBin)
+            cue += "    INDEX 01 " + Msf(binSectors + 75 * (static_cast<int64_t>(i) + 1)) + "\n";
         SignalSpec spec;
         spec.seconds = static_cast<double>(sectors) / 75.0;
         spec.seed = tracks[i].seed;

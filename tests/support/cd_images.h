@@ -9,10 +9,14 @@
 
 namespace sonorel_test {
 
+// Where a track's CUE entry puts its INDEX 01: damaged sheets leave it out or point past the BIN.
+enum class CueIndex { AtTrackStart, Missing, PastTheBin };
+
 struct CdImageTrack {
     double seconds = 1.0; // rounded to whole sectors (1/75 s)
     bool data = false;    // a data track (MODE1/2352) instead of audio
     uint32_t seed = 1;    // of the track's sweep and noise
+    CueIndex index = CueIndex::AtTrackStart; // the track's sound is in the BIN whatever its index says
 };
 
 struct CdImage {
@@ -23,8 +27,16 @@ struct CdImage {
     std::vector<int64_t> trackBytes;       // each track's length in bytes
 };
 
-// Writes <folder>/<name>.cue and <name>.bin with the tracks one after the other.
-CdImage MakeCdImage(const std::string& folder, const std::string& name, const std::vector<CdImageTrack>& tracks);
+// The CD-TEXT of one track; empty fields are left out.
+struct CdTrackText {
+    std::string performer;
+    std::string title;
+};
+
+// Writes <folder>/<name>.cue and <name>.bin with the tracks one after the other, and the CD-TEXT
+// of the first tracks when given.
+CdImage MakeCdImage(const std::string& folder, const std::string& name, const std::vector<CdImageTrack>& tracks,
+                    const std::vector<CdTrackText>& texts = {});
 
 // Adds the image as a drive and removes every image drive again when it goes out of scope.
 class ScopedImageDrives {

@@ -29,12 +29,12 @@ struct SimulatedDrive {
     // 4x, 8x, 16x and 52x as drives report them (1000 bytes per second).
     std::vector<int> writeSpeeds{706, 1411, 2822, 9173};
     SimulatedDisc disc;
-    // The statuses a write passes through, one per poll; then it is idle.
+    // The statuses a write passes through, one per poll; then it is idle. Here one track.
     std::vector<burner::WriteStatus> writeSequence{
-        {burner::WritePhase::Preparing, 0, 0},       {burner::WritePhase::LeadIn, 1000, 0},
-        {burner::WritePhase::Writing, 1000, 0},      {burner::WritePhase::Writing, 1000, 9},
-        {burner::WritePhase::Writing, 1000, 10},     {burner::WritePhase::Writing, 1000, 1000},
-        {burner::WritePhase::Closing, 1000, 1000}};
+        {burner::WritePhase::Preparing, 0, 0},                {burner::WritePhase::LeadIn, 1000, 0, 0, 1000, 0},
+        {burner::WritePhase::Writing, 1000, 0, 0, 1000, 0},   {burner::WritePhase::Writing, 1000, 9, 0, 1000, 9},
+        {burner::WritePhase::Writing, 1000, 10, 0, 1000, 10}, {burner::WritePhase::Writing, 1000, 1000, 0, 1000, 1000},
+        {burner::WritePhase::Closing, 1000, 1000, 0, 1000, 1000}};
     bool writesWell = true;
     // Calls that fail, by name: "Grab", "UnitReady", "GetDiscStatus", "GetNextTrack", "GetToc",
     // "GetSpeeds", "SetWriteSpeed", "SetUnderrunProof", "Eject", "StartWrite", "WroteWell".

@@ -2,11 +2,13 @@
 // into the playlist and the project commands, driven headless.
 #include "AudioControls/class_AudioView.h"
 #include "cd/form_SaveToWav.h"
+#include "model/class_Folders.h"
 #include "model/class_Switches.h"
 #include "model/form_LoadRepository.h"
 #include "platform/ui/DragController.h"
 #include "platform/ui/MessageBox.h"
 #include "support/audio_fixtures.h"
+#include "support/cd_images.h"
 #include "support/trace_lines.h"
 #include "support/ui_waits.h"
 #include "windows/Forms.h"
@@ -17,6 +19,9 @@
 #include "GraphControls/class_SkinPicture.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -35,7 +40,9 @@
 #include <taglib/textidentificationframe.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <stdexcept>
 
 namespace {
@@ -85,6 +92,14 @@ cMixRow* AddRow(const cBinItem& zone)
     row->start = zone.start;
     row->length = zone.length;
     return row;
+}
+
+// Removes the data folder only inside the test's own home, never a real user's.
+void RemoveTestDataFolder(const std::string& folder)
+{
+    const char* home = std::getenv("SONOREL_TEST_HOME");
+    if (home && *home && folder.rfind(std::string(home) + "/", 0) == 0)
+        fs::remove_all(folder);
 }
 
 // ---- Rules without a window ----------------------------------------------------------------
@@ -245,6 +260,22 @@ TEST(SourceTitles, AreArtistAndTitleFromTheTagsOrTheFileName)
     EXPECT_FALSE(ReadArtistTitle(corrupt, artist, title));
     EXPECT_FALSE(ReadArtistTitle(sonorel_test::FixtureFolder() + "/missing.mp3", artist, title));
     EXPECT_EQ(artist + title, "keptkept") << "untouched when no stream opens";
+}
+
+// A CD track (here of a CUE/BIN image) is titled from the disc's CD-TEXT.
+TEST(SourceTitles, OfACdTrackComeFromItsCdText)
+{
+    sonorel_test::ScopedImageDrives drives;
+    const sonorel_test::CdImage image = sonorel_test::MakeCdImage(sonorel_test::FixtureFolder(), "titled",
+                                                                  {{1.0, false, 1}, {1.0, false, 2}},
+                                                                  {{"The Band", "First Song"}, {"", "Second"}});
+    const std::string drive(1, char('a' + drives.Add(image)));
+    EXPECT_EQ(SourceTitle(drive + ":\\track01.cda"), "The Band - First Song");
+    EXPECT_EQ(SourceTitle(drive + ":\\track02.cda"), "Second");
+    std::string artist = "kept";
+    std::string title = "kept";
+    EXPECT_FALSE(ReadArtistTitle(drive + ":\\track03.cda", artist, title)) << "no such track";
+    EXPECT_EQ(artist + title, "keptkept");
 }
 
 // ---- The window ----------------------------------------------------------------------------
@@ -497,7 +528,10 @@ TEST_F(BinsTest, AFileFromTheOpenDialogBecomesTheSelectedSource)
     messages.QueueInput(SongB());
     FormMain->openmp3Click(FormMain->selectfromdisk);
     ASSERT_EQ(snl.Bins.Count(), 2);
-    EXPECT_EQ(messages.Inputs().at(0).prompt, "MP3, WAV, WMA|*.mp3;*.wav;*.wma");
+    // Every kind of file the sound layer plays can be picked, and any file at all.
+    EXPECT_EQ(messages.Inputs().at(0).prompt,
+              "Sound files|*.wav;*.aif;*.aiff;*.aifc;*.flac;*.au;*.snd;*.caf;*.w64;*.rf64;*.ogg;*.mp3;*.mp2;*.wma"
+              "|All files|*");
     EXPECT_EQ(snl.Bins.At(1)->title, "song b.wav");
     EXPECT_EQ(snl.Bins.At(1)->filename, SongB());
     EXPECT_EQ(FormMain->FilesList->currentRow(), 1);
@@ -505,12 +539,135 @@ TEST_F(BinsTest, AFileFromTheOpenDialogBecomesTheSelectedSource)
     EXPECT_EQ(View()->FileName(), SongB());
     EXPECT_FALSE(View()->FileLocked);
 
+    for (const AudioFileKind kind : {AudioFileKind::Ogg, AudioFileKind::Flac}) {
+        const std::string file = SoundFile("picked" + sonorel_test::ExtensionOf(kind), 1, kind);
+        messages.QueueInput(file);
+        FormMain->openmp3Click(FormMain->selectfromdisk);
+        EXPECT_EQ(snl.Bins.At(snl.Bins.Count() - 1)->filename, file);
+        EXPECT_EQ(View()->FileName(), file);
+    }
+    ASSERT_EQ(snl.Bins.Count(), 4);
+
     messages.QueueInput(std::nullopt);
     FormMain->openmp3Click(FormMain->selectfromdisk);
     FormMain->AudioOpen.FileName = "/no/such/file.mp3";
     FormMain->openmp3Click(nullptr); // automation: no dialog
     EXPECT_EQ(messages.Texts(), (std::vector<std::string>{"Can't open file. Wrong file name."}));
-    EXPECT_EQ(snl.Bins.Count(), 2);
+    EXPECT_EQ(snl.Bins.Count(), 4);
+}
+
+// A source that went after the project loaded says so when its bin is first selected; one missing
+// at the load was named then. Both bins show their zones without a waveform and without a second
+// word.
+TEST_F(BinsTest, ASourceThatVanishedAfterLoadingGivesTheLoadsMessage)
+{
+    const std::string folder = sonorel_test::FixtureFolder();
+    const std::string kept = folder + "/kept.wav";
+    const std::string vanishing = folder + "/vanishing.wav";
+    const std::string gone = folder + "/gone.wav";
+    for (const std::string& file : {kept, vanishing, gone}) {
+        fs::copy_file(SongA(), file);
+        const std::string name = fs::path(file).stem().string();
+        AddBin(name, file, {Zone(name + " #1", file, 1, 2)});
+    }
+    const std::string project = folder + "/vanishing.snmx";
+    snl.SaveToFile(project);
+    fs::remove(gone);
+    FormMain->LoadProject(project);
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{MissingSourcesMessage({gone})});
+    fs::remove(vanishing);
+    FormMain->ShowPage(PageBinEditIndex);
+
+    const struct {
+        int bin;
+        std::vector<std::string> messages;
+        std::string shown;
+    } selections[] = {
+        {1, {"File not found " + vanishing + "."}, ""},
+        {2, {}, ""},
+        {0, {}, kept},
+        {1, {}, ""},
+    };
+    for (const auto& s : selections) {
+        messages.Clear();
+        FormMain->FilesList->setCurrentRow(s.bin);
+        FormMain->FilesListClick();
+        EXPECT_EQ(messages.Texts(), s.messages) << "bin " << s.bin;
+        EXPECT_EQ(View()->FileName(), s.shown) << "bin " << s.bin;
+        EXPECT_EQ(FormMain->bingrid->data, snl.Bins.At(s.bin)) << "bin " << s.bin;
+        EXPECT_EQ(View()->Zones.Count(), s.shown.empty() ? 1 : 2) << "the selection, and the zone with a file";
+    }
+}
+
+// For review (SONOREL_SCREENSHOT_DIR): the source dialog in a folder of files, and a bin whose source
+// went after the project loaded, with the real message box over the window.
+TEST(SourceScreenshots, TheSourceDialogAndAVanishedSource)
+{
+    const QString shots = qEnvironmentVariable("SONOREL_SCREENSHOT_DIR");
+    if (shots.isEmpty())
+        GTEST_SKIP() << "SONOREL_SCREENSHOT_DIR not set";
+    const std::string folder = sonorel_test::FixtureFolder();
+    std::map<std::string, std::string> files;
+    for (const auto& [name, kind] : std::vector<std::pair<std::string, AudioFileKind>>{
+             {"Blue Hour.ogg", AudioFileKind::Ogg}, {"Field Recording.flac", AudioFileKind::Flac},
+             {"Intro.mp3", AudioFileKind::Mp3}, {"LOUD MIX.MP3", AudioFileKind::Mp3},
+             {"Morning Take.wav", AudioFileKind::Wav}, {"Evening Take.aiff", AudioFileKind::Aiff}})
+        ASSERT_TRUE(sonorel_test::WriteAudioFile(files[name] = folder + "/" + name, kind,
+                                                 sonorel_test::MakeSweepNoise({44100, 2, 6.0, 1}), 44100, 2));
+    sonorel_test::WriteBytes(folder + "/notes.txt", "set list\n");
+    snl.mixdata.Clear();
+    snl.Bins.Clear();
+    SetCommandLine({"sonorel"});
+    CreateForms();
+    FormMain->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(FormMain));
+    QTRY_VERIFY(!FormMain->FirstActivation);
+    auto whenModal = [](std::function<void(QWidget*)> act) {
+        auto* poll = new QTimer(qApp);
+        QObject::connect(poll, &QTimer::timeout, [poll, act] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                poll->deleteLater();
+                poll->stop();
+                QTest::qWait(500); // the dialog lists the folder
+                act(modal);
+            }
+        });
+        poll->start(50);
+    };
+
+    FormMain->AudioOpen.FileName = folder + "/";
+    whenModal([&shots](QWidget* dialog) {
+        auto* files = qobject_cast<QFileDialog*>(dialog);
+        files->resize(760, 460);
+        QTest::qWait(200);
+        files->grab().save(shots + "/add_from_disk_dialog.png");
+        files->selectNameFilter("All files (*)");
+        QTest::qWait(300);
+        files->grab().save(shots + "/add_from_disk_dialog_all_files.png");
+        files->reject();
+    });
+    FormMain->openmp3Click(FormMain->selectfromdisk);
+
+    for (const std::string name : {"Morning Take", "Evening Take"}) {
+        const std::string& file = files[name + (name[0] == 'M' ? ".wav" : ".aiff")];
+        AddBin(name, file, {Zone(name + " #1", file, 0.5f, 2), Zone("Break", file, 3, 1.5f)});
+    }
+    const std::string project = folder + "/vanishing.snmx";
+    snl.SaveToFile(project);
+    FormMain->LoadProject(project);
+    FormMain->ShowPage(PageBinEditIndex);
+    fs::remove(files["Evening Take.aiff"]);
+    whenModal([&shots](QWidget* box) {
+        QGuiApplication::primaryScreen()->grabWindow(0).save(shots + "/vanished_source_message.png");
+        box->close();
+    });
+    FormMain->FilesList->setCurrentRow(1);
+    FormMain->FilesListClick();
+    QTest::qWait(300);
+    FormMain->grab().save(shots + "/vanished_source_bin.png");
+    DestroyForms();
+    snl.mixdata.Clear();
+    snl.Bins.Clear();
 }
 
 TEST_F(BinsTest, AFileThatCannotBeOpenedNeverBecomesABinEvenOnASecondTry)
@@ -746,6 +903,26 @@ TEST_F(BinsTest, RemovingAndRenamingSourcesRefreshesListStripsAndTitles)
     EXPECT_EQ(messages.Texts(), (std::vector<std::string>{"Project doesn't have any source audio files."}));
 }
 
+TEST_F(BinsTest, LongSourceTitlesEndInAnEllipsisInTheListAndOverTheStrips)
+{
+    const std::string title = "Vocals recorded at the evening session in the big hall";
+    AddBin("Drums", SongA());
+    AddBin(title, SongB());
+    Show(PagePlaylistIndex);
+    const QString shown = FormMain->ReposTitles[1]->text();
+    ASSERT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+    EXPECT_TRUE(QString::fromStdString(title).startsWith(shown.chopped(1))) << shown.toStdString();
+    EXPECT_EQ(FormMain->ReposTitles[1]->toolTip().toStdString(), title);
+    EXPECT_EQ(FormMain->ReposTitles[0]->text(), "Drums");
+
+    Show(PageBinEditIndex);
+    QListWidget* list = FormMain->FilesList;
+    EXPECT_EQ(list->item(1)->text().toStdString(), title);
+    EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0) << "the list does not scroll sideways";
+    EXPECT_LE(list->visualItemRect(list->item(1)).right(), list->viewport()->rect().right())
+        << "the item ends where the list ends, so the list ends its text in an ellipsis";
+}
+
 // ---- Commands ------------------------------------------------------------------------------
 
 TEST_F(BinsTest, ProjectDialogsOfferSonorelProjectsAndTheLoadedPath)
@@ -758,14 +935,20 @@ TEST_F(BinsTest, ProjectDialogsOfferSonorelProjectsAndTheLoadedPath)
     FormMain->Image21Click();
     EXPECT_EQ(snl.Bins.Count(), 1);
     EXPECT_EQ(FormMain->Pages->currentIndex(), PagePlaylistIndex);
+    // The save dialog offers the loaded file, with the data folder (made again when it went) as
+    // the folder of a name without one.
+    const std::string dataFolder = GetDataFolder();
+    RemoveTestDataFolder(dataFolder);
     messages.QueueInput(std::nullopt);
     FormMain->Save1Click();
+    EXPECT_TRUE(fs::is_directory(dataFolder));
     const std::vector<ui::RecordedInput> inputs = messages.Inputs();
     ASSERT_EQ(inputs.size(), 2u);
     EXPECT_EQ(inputs[0].prompt, "Sonorel Project|*.snmx");
     EXPECT_EQ(inputs[0].text, "");
     EXPECT_EQ(inputs[1].prompt, "Sonorel Project|*.snmx");
     EXPECT_EQ(inputs[1].text, project);
+    EXPECT_EQ(inputs[1].folder, dataFolder);
 
     messages.QueueAnswer(ui::MsgResult::Cancel);
     FormMain->NewProject1Click();
@@ -773,9 +956,12 @@ TEST_F(BinsTest, ProjectDialogsOfferSonorelProjectsAndTheLoadedPath)
     EXPECT_EQ(FormMain->ProjSaveDialog.FileName, project) << "cancel keeps the file name";
     messages.QueueAnswer(ui::MsgResult::Ok);
     FormMain->NewProject1Click();
+    RemoveTestDataFolder(dataFolder);
     messages.QueueInput(std::nullopt);
     FormMain->Save1Click();
-    EXPECT_EQ(messages.Inputs().back().text.back(), '/') << "a new project is saved under a new name";
+    EXPECT_EQ(messages.Inputs().back().text, "") << "a new project is saved under a new name";
+    EXPECT_EQ(messages.Inputs().back().folder, dataFolder);
+    EXPECT_TRUE(fs::is_directory(dataFolder));
 }
 
 // The user's whole path, headless: a mix made inside the program comes back equal after a save,

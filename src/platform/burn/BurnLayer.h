@@ -76,6 +76,8 @@ enum class WritePhase { Idle, Preparing, LeadIn, Writing, Closing };
 struct WriteStatus {
     WritePhase phase = WritePhase::Idle;
     int64_t sectors = 0, sector = 0; // of the whole write
+    int track = 0;                   // index of the track being written (0 the first)
+    int64_t trackSectors = 0, trackSector = 0; // of that track
 };
 
 // The audio of a WAV file: where its data chunk lies. Only 44100 Hz stereo 16-bit PCM is audio CD.

@@ -273,9 +273,14 @@ public:
         const burn_drive_status state = burn_drive_get_status(drive_, &progress);
         for (int64_t s : trackSectors_)
             status.sectors += s;
-        for (int t = 0; t < progress.track && t < static_cast<int>(trackSectors_.size()); ++t)
+        // libburn counts the sectors of the track in hand.
+        const int tracks = static_cast<int>(trackSectors_.size());
+        status.track = std::clamp(progress.track, 0, std::max(tracks - 1, 0));
+        for (int t = 0; t < status.track; ++t)
             status.sector += trackSectors_[t];
-        status.sector = std::min(status.sectors, status.sector + std::max(progress.sector, 0));
+        status.trackSectors = tracks > 0 ? trackSectors_[status.track] : 0;
+        status.trackSector = std::clamp<int64_t>(progress.sector, 0, status.trackSectors);
+        status.sector += status.trackSector;
         switch (state) {
         case BURN_DRIVE_IDLE: status.phase = WritePhase::Idle; break;
         case BURN_DRIVE_SPAWNING: status.phase = WritePhase::Preparing; break;

@@ -1,11 +1,14 @@
-// Audio CD drives: the drive list, disc ids, track counts and lengths.
+// Audio CD drives: the drive list, track addresses, disc ids, track counts, lengths and CD-TEXT.
 
 #include <glob.h>
 #include <unistd.h>
 
 #include <cdio/cdio.h>
+#include <cdio/cdtext.h>
 #include <cdio/logging.h>
 
+#include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -126,6 +129,20 @@ int DigitSum(int n)
 
 } // namespace
 
+bool ParseTrackAddress(const std::string& path, int& drive, int& track)
+{
+    if (path.size() != 14 || path[1] != ':' || path[2] != '\\')
+        return false;
+    std::string lower = path;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (lower[0] < 'a' || lower[0] > 'z' || lower.compare(3, 5, "track") != 0 || lower.compare(10, 4, ".cda") != 0 ||
+        !std::isdigit(static_cast<unsigned char>(lower[8])) || !std::isdigit(static_cast<unsigned char>(lower[9])))
+        return false;
+    drive = lower[0] - 'a';
+    track = (lower[8] - '0') * 10 + (lower[9] - '0') - 1;
+    return track >= 0;
+}
+
 std::vector<CdDrive> ListDrives()
 {
     std::vector<CdDrive> drives = DeviceDrives();
@@ -145,6 +162,42 @@ CdIo_t* OpenDrive(int drive)
         return nullptr;
     const CdDrive& d = drives[drive];
     return d.image ? cdio_open_cue(d.path.c_str()) : cdio_open(d.path.c_str(), DRIVER_DEVICE);
+}
+
+bool TrackExtent(CdIo_t* cdio, int track, lsn_t& first, lsn_t& last)
+{
+    const track_t count = cdio_get_num_tracks(cdio);
+    if (count == CDIO_INVALID_TRACK || track < 0 || track >= count)
+        return false;
+    const track_t number = static_cast<track_t>(cdio_get_first_track_num(cdio) + track);
+    first = cdio_get_track_lsn(cdio, number);
+    last = cdio_get_track_last_lsn(cdio, number);
+    const lsn_t discEnd = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
+    if (first == CDIO_INVALID_LSN || last == CDIO_INVALID_LSN || discEnd == CDIO_INVALID_LSN)
+        return false;
+    if (first >= 0 && first <= last && last < discEnd)
+        return true;
+    trace("CD track " + std::to_string(track + 1) + " lies outside the disc (sectors " + std::to_string(first) + " to " +
+          std::to_string(last) + ", disc ends at " + std::to_string(discEnd) + "): its TOC or CUE sheet is damaged");
+    return false;
+}
+
+bool ReadTrackText(int drive, int track, std::string& artist, std::string& title)
+{
+    OpenDisc disc(drive);
+    if (track < 0 || track >= disc.Tracks())
+        return false;
+    const cdtext_t* text = cdio_get_cdtext(disc.cdio);
+    if (!text)
+        return false;
+    const track_t number = static_cast<track_t>(cdio_get_first_track_num(disc.cdio) + track);
+    auto field = [text, number](cdtext_field_t key) {
+        const char* value = cdtext_get_const(text, key, number);
+        return std::string(value ? value : "");
+    };
+    artist = field(CDTEXT_FIELD_PERFORMER);
+    title = field(CDTEXT_FIELD_TITLE);
+    return true;
 }
 
 } // namespace sound
@@ -201,12 +254,8 @@ int BASS_CD_GetTracks(int drive) { return OpenDisc(drive).Tracks(); }
 int64_t BASS_CD_GetTrackLength(int drive, int track)
 {
     OpenDisc disc(drive);
-    if (track < 0 || track >= disc.Tracks())
-        return -1;
-    const track_t number = static_cast<track_t>(cdio_get_first_track_num(disc.cdio) + track);
-    const lsn_t first = cdio_get_track_lsn(disc.cdio, number);
-    const lsn_t last = cdio_get_track_last_lsn(disc.cdio, number);
-    if (first == CDIO_INVALID_LSN || last == CDIO_INVALID_LSN || last < first)
+    lsn_t first = 0, last = 0;
+    if (!disc.cdio || !TrackExtent(disc.cdio, track, first, last))
         return -1;
     return static_cast<int64_t>(last - first + 1) * BASS_CD_SECTOR_BYTES;
 }

@@ -20,4 +20,16 @@ std::vector<CdDrive> ListDrives();
 // A fresh libcdio handle on drive `drive` (its own TOC); null without a drive or disc.
 CdIo_t* OpenDrive(int drive);
 
+// The first and last sector of track `track` (0-based), false when the track does not lie on the
+// disc. A damaged TOC or CUE sheet can give a track that starts before the disc (no INDEX 01),
+// ends before it starts or runs past the disc's end; paranoia never returns from reading one.
+bool TrackExtent(CdIo_t* cdio, int track, lsn_t& first, lsn_t& last);
+
+// Parses "d:\track07.cda" into drive index 3 and track index 6; false for anything else.
+bool ParseTrackAddress(const std::string& path, int& drive, int& track);
+
+// The CD-TEXT performer and title of track `track` (0-based) of the disc in drive `drive`, as
+// UTF-8; false without a disc, such a track or CD-TEXT.
+bool ReadTrackText(int drive, int track, std::string& artist, std::string& title);
+
 } // namespace sound

@@ -1,57 +1,61 @@
-// CD track streams: one audio track read through paranoia, synchronously for decode-only streams
-// and by a read-ahead thread for playing ones, so the output thread never waits on a drive.
+// CD track streams: one audio track read through paranoia by a read-ahead thread of its own, so
+// the sound thread never waits on a drive and any other reader waits at most the read time limit
+// for a sector.
 
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/sound/CDInternal.h"
 #include "platform/sound/SoundCD.h"
 #include "platform/sound/SoundChannel.h"
+#include "platform/sound/SoundThread.h"
 #include "platform/trace/Trace.h"
 
 namespace sound {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr int kSectorSamples = BASS_CD_SECTOR_BYTES / 2;
 constexpr int kMaxRetries = 5;            // paranoia's retries before it skips a sector
 constexpr int kFailAfterSkips = 75;       // a second of unreadable sectors in a row ends the stream
+// Paranoia retries a drive read that fails without end (a disc taken out, a read past the disc):
+// after this many failed drive reads for one sector it gets silence, and the sector is skipped.
+constexpr int kFailedReadsPerSector = 50;
+constexpr size_t kRingBytes = 2 * 176400; // two seconds read ahead
+constexpr auto kPoll = std::chrono::milliseconds(10);
+// Paranoia may retry a read it was given up on without end; its thread then sleeps for good
+// rather than spin.
+constexpr int kReadsBeforeParking = 1000;
+
+constexpr int kDefaultReadTimeLimitMs = 30000;
+std::atomic<int> readTimeLimitMs{kDefaultReadTimeLimitMs};
 
 // ---- Simulated read faults (tests) -------------------------------------------------------
 
 std::mutex faultsMutex;
+std::condition_variable faultsChanged;
 std::vector<int32_t> faultSectors;
 int32_t removedFrom = -1;
+int32_t hangFrom = -1;
+uint64_t faultsGeneration = 0; // bumped by every change, which releases hanging reads
 std::atomic<bool> faultsActive{false};
 
 class TrackReader;
 thread_local TrackReader* currentReader = nullptr; // the drive's read hook carries no user value
 
-// Parses "d:\track07.cda" into drive index 3 and track index 6.
-bool ParseTrackAddress(const std::string& path, int& drive, int& track)
-{
-    if (path.size() != 14 || path[1] != ':' || path[2] != '\\')
-        return false;
-    std::string lower = path;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-    if (lower[0] < 'a' || lower[0] > 'z' || lower.compare(3, 5, "track") != 0 || lower.compare(10, 4, ".cda") != 0 ||
-        !std::isdigit(static_cast<unsigned char>(lower[8])) || !std::isdigit(static_cast<unsigned char>(lower[9])))
-        return false;
-    drive = lower[0] - 'a';
-    track = (lower[8] - '0') * 10 + (lower[9] - '0') - 1;
-    return track >= 0;
-}
-
-// One track of one drive, with its own libcdio and paranoia handles. Not thread-safe: one thread
-// reads it at a time.
+// One track of one drive, with its own libcdio and paranoia handles. One thread reads it; its
+// status may be read from any thread.
 class TrackReader {
 public:
     ~TrackReader()
@@ -67,17 +71,10 @@ public:
     bool Open(int drive, int track)
     {
         cdio_ = OpenDrive(drive);
-        if (!cdio_)
-            return false;
-        const track_t count = cdio_get_num_tracks(cdio_);
-        if (count == CDIO_INVALID_TRACK || track >= count)
+        if (!cdio_ || !TrackExtent(cdio_, track, first_, last_))
             return false;
         const track_t number = static_cast<track_t>(cdio_get_first_track_num(cdio_) + track);
         if (cdio_get_track_format(cdio_, number) != TRACK_FORMAT_AUDIO)
-            return false;
-        first_ = cdio_get_track_lsn(cdio_, number);
-        last_ = cdio_get_track_last_lsn(cdio_, number);
-        if (first_ == CDIO_INVALID_LSN || last_ < first_)
             return false;
         drive_ = cdio_cddap_identify_cdio(cdio_, CDDA_MESSAGE_FORGETIT, nullptr);
         if (!drive_ || cdio_cddap_open(drive_) != 0)
@@ -105,15 +102,16 @@ public:
     // Reads the next sector; false at the end of the track or when the read failed for good.
     bool ReadSector(int16_t* out)
     {
-        if (next_ > last_ || status.failed)
+        if (next_ > last_ || failed_)
             return false;
         currentReader = this;
+        failedReads_ = 0;
         const int16_t* data = cdio_paranoia_read_limited(paranoia_, nullptr, kMaxRetries);
         currentReader = nullptr;
         if (!data || removedSeen_)
             return Fail("the drive returned nothing");
         if (!delivered_[next_ - first_]) {
-            ++status.skippedSectors;
+            ++skipped_;
             trace("CD read: sector " + std::to_string(next_) + " skipped after " + std::to_string(kMaxRetries) + " retries");
             if (++skipRun_ >= kFailAfterSkips)
                 return Fail("a second of sectors in a row could not be read");
@@ -125,12 +123,30 @@ public:
         return true;
     }
 
-    BassCDReadStatus status;
+    // Gives up on a read that takes too long, from another thread: the stream has failed, and
+    // what paranoia still asks of the drive is answered with silence at once.
+    void Abandon()
+    {
+        if (abandoned_.exchange(true))
+            return;
+        failed_ = true;
+        trace("CD read failed: no sector within " + std::to_string(readTimeLimitMs) + " ms; the drive read is left behind");
+    }
+
+    bool Abandoned() const { return abandoned_; }
+
+    BassCDReadStatus Status() const
+    {
+        BassCDReadStatus status;
+        status.failed = failed_;
+        status.skippedSectors = skipped_;
+        return status;
+    }
 
 private:
     bool Fail(const std::string& why)
     {
-        status.failed = true;
+        failed_ = true;
         trace("CD read failed at sector " + std::to_string(next_) + ": " + why);
         return false;
     }
@@ -142,7 +158,13 @@ private:
         TrackReader* reader = currentReader;
         if (!reader)
             return -1;
+        if (reader->abandoned_)
+            return reader->AbandonedRead(buffer, sectors);
+        if (reader->failedReads_ >= kFailedReadsPerSector)
+            return Silence(buffer, sectors);
         const long got = reader->FaultyRead(d, buffer, begin, sectors);
+        if (got <= 0)
+            ++reader->failedReads_;
         for (long i = 0; i < got; ++i) {
             const lsn_t sector = begin + static_cast<lsn_t>(i);
             if (sector >= reader->first_ && sector <= reader->last_)
@@ -151,13 +173,31 @@ private:
         return got;
     }
 
+    // A read answered without the drive: the sectors count as not delivered.
+    static long Silence(void* buffer, long sectors)
+    {
+        if (buffer)
+            std::memset(buffer, 0, static_cast<size_t>(sectors) * BASS_CD_SECTOR_BYTES);
+        return sectors;
+    }
+
+    long AbandonedRead(void* buffer, long sectors)
+    {
+        if (++readsSinceAbandoned_ > kReadsBeforeParking)
+            for (;;)
+                std::this_thread::sleep_for(std::chrono::hours(1));
+        return Silence(buffer, sectors);
+    }
+
     long FaultyRead(cdrom_drive_t* d, void* buffer, lsn_t begin, long sectors)
     {
         if (faultsActive) {
-            std::lock_guard<std::mutex> lock(faultsMutex);
+            std::unique_lock<std::mutex> lock(faultsMutex);
+            const uint64_t generation = faultsGeneration;
+            faultsChanged.wait(lock, [&] { return hangFrom < 0 || begin + sectors <= hangFrom || faultsGeneration != generation; });
             if (removedFrom >= 0 && begin + sectors > removedFrom) {
                 if (begin >= removedFrom) {
-                    removedSeen_ = true;
+                    removedSeen_ = removedSeen_ || begin <= last_; // not a read ahead past the track
                     return 0;
                 }
                 sectors = removedFrom - begin;
@@ -178,12 +218,17 @@ private:
     long (*originalRead_)(cdrom_drive_t*, void*, lsn_t, long) = nullptr;
     lsn_t first_ = 0, last_ = -1, next_ = 0;
     int skipRun_ = 0;
+    int failedReads_ = 0; // drive reads that failed while reading the sector in hand
     bool removedSeen_ = false;
     std::vector<bool> delivered_; // per sector of the track: the drive delivered it
+    std::atomic<bool> failed_{false};
+    std::atomic<int64_t> skipped_{0}; // sectors paranoia gave up on and skipped
+    std::atomic<bool> abandoned_{false};
+    int readsSinceAbandoned_ = 0;
 };
 
 // Single-producer single-consumer ring of bytes, allocated once: the read-ahead thread writes,
-// the output thread reads, neither waits for the other.
+// the stream's reader reads, neither has to wait for the other.
 class ByteRing {
 public:
     explicit ByteRing(size_t capacity) : data_(capacity) {}
@@ -225,130 +270,162 @@ private:
     std::atomic<size_t> read_{0}, write_{0};
 };
 
+// What a stream shares with its read-ahead thread. A thread stuck in a drive read is left behind
+// with it and frees it when the read returns.
+struct ReadAhead {
+    explicit ReadAhead(std::unique_ptr<TrackReader> trackReader) : reader(std::move(trackReader)), ring(kRingBytes) {}
+
+    // A sector read has been under way for longer than the time limit.
+    bool Stalled() const
+    {
+        const int64_t since = readingSinceMs.load();
+        return since != 0 && NowMs() - since > readTimeLimitMs;
+    }
+    // Nothing more will come: the track's end or a failure, and the ring is empty; or a stall.
+    bool Ending() const { return (finished && ring.Available() == 0) || Stalled() || reader->Abandoned(); }
+    void Notify() { changed.notify_all(); }
+    template <typename Ready> void WaitBriefly(Ready ready)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait_for(lock, kPoll, ready);
+    }
+    static int64_t NowMs()
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count() + 1;
+    }
+
+    // The thread's loop: fills the ring sector by sector until stopped, at the track's end or on
+    // failure.
+    void Run()
+    {
+        int16_t sector[kSectorSamples];
+        while (!stop) {
+            if (ring.Space() < BASS_CD_SECTOR_BYTES) {
+                WaitBriefly([this] { return stop || ring.Space() >= BASS_CD_SECTOR_BYTES; });
+                continue;
+            }
+            readingSinceMs = NowMs();
+            const bool read = reader->ReadSector(sector);
+            readingSinceMs = 0;
+            if (!read) {
+                finished = true;
+                break;
+            }
+            const uint32_t skip = std::exchange(skipInSector, 0); // a move lands inside a sector
+            ring.Write(reinterpret_cast<const uint8_t*>(sector) + skip, BASS_CD_SECTOR_BYTES - skip);
+            Notify();
+        }
+        exited = true;
+        Notify();
+    }
+
+    std::unique_ptr<TrackReader> reader;
+    ByteRing ring;
+    uint32_t skipInSector = 0; // set only while no thread runs
+    std::atomic<bool> stop{false};
+    std::atomic<bool> finished{false}; // no more data will come (the track's end or a failure)
+    std::atomic<bool> exited{false};
+    std::atomic<int64_t> readingSinceMs{0}; // when the sector read under way began; 0 between reads
+    std::mutex mutex;
+    std::condition_variable changed;
+};
+
 class CdTrackStream : public Channel {
 public:
     CdTrackStream(std::unique_ptr<TrackReader> reader, uint32_t flags)
-        : Channel(44100, 2, flags, BASS_CTYPE_CD), reader_(std::move(reader)), ring_(DecodeOnly() ? 0 : 2 * 176400)
+        : Channel(44100, 2, flags, BASS_CTYPE_CD), lengthBytes_(reader->Sectors() * BASS_CD_SECTOR_BYTES),
+          readAhead_(std::make_shared<ReadAhead>(std::move(reader)))
     {
         info.resolution = 16;
-        if (!DecodeOnly())
-            StartReadAhead();
+        StartReadAhead();
     }
     ~CdTrackStream() override { StopReadAhead(); }
 
     int64_t Length() override { return lengthBytes_; }
     int64_t Position() override { return position_; }
-    int64_t BytesReady() override { return static_cast<int64_t>(ring_.Available()); }
+    int64_t BytesReady() override { return static_cast<int64_t>(readAhead_->ring.Available()); }
     bool SeekFrame(int64_t frame) override
     {
-        const bool readAhead = worker_.joinable();
-        StopReadAhead();
+        if (!StopReadAhead())
+            return false;
         const int64_t byte = frame * 4;
-        const bool ok = reader_->SeekSector(byte / BASS_CD_SECTOR_BYTES);
-        sectorFill_ = sectorUsed_ = 0;
-        skipInSector_ = byte % BASS_CD_SECTOR_BYTES;
+        const bool ok = readAhead_->reader->SeekSector(byte / BASS_CD_SECTOR_BYTES);
+        readAhead_->skipInSector = static_cast<uint32_t>(byte % BASS_CD_SECTOR_BYTES);
+        readAhead_->ring.Clear();
+        readAhead_->finished = false;
         position_ = byte;
         delivered_ = 0;
-        finished_ = false;
-        ring_.Clear();
         MarkRepositioned();
-        if (readAhead)
-            StartReadAhead();
+        StartReadAhead();
         return ok;
     }
     void Released() override { StopReadAhead(); }
 
-    BassCDReadStatus Status()
-    {
-        std::lock_guard<std::mutex> lock(statusMutex_);
-        return reader_->status;
-    }
+    BassCDReadStatus Status() const { return readAhead_->reader->Status(); }
 
 protected:
     uint32_t ReadRaw(void* buffer, uint32_t bytes, bool& ended) override
     {
         auto* out = static_cast<uint8_t*>(buffer);
-        if (!DecodeOnly()) {
-            // The output thread takes what the read-ahead has ready; a drive that falls behind
-            // is heard as silence, never as a wait.
-            const size_t got = ring_.Read(out, bytes);
-            position_ += got;
-            if (got == bytes)
-                return bytes;
-            if (finished_.load(std::memory_order_acquire) && ring_.Available() == 0) {
-                ended = true;
-                return static_cast<uint32_t>(got);
-            }
-            std::memset(out + got, 0, bytes - got);
-            return bytes;
-        }
+        ReadAhead& r = *readAhead_;
+        // A decode-only read waits for the drive, but never on the sound thread (a row of the live
+        // mix played from a CD track): the output takes what is ready, like a playing stream.
+        const bool wait = DecodeOnly() && !OnSoundThread();
         uint32_t done = 0;
-        while (done < bytes) {
-            if (!FillSector()) {
-                ended = true;
+        for (;;) {
+            done += static_cast<uint32_t>(r.ring.Read(out + done, bytes - done));
+            if (done == bytes || !wait || r.Ending())
                 break;
-            }
-            const uint32_t part = std::min<uint32_t>(bytes - done, sectorFill_ - sectorUsed_);
-            std::memcpy(out + done, reinterpret_cast<uint8_t*>(sector_) + sectorUsed_, part);
-            sectorUsed_ += part;
-            done += part;
+            r.Notify(); // room for the read-ahead
+            r.WaitBriefly([&r] { return r.ring.Available() > 0 || r.finished; });
         }
         position_ += done;
-        return done;
+        if (done == bytes)
+            return done;
+        if (r.Ending()) {
+            if (wait && r.Stalled())
+                r.reader->Abandon();
+            ended = true;
+            return done;
+        }
+        // A drive that falls behind is heard as silence, never as a wait.
+        std::memset(out + done, 0, bytes - done);
+        return bytes;
     }
 
 private:
-    // Makes sure the sector buffer holds unread bytes; false at the end or on failure.
-    bool FillSector()
-    {
-        if (sectorUsed_ < sectorFill_)
-            return true;
-        std::lock_guard<std::mutex> lock(statusMutex_);
-        if (!reader_->ReadSector(sector_))
-            return false;
-        sectorFill_ = BASS_CD_SECTOR_BYTES;
-        sectorUsed_ = skipInSector_; // a move lands inside a sector: its start is skipped once
-        skipInSector_ = 0;
-        return true;
-    }
-
     void StartReadAhead()
     {
-        stop_ = false;
-        worker_ = std::thread([this] { ReadAhead(); });
-    }
-    void StopReadAhead()
-    {
-        stop_ = true;
-        if (worker_.joinable())
-            worker_.join();
-    }
-    void ReadAhead()
-    {
-        while (!stop_) {
-            if (ring_.Space() < BASS_CD_SECTOR_BYTES) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                continue;
-            }
-            if (!FillSector()) {
-                finished_.store(true, std::memory_order_release);
-                return;
-            }
-            ring_.Write(reinterpret_cast<const uint8_t*>(sector_) + sectorUsed_, sectorFill_ - sectorUsed_);
-            sectorUsed_ = sectorFill_;
-        }
+        readAhead_->stop = false;
+        readAhead_->exited = false;
+        worker_ = std::thread([shared = readAhead_] { shared->Run(); });
     }
 
-    std::unique_ptr<TrackReader> reader_;
-    const int64_t lengthBytes_ = reader_->Sectors() * BASS_CD_SECTOR_BYTES;
-    std::mutex statusMutex_; // the reader's status is read by the UI while a thread reads
-    int16_t sector_[kSectorSamples] = {};
-    uint32_t sectorFill_ = 0, sectorUsed_ = 0, skipInSector_ = 0;
+    // Ends the read-ahead thread; false when it is stuck in a drive read past the time limit: it is
+    // then left behind, and the stream stays ended.
+    bool StopReadAhead()
+    {
+        if (!worker_.joinable())
+            return !readAhead_->reader->Status().failed;
+        ReadAhead& r = *readAhead_;
+        r.stop = true;
+        r.Notify();
+        while (!r.exited && !r.Stalled())
+            r.WaitBriefly([&r] { return r.exited.load(); });
+        if (r.exited) {
+            worker_.join();
+            return true;
+        }
+        r.reader->Abandon();
+        r.finished = true;
+        worker_.detach();
+        return false;
+    }
+
+    const int64_t lengthBytes_;
+    std::shared_ptr<ReadAhead> readAhead_;
     int64_t position_ = 0;
-    ByteRing ring_;
     std::thread worker_;
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> finished_{false};
 };
 
 } // namespace
@@ -385,10 +462,20 @@ bool BASS_CD_StreamGetReadStatus(BassHandle stream, BassCDReadStatus* status)
     return true;
 }
 
-void BASS_CD_SimulateReadFaults(const std::vector<int32_t>& badSectors, int32_t removedFromSector)
+void BASS_CD_SetReadTimeLimit(int milliseconds)
 {
-    std::lock_guard<std::mutex> lock(faultsMutex);
-    faultSectors = badSectors;
-    removedFrom = removedFromSector;
-    faultsActive = !badSectors.empty() || removedFromSector >= 0;
+    readTimeLimitMs = milliseconds > 0 ? milliseconds : kDefaultReadTimeLimitMs;
+}
+
+void BASS_CD_SimulateReadFaults(const std::vector<int32_t>& badSectors, int32_t removedFromSector, int32_t hangFromSector)
+{
+    {
+        std::lock_guard<std::mutex> lock(faultsMutex);
+        faultSectors = badSectors;
+        removedFrom = removedFromSector;
+        hangFrom = hangFromSector;
+        ++faultsGeneration;
+        faultsActive = !badSectors.empty() || removedFromSector >= 0 || hangFromSector >= 0;
+    }
+    faultsChanged.notify_all();
 }

@@ -83,7 +83,7 @@ private:
     // Reads up to `frames` source frames converted to the mixer's channel count.
     uint32_t ReadConverted(int16_t* out, uint32_t frames)
     {
-        std::lock_guard<std::recursive_mutex> lock(source_->mutex);
+        std::lock_guard lock(source_->mutex);
         if (source_->released)
             return 0;
         const uint32_t sourceChannels = source_->info.channels;
@@ -202,7 +202,7 @@ bool BASS_Mixer_StreamAddChannel(BassHandle mixerHandle, BassHandle sourceHandle
         return false;
     if (!source->DecodeOnly() || dynamic_cast<MixerStream*>(source.get()))
         return Fail(BASS_ERROR_ILLPARAM);
-    std::lock_guard<std::recursive_mutex> lock(mixer->mutex);
+    std::lock_guard lock(mixer->mutex);
     if (mixer->Holds(source.get()))
         return Fail(BASS_ERROR_ILLPARAM);
     if (!mixer->Add(std::move(source)))

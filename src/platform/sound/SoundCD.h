@@ -32,7 +32,8 @@ std::string BASS_CD_GetID(int drive, int kind);
 // Tracks on the disc in the drive; -1 without a disc or drive.
 int BASS_CD_GetTracks(int drive);
 
-// Bytes of PCM of track `track` (0-based): its sectors x 2352; -1 when there is no such track.
+// Bytes of PCM of track `track` (0-based): its sectors x 2352; -1 when there is no such track or
+// it does not lie on the disc (a damaged TOC or CUE sheet).
 int64_t BASS_CD_GetTrackLength(int drive, int track);
 
 // Whether `path` is a track address of this layer ("d:\track01.cda"), whether or not such a
@@ -40,12 +41,15 @@ int64_t BASS_CD_GetTrackLength(int drive, int track);
 bool BASS_CD_IsTrackAddress(const std::string& path);
 
 // Opens the audio track at `path` ("d:\track01.cda") as a 44100 Hz 16-bit stereo stream read
-// through paranoia (full checks, skips allowed after bounded retries). flags: 0 (playable, read
-// ahead on its own thread) or BASS_STREAM_DECODE. 0 for a bad address, no disc, a data track.
+// through paranoia (full checks, skips allowed after bounded retries) by a read-ahead thread of its
+// own. flags: 0 (playable: a drive that falls behind is heard as silence) or BASS_STREAM_DECODE (a
+// read waits for the drive, but on the sound thread takes silence instead). 0 for a bad address,
+// no disc, a data track, a track that does not lie on the disc.
 BassHandle BASS_CD_StreamCreateFile(const std::string& path, uint32_t flags);
 
 // How the reading of a CD track stream went. `failed`: the stream ended early because the drive
-// returned nothing or a second of sectors in a row could not be read.
+// returned nothing, a second of sectors in a row could not be read, or one sector's read took
+// longer than the read time limit.
 struct BassCDReadStatus {
     bool failed = false;
     int64_t skippedSectors = 0; // sectors paranoia gave up on and skipped
@@ -57,6 +61,12 @@ bool BASS_CD_AddImageDrive(const std::string& cuePath);
 // Removes every image drive added by BASS_CD_AddImageDrive (the environment's stay).
 void BASS_CD_RemoveImageDrives();
 
-// Tests: make reads of the given absolute sectors fail, and every read from sector
-// `removedFrom` on return nothing (a disc taken out; -1: never). Empty lists end the simulation.
-void BASS_CD_SimulateReadFaults(const std::vector<int32_t>& badSectors, int32_t removedFrom = -1);
+// The longest a CD track stream waits for one sector (paranoia's retries included) before it ends
+// as failed; a drive read that never returns is left to finish on its own. 0 sets the default, 30 s.
+void BASS_CD_SetReadTimeLimit(int milliseconds);
+
+// Tests: make reads of the given absolute sectors fail, every read from sector `removedFrom` on
+// return nothing (a disc taken out), and every read from sector `hangFrom` on wait until the
+// simulation changes (a drive that stops answering); -1: never. Empty lists end the simulation.
+void BASS_CD_SimulateReadFaults(const std::vector<int32_t>& badSectors, int32_t removedFrom = -1,
+                                int32_t hangFrom = -1);

@@ -89,7 +89,7 @@ struct Slot {
 constexpr size_t maxSlots = 0xFFFF;
 
 struct Table {
-    std::mutex lock;
+    CountedMutex<SoundLock::HandleTable> lock;
     std::vector<Slot> slots;
     std::deque<uint16_t> freeSlots;
 };
@@ -133,7 +133,7 @@ std::shared_ptr<Channel> Vacate(Slot& slot)
 BassHandle AddHandle(std::shared_ptr<Channel> channel)
 {
     auto& [tableLock, slots, freeSlots] = TheTable();
-    std::lock_guard<std::mutex> lock(tableLock);
+    std::lock_guard lock(tableLock);
     uint16_t index;
     if (!freeSlots.empty()) {
         index = freeSlots.front();
@@ -152,7 +152,7 @@ BassHandle AddHandle(std::shared_ptr<Channel> channel)
 
 std::shared_ptr<Channel> FindChannel(BassHandle handle)
 {
-    std::lock_guard<std::mutex> lock(TheTable().lock);
+    std::lock_guard lock(TheTable().lock);
     Slot* slot = SlotOf(handle);
     if (!slot)
         return Fail(BASS_ERROR_HANDLE, std::shared_ptr<Channel>());
@@ -162,7 +162,7 @@ std::shared_ptr<Channel> FindChannel(BassHandle handle)
 
 std::shared_ptr<Channel> TakeHandle(BassHandle handle)
 {
-    std::lock_guard<std::mutex> lock(TheTable().lock);
+    std::lock_guard lock(TheTable().lock);
     Slot* slot = SlotOf(handle);
     if (!slot)
         return Fail(BASS_ERROR_HANDLE, std::shared_ptr<Channel>());
@@ -174,7 +174,7 @@ void FreeAllHandles()
 {
     std::vector<std::shared_ptr<Channel>> taken;
     {
-        std::lock_guard<std::mutex> lock(TheTable().lock);
+        std::lock_guard lock(TheTable().lock);
         for (Slot& slot : TheTable().slots)
             if (slot.channel)
                 taken.push_back(Vacate(slot));
@@ -185,7 +185,7 @@ void FreeAllHandles()
 
 void ReleaseChannel(const std::shared_ptr<Channel>& channel)
 {
-    std::lock_guard<std::recursive_mutex> lock(channel->mutex);
+    std::lock_guard lock(channel->mutex);
     if (channel->released.exchange(true))
         return;
     StopPlaying(*channel);
@@ -214,15 +214,44 @@ int64_t SaturateToInt64(double value)
 
 namespace {
 
+// Runs `op` on the channel under its lock; `failed` when there is none or its handle was freed.
+template <typename Result, typename Op> Result WithStream(const BassStreamRef& channel, Result failed, Op op)
+{
+    if (!channel)
+        return Fail(BASS_ERROR_HANDLE, failed);
+    std::lock_guard lock(channel->mutex);
+    if (channel->released)
+        return Fail(BASS_ERROR_HANDLE, failed);
+    SetError(BASS_OK);
+    return op(*channel);
+}
+
 // Runs `op` on the channel behind `handle` under its lock; `failed` for a bad handle.
 template <typename Result, typename Op> Result WithChannel(BassHandle handle, Result failed, Op op)
 {
-    std::shared_ptr<Channel> channel = FindChannel(handle);
-    if (!channel)
-        return failed;
-    std::lock_guard<std::recursive_mutex> lock(channel->mutex);
-    SetError(BASS_OK);
-    return op(*channel);
+    return WithStream(FindChannel(handle), failed, op);
+}
+
+int32_t ReadData(const BassStreamRef& stream, void* buffer, uint32_t length)
+{
+    CountStreamRead();
+    if (!buffer)
+        return Fail(BASS_ERROR_ILLPARAM, -1);
+    // A read never hands over more than fits the result, and never leaves stale bytes behind.
+    length = std::min<uint32_t>(length, std::numeric_limits<int32_t>::max());
+    int32_t result = WithStream(stream, int32_t(-1), [&](Channel& channel) {
+        if (!channel.DecodeOnly())
+            return Fail(BASS_ERROR_NOTAVAIL, int32_t(-1));
+        if (channel.Ended())
+            return Fail(BASS_ERROR_ENDED, int32_t(-1));
+        const uint32_t got = channel.Read(buffer, length);
+        if (got == 0 && channel.Ended())
+            return Fail(BASS_ERROR_ENDED, int32_t(-1));
+        return static_cast<int32_t>(got);
+    });
+    const uint32_t filled = result > 0 ? static_cast<uint32_t>(result) : 0;
+    std::memset(static_cast<char*>(buffer) + filled, 0, length - filled);
+    return result;
 }
 
 int64_t FrameFloor(const Channel& channel, int64_t bytes)
@@ -309,23 +338,22 @@ int32_t BASS_ChannelGetData(BassHandle handle, void* buffer, uint32_t length)
                 return Fail(BASS_ERROR_NOTAVAIL, int32_t(-1));
             return static_cast<int32_t>(std::min<int64_t>(channel.BytesReady(), std::numeric_limits<int32_t>::max()));
         });
-    if (!buffer)
-        return Fail(BASS_ERROR_ILLPARAM, -1);
-    // A read never hands over more than fits the result, and never leaves stale bytes behind.
-    length = std::min<uint32_t>(length, std::numeric_limits<int32_t>::max());
-    int32_t result = WithChannel(handle, int32_t(-1), [&](Channel& channel) {
-        if (!channel.DecodeOnly())
-            return Fail(BASS_ERROR_NOTAVAIL, int32_t(-1));
-        if (channel.Ended())
-            return Fail(BASS_ERROR_ENDED, int32_t(-1));
-        const uint32_t got = channel.Read(buffer, length);
-        if (got == 0 && channel.Ended())
-            return Fail(BASS_ERROR_ENDED, int32_t(-1));
-        return static_cast<int32_t>(got);
-    });
-    const uint32_t filled = result > 0 ? static_cast<uint32_t>(result) : 0;
-    std::memset(static_cast<char*>(buffer) + filled, 0, length - filled);
-    return result;
+    return ReadData(FindChannel(handle), buffer, length);
+}
+
+int32_t BASS_ChannelGetData(const BassStreamRef& stream, void* buffer, uint32_t length)
+{
+    return ReadData(stream, buffer, length);
+}
+
+BassStreamRef BASS_StreamRef(BassHandle handle)
+{
+    return FindChannel(handle);
+}
+
+bool BASS_StreamRefValid(const BassStreamRef& stream)
+{
+    return stream && !stream->released;
 }
 
 bool BASS_ChannelAddEffect(BassHandle handle, int effect, int priority)

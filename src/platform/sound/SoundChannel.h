@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/sound/SoundLibrary.h"
+#include "platform/sound/SoundThread.h"
 
 namespace sound {
 
@@ -27,7 +28,7 @@ public:
     Channel(const Channel&) = delete;
     Channel& operator=(const Channel&) = delete;
 
-    std::recursive_mutex mutex;
+    CountedRecursiveMutex<SoundLock::Channel> mutex;
     BassChannelInfo info;
 
     uint32_t FrameBytes() const { return info.channels * 2; }

@@ -19,6 +19,7 @@
 #include <system_error>
 
 #include "platform/files/ReplaceFile.h"
+#include "platform/sound/Mp3Frames.h"
 #include "platform/sound/SoundChannel.h"
 
 extern char** environ;
@@ -103,6 +104,8 @@ public:
     virtual bool Finish() = 0; // completes the output; false with the reason set
     virtual void Abort() = 0;  // ends without output
     virtual bool RaisePriority() { return false; }
+    // Seconds of sound that a failed Finish kept under the target's name.
+    double KeptSeconds() const { return keptSeconds_; }
 
 protected:
     // The first failure is the one reported, later calls repeat it.
@@ -116,6 +119,8 @@ protected:
     }
     bool HasFailed() const { return failCode_ != 0; }
     bool RepeatFailure() { return EncodeFail(failCode_, failText_); }
+
+    double keptSeconds_ = 0;
 
 private:
     int failCode_ = 0;
@@ -180,7 +185,10 @@ private:
 // command line.
 class ProgramEncoder : public Encoder {
 public:
-    ProgramEncoder(uint32_t rate, uint32_t channels) : rate_(rate), channels_(channels) {}
+    ProgramEncoder(uint32_t rate, uint32_t channels, bool keepPart)
+        : rate_(rate), channels_(channels), keepPart_(keepPart)
+    {
+    }
     ~ProgramEncoder() override { Abort(); }
 
     bool Start(const std::vector<std::string>& arguments, const std::string& path)
@@ -215,13 +223,12 @@ public:
     {
         CloseInput();
         const int status = Reap();
+        if (!HasFailed() && (!WIFEXITED(status) || WEXITSTATUS(status) != 0))
+            Failed(BASS_ERROR_PROGRAM, program_ + " ended with an error" + ExitReason(status));
         if (HasFailed()) {
-            file_.Discard();
+            if (!keepPart_ || !KeepWholeFrames())
+                file_.Discard();
             return RepeatFailure();
-        }
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-            file_.Discard();
-            return Failed(BASS_ERROR_PROGRAM, program_ + " ended with an error" + ExitReason(status));
         }
         return file_.Commit() || Failed(BASS_ERROR_WRITE, lastEncodeError);
     }
@@ -243,6 +250,17 @@ public:
     }
 
 private:
+    // What the program wrote before it failed, cut back to its last whole MP3 frame, takes the
+    // target's name; false when it holds no sound or can't be kept.
+    bool KeepWholeFrames()
+    {
+        const Mp3WholeFrames frames = FindWholeMp3Frames(file_.Path());
+        if (frames.soundSamples == 0 || truncate(file_.Path().c_str(), frames.bytes) != 0 || !file_.Commit())
+            return false;
+        keptSeconds_ = static_cast<double>(frames.soundSamples) / frames.rate;
+        return true;
+    }
+
     bool Spawn(const std::vector<std::string>& arguments)
     {
         IgnoreBrokenPipes();
@@ -375,6 +393,7 @@ private:
     PendingFile file_;
     std::string program_;
     uint32_t rate_, channels_;
+    bool keepPart_;
     pid_t pid_ = -1;
     int status_ = -1;
     int input_ = -1;
@@ -444,7 +463,7 @@ bool BASS_Encode_StartProgram(BassHandle channel, const std::vector<std::string>
     BassChannelInfo info;
     if (!FormatForEncoder(channel, info))
         return false;
-    auto encoder = std::make_shared<ProgramEncoder>(info.frequency, info.channels);
+    auto encoder = std::make_shared<ProgramEncoder>(info.frequency, info.channels, (flags & BASS_ENCODE_KEEPPART) != 0);
     return encoder->Start(arguments, path) && Register(channel, std::move(encoder));
 }
 
@@ -464,12 +483,18 @@ bool BASS_Encode_Write(BassHandle channel, const void* buffer, uint32_t length)
     return encoder->Write(buffer, length) && EncodeOk();
 }
 
-bool BASS_Encode_Stop(BassHandle channel)
+bool BASS_Encode_Stop(BassHandle channel, double* keptSeconds)
 {
+    if (keptSeconds)
+        *keptSeconds = 0;
     const std::shared_ptr<Encoder> encoder = TakeEncoder(channel);
     if (!encoder)
         return EncodeFail(BASS_ERROR_HANDLE, "the channel has no encoder");
-    return encoder->Finish() && EncodeOk();
+    if (encoder->Finish())
+        return EncodeOk();
+    if (keptSeconds)
+        *keptSeconds = encoder->KeptSeconds();
+    return false;
 }
 
 void BASS_Encode_Cancel(BassHandle channel)

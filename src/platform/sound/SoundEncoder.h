@@ -21,6 +21,7 @@
 constexpr uint32_t BASS_ENCODE_NOHEAD = 0x1;       // BASS_Encode_StartFile: raw PCM, no WAV header
 constexpr uint32_t BASS_ENCODE_PCM = 0x40;         // BASS_Encode_StartFile: PCM with a WAV header
 constexpr uint32_t BASS_ENCODE_AUTOFREE = 0x40000; // accepted: every encoder ends at BASS_Encode_Stop or _Cancel
+constexpr uint32_t BASS_ENCODE_KEEPPART = 0x80000; // BASS_Encode_StartProgram: a failed MP3 keeps its sound (see _Stop)
 
 constexpr int BASS_ERROR_CREATE = 20;  // the output file could not be created
 constexpr int BASS_ERROR_WRITE = 21;   // writing the output failed (disk full, size limit, ...)
@@ -54,7 +55,10 @@ bool BASS_Encode_Write(BassHandle channel, const void* buffer, uint32_t length);
 // Ends the channel's encoder and completes the output: the WAV header gets its sizes, the program's
 // input is closed and its exit awaited. True when the file was written completely and now has its
 // name; false otherwise (the temporary output is removed). False also when there is no encoder.
-bool BASS_Encode_Stop(BassHandle channel);
+// A program started with BASS_ENCODE_KEEPPART writes MP3: when it fails, the frames it wrote whole
+// take the target's name all the same (a cut last frame is dropped, so the file decodes cleanly),
+// and *keptSeconds gets their length; 0 when nothing was kept.
+bool BASS_Encode_Stop(BassHandle channel, double* keptSeconds = nullptr);
 
 // Ends the channel's encoder without keeping anything: the program is ended, the output removed.
 void BASS_Encode_Cancel(BassHandle channel);

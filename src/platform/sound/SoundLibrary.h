@@ -16,7 +16,9 @@
 //   conversions saturate instead of wrapping.
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 using BassHandle = uint32_t; // 0 is never a valid handle
 
@@ -178,6 +180,10 @@ BassHandle BASS_WMA_StreamCreateFile(const std::string& path, uint32_t flags);
 // Opens a FLAC file (only FLAC) as a stream; same flags and failures as above.
 BassHandle BASS_FLAC_StreamCreateFile(const std::string& path, uint32_t flags);
 
+// The extensions (lower case, no dot) of the sound files that BASS_StreamCreateFile and
+// BASS_WMA_StreamCreateFile open, for file dialogs: "wav", "aiff", "flac", "ogg", "mp3", "wma", ...
+std::vector<std::string> BASS_GetFileExtensions();
+
 // Frees a stream (stopping it when playing) and its effects. False for a bad handle.
 bool BASS_StreamFree(BassHandle stream);
 
@@ -226,6 +232,30 @@ int32_t BASS_ChannelGetData(BassHandle channel, void* buffer, uint32_t length);
 // -100..100 (BASS_ATTRIB_KEEP_PAN keeps it). Volume and pan apply when the channel is played.
 bool BASS_ChannelSetAttributes(BassHandle channel, int frequency, int volume, int pan);
 bool BASS_ChannelGetAttributes(BassHandle channel, int* frequency, int* volume, int* pan);
+
+// ---- Streams held by their readers ---------------------------------------------------------
+
+namespace sound {
+class Channel;
+}
+
+// A stream resolved once from its handle, for a reader that reads it block after block: a read
+// through it looks nothing up in the handle table, whose lock every thread's stream calls share.
+// It keeps the stream's object alive, not its handle: once the handle is freed (BASS_StreamFree,
+// BASS_Free) reads through it fail as reads of a freed handle do. Letting go of the last one
+// destroys the object: do that where a stream may be freed, not on the sound thread.
+using BassStreamRef = std::shared_ptr<sound::Channel>;
+
+// The stream behind a handle; empty for a bad handle.
+BassStreamRef BASS_StreamRef(BassHandle handle);
+
+// Whether the stream's handle is still valid (neither freed nor from before the last BASS_Free).
+// Takes no lock.
+bool BASS_StreamRefValid(const BassStreamRef& stream);
+
+// BASS_ChannelGetData through a resolved stream: the same result; an empty or freed stream fails as
+// a bad handle does.
+int32_t BASS_ChannelGetData(const BassStreamRef& stream, void* buffer, uint32_t length);
 
 // ---- Effects -------------------------------------------------------------------------------
 

@@ -183,7 +183,7 @@ struct Output {
     std::atomic<bool> stopRequest{false};
     std::atomic<std::thread::id> outputThread{};
 
-    std::mutex playingLock; // guards `playing`
+    CountedMutex<SoundLock::PlayingList> playingLock; // guards `playing`
     std::vector<std::shared_ptr<Channel>> playing;
 
     std::atomic<bool> manualEnabled{false};
@@ -226,13 +226,14 @@ bool OnOutputThread(const Output& out) { return out.outputThread.load() == std::
 // Mixes every playing channel into `frames` stereo frames (at most one maximal block).
 SOUND_THREAD void RenderBlock(Output& out, int16_t* block, uint32_t frames)
 {
+    CheckSoundThread();
     std::fill_n(out.mix.begin(), size_t(frames) * 2, 0);
     {
-        std::lock_guard<std::mutex> lock(out.playingLock);
+        std::lock_guard lock(out.playingLock);
         out.snapshot.assign(out.playing.begin(), out.playing.end());
     }
     for (const auto& channel : out.snapshot) {
-        std::lock_guard<std::recursive_mutex> lock(channel->mutex);
+        std::lock_guard lock(channel->mutex);
         if (!channel->playing || !channel->feed)
             continue;
         if (!channel->feed->MixInto(*channel, out.mix.data(), frames)) {
@@ -241,7 +242,7 @@ SOUND_THREAD void RenderBlock(Output& out, int16_t* block, uint32_t frames)
         }
     }
     if (!out.finished.empty()) {
-        std::lock_guard<std::mutex> lock(out.playingLock);
+        std::lock_guard lock(out.playingLock);
         for (const auto& channel : out.finished)
             std::erase(out.playing, channel);
         out.finished.clear();
@@ -272,6 +273,7 @@ namespace {
 
 SOUND_THREAD void OutputThreadMain(Output& out)
 {
+    CheckSoundThread();
     TraceThroughRing(true); // this thread never waits on the trace window
     out.outputThread = std::this_thread::get_id();
     RaiseAudioThreadPriority();
@@ -366,7 +368,7 @@ void StopPlaying(Channel& channel)
 {
     Output& out = TheOutput();
     channel.playing = false;
-    std::lock_guard<std::mutex> lock(out.playingLock);
+    std::lock_guard lock(out.playingLock);
     std::erase_if(out.playing, [&](const std::shared_ptr<Channel>& c) { return c.get() == &channel; });
 }
 
@@ -412,7 +414,7 @@ bool BASS_Free()
         out.rate = 0;
     }
     FreeAllHandles();
-    std::lock_guard<std::mutex> lock(out.playingLock);
+    std::lock_guard lock(out.playingLock);
     out.playing.clear();
     SetError(BASS_OK);
     return true;
@@ -519,7 +521,7 @@ bool BASS_ChannelPlay(BassHandle handle, bool restart)
         return false;
     Output& out = TheOutput();
     {
-        std::lock_guard<std::recursive_mutex> lock(channel->mutex);
+        std::lock_guard lock(channel->mutex);
         if (channel->DecodeOnly())
             return Fail(BASS_ERROR_DECODE);
         const uint32_t rate = out.rate;
@@ -531,7 +533,7 @@ bool BASS_ChannelPlay(BassHandle handle, bool restart)
         if (restart || !channel->feed || channel->feed->InputRate() != wanted || channel->feed->OutputRate() != rate)
             channel->feed = MakeFeed(*channel, rate);
         if (!channel->playing.exchange(true)) {
-            std::lock_guard<std::mutex> playingLock(out.playingLock);
+            std::lock_guard playingLock(out.playingLock);
             out.playing.push_back(channel);
         }
     }
@@ -543,7 +545,7 @@ bool BASS_ChannelStop(BassHandle handle)
     std::shared_ptr<Channel> channel = FindChannel(handle);
     if (!channel)
         return false;
-    std::lock_guard<std::recursive_mutex> lock(channel->mutex);
+    std::lock_guard lock(channel->mutex);
     StopPlaying(*channel);
     return true;
 }
@@ -559,7 +561,7 @@ bool BASS_ChannelSetAttributes(BassHandle handle, int frequency, int volume, int
     std::shared_ptr<Channel> channel = FindChannel(handle);
     if (!channel)
         return false;
-    std::lock_guard<std::recursive_mutex> lock(channel->mutex);
+    std::lock_guard lock(channel->mutex);
     if (frequency < 0 || frequency > 384000 || (frequency > 0 && frequency < 100) || volume < -1 || volume > 100 ||
         ((pan < -100 || pan > 100) && pan != BASS_ATTRIB_KEEP_PAN))
         return Fail(BASS_ERROR_ILLPARAM);
@@ -580,7 +582,7 @@ bool BASS_ChannelGetAttributes(BassHandle handle, int* frequency, int* volume, i
     std::shared_ptr<Channel> channel = FindChannel(handle);
     if (!channel)
         return false;
-    std::lock_guard<std::recursive_mutex> lock(channel->mutex);
+    std::lock_guard lock(channel->mutex);
     if (frequency)
         *frequency = channel->attribFrequency > 0 ? channel->attribFrequency : int(channel->info.frequency);
     if (volume)

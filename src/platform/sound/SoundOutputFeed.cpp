@@ -72,6 +72,7 @@ uint32_t PlaybackFeed::Resample(Channel& channel, int16_t* out, uint32_t frames)
 
 bool PlaybackFeed::MixInto(Channel& channel, int32_t* mix, uint32_t frames)
 {
+    CheckSoundThread();
     frames = std::min(frames, maxBlockFrames_);
     int16_t* stereo = stereo_.data();
     const uint32_t got = resampler_ ? Resample(channel, stereo, frames) : ReadStereo(channel, stereo, frames);

@@ -115,7 +115,7 @@ BassSync BASS_ChannelSetSync(BassHandle handle, uint32_t type, int64_t position,
     std::shared_ptr<Channel> channel = FindChannel(handle);
     if (!channel)
         return 0;
-    std::lock_guard<std::recursive_mutex> lock(channel->mutex);
+    std::lock_guard lock(channel->mutex);
     if (!channel->syncs)
         channel->syncs = std::make_unique<SyncList>(handle);
     SetError(BASS_OK);
@@ -127,7 +127,7 @@ bool BASS_ChannelRemoveSync(BassHandle handle, BassSync sync)
     std::shared_ptr<Channel> channel = FindChannel(handle);
     if (!channel)
         return false;
-    std::lock_guard<std::recursive_mutex> lock(channel->mutex);
+    std::lock_guard lock(channel->mutex);
     if (!channel->syncs || !channel->syncs->Remove(sync))
         return Fail(BASS_ERROR_HANDLE);
     SetError(BASS_OK);

@@ -13,6 +13,8 @@ thread_local bool liveRendering = false;
 thread_local int mixerLocksHeld = 0;
 std::atomic<std::thread::id> liveRenderer{};
 std::atomic<int64_t> allocations{0};
+std::atomic<int64_t> lockTakes[kSoundLockKinds]{};
+std::atomic<int64_t> streamReads{0};
 std::atomic<int64_t> blockingCloses{0};
 }
 
@@ -48,6 +50,16 @@ int64_t SoundThreadAllocations()
     return allocations.load(std::memory_order_relaxed);
 }
 
+int64_t SoundThreadLockTakes(SoundLock lock)
+{
+    return lockTakes[static_cast<int>(lock)].load(std::memory_order_relaxed);
+}
+
+int64_t SoundThreadStreamReads()
+{
+    return streamReads.load(std::memory_order_relaxed);
+}
+
 int64_t SourceClosesBlockingSound()
 {
     return blockingCloses.load(std::memory_order_relaxed);
@@ -61,7 +73,8 @@ void CountSourceClose()
 
 void NoteMixerLocked()
 {
-    ++mixerLocksHeld;
+    if (mixerLocksHeld++ == 0)
+        CountLockTake(SoundLock::Mixer); // taken again by its holder, it never waits
 }
 
 void NoteMixerUnlocked()
@@ -78,6 +91,18 @@ void CheckSoundThread()
         std::fputs("A sound-thread function ran on another thread while the live mix rendered\n", stderr);
         std::abort();
     }
+}
+
+void CountLockTake(SoundLock lock)
+{
+    if (liveRendering)
+        lockTakes[static_cast<int>(lock)].fetch_add(1, std::memory_order_relaxed);
+}
+
+void CountStreamRead()
+{
+    if (liveRendering)
+        streamReads.fetch_add(1, std::memory_order_relaxed);
 }
 
 // The counting allocator of the checked build. Every form of new and delete is replaced together,

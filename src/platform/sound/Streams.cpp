@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <limits>
 #include <memory>
+#include <vector>
 
 #include "platform/sound/SoundChannel.h"
 #include "platform/sound/SoundDecoders.h"
@@ -86,7 +87,31 @@ bool PlayableNeedsOutput(uint32_t flags)
 
 using Opener = std::unique_ptr<Decoder> (*)(const std::string&);
 
-BassHandle CreateFileStream(const std::string& path, uint32_t flags, std::initializer_list<Opener> openers)
+std::unique_ptr<Decoder> OpenPcm(const std::string& path) { return OpenSndfileDecoder(path, false); }
+std::unique_ptr<Decoder> OpenFlac(const std::string& path) { return OpenSndfileDecoder(path, true); }
+
+// The decoders of each file stream opener, in the order it tries them, with the extensions of the
+// files each really opens (for file dialogs: files are recognised by content). The main opener
+// leaves WMA to its own, as callers that chain the two expect.
+enum class Opening { Main, Wma, FlacOnly };
+struct FileDecoder {
+    Opening opening;
+    Opener open;
+    std::vector<const char*> extensions;
+};
+const std::vector<FileDecoder>& FileDecoders()
+{
+    static const std::vector<FileDecoder> decoders = {
+        {Opening::Main, OpenPcm, {"wav", "aif", "aiff", "aifc", "flac", "au", "snd", "caf", "w64", "rf64"}},
+        {Opening::Main, OpenVorbisDecoder, {"ogg"}},
+        {Opening::Main, OpenMpg123Decoder, {"mp3", "mp2"}},
+        {Opening::Wma, OpenFfmpegWmaDecoder, {"wma"}},
+        {Opening::FlacOnly, OpenFlac, {}}, // its files are listed with the main opener's
+    };
+    return decoders;
+}
+
+BassHandle CreateFileStream(const std::string& path, uint32_t flags, Opening opening)
 {
     if (!PlayableNeedsOutput(flags))
         return 0;
@@ -94,15 +119,14 @@ BassHandle CreateFileStream(const std::string& path, uint32_t flags, std::initia
         std::fclose(file);
     else
         return Fail(BASS_ERROR_FILEOPEN, BassHandle(0));
-    for (Opener open : openers) {
-        if (std::unique_ptr<Decoder> decoder = open(path))
-            return AddHandle(std::make_shared<FileStream>(std::move(decoder), flags & BASS_STREAM_DECODE));
+    for (const FileDecoder& decoder : FileDecoders()) {
+        if (decoder.opening != opening)
+            continue;
+        if (std::unique_ptr<Decoder> opened = decoder.open(path))
+            return AddHandle(std::make_shared<FileStream>(std::move(opened), flags & BASS_STREAM_DECODE));
     }
     return Fail(BASS_ERROR_FORMAT, BassHandle(0));
 }
-
-std::unique_ptr<Decoder> OpenPcm(const std::string& path) { return OpenSndfileDecoder(path, false); }
-std::unique_ptr<Decoder> OpenFlac(const std::string& path) { return OpenSndfileDecoder(path, true); }
 
 } // namespace
 } // namespace sound
@@ -116,7 +140,7 @@ BassHandle BASS_StreamCreate(uint32_t frequency, uint32_t channels, uint32_t fla
     if (!PlayableNeedsOutput(flags))
         return 0;
     auto stream = std::make_shared<UserStream>(frequency, channels, flags & BASS_STREAM_DECODE, proc, user);
-    std::lock_guard<std::recursive_mutex> lock(stream->mutex); // nobody reads it before it knows its handle
+    std::lock_guard lock(stream->mutex); // nobody reads it before it knows its handle
     const BassHandle handle = AddHandle(stream);
     stream->handle = handle;
     return handle;
@@ -124,15 +148,23 @@ BassHandle BASS_StreamCreate(uint32_t frequency, uint32_t channels, uint32_t fla
 
 BassHandle BASS_StreamCreateFile(const std::string& path, uint32_t flags)
 {
-    return CreateFileStream(path, flags, {OpenPcm, OpenVorbisDecoder, OpenMpg123Decoder});
+    return CreateFileStream(path, flags, Opening::Main);
 }
 
 BassHandle BASS_WMA_StreamCreateFile(const std::string& path, uint32_t flags)
 {
-    return CreateFileStream(path, flags, {OpenFfmpegWmaDecoder});
+    return CreateFileStream(path, flags, Opening::Wma);
 }
 
 BassHandle BASS_FLAC_StreamCreateFile(const std::string& path, uint32_t flags)
 {
-    return CreateFileStream(path, flags, {OpenFlac});
+    return CreateFileStream(path, flags, Opening::FlacOnly);
+}
+
+std::vector<std::string> BASS_GetFileExtensions()
+{
+    std::vector<std::string> extensions;
+    for (const FileDecoder& decoder : FileDecoders())
+        extensions.insert(extensions.end(), decoder.extensions.begin(), decoder.extensions.end());
+    return extensions;
 }

@@ -86,7 +86,7 @@ public:
 protected:
     uint32_t ReadRaw(void* buffer, uint32_t bytes, bool& ended) override
     {
-        std::lock_guard<std::recursive_mutex> lock(source_->mutex);
+        std::lock_guard lock(source_->mutex);
         if (source_->SeekCount() != seenSeeks_)
             Restart(); // the source was moved under us: what SoundTouch holds is from elsewhere
         auto* out = static_cast<int16_t*>(buffer);
@@ -117,7 +117,7 @@ protected:
 private:
     template <typename Result, typename Op> Result SourceDo(Result failed, Op op)
     {
-        std::lock_guard<std::recursive_mutex> lock(source_->mutex);
+        std::lock_guard lock(source_->mutex);
         return source_->released ? failed : op(*source_);
     }
 
@@ -285,7 +285,7 @@ template <typename Result, typename Op> Result WithTempo(BassHandle handle, Resu
     auto* tempo = dynamic_cast<TempoStream*>(channel.get());
     if (!tempo)
         return Fail(BASS_ERROR_HANDLE, failed);
-    std::lock_guard<std::recursive_mutex> lock(tempo->mutex);
+    std::lock_guard lock(tempo->mutex);
     return op(*tempo);
 }
 

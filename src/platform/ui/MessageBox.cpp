@@ -1,13 +1,16 @@
 #include "platform/ui/MessageBox.h"
 
+#include "platform/ui/FittedText.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QScreen>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <mutex>
@@ -135,26 +138,39 @@ QString QtFilter(const std::string& filter)
     return filters.join(";;");
 }
 
+// A file name with a folder of its own opens there; a bare name (or none) in the initial folder.
+QString StartPath(const FileDialogSpec& spec)
+{
+    const QString name = QString::fromStdString(spec.fileName);
+    if (spec.initialFolder.empty() || name.contains('/'))
+        return name;
+    return QString::fromStdString(spec.initialFolder) + "/" + name;
+}
+
 } // namespace
 
 std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt, const std::string& text)
 {
-    if (auto answer = RecordInput({caption, prompt, text}))
+    if (auto answer = RecordInput({caption, prompt, text, {}}))
         return *answer;
-    bool ok = false;
-    const QString entered = QInputDialog::getText(QApplication::activeWindow(), QString::fromStdString(caption),
-                                                  QString::fromStdString(prompt), QLineEdit::Normal,
-                                                  QString::fromStdString(text), &ok);
-    if (!ok)
+    QInputDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(QString::fromStdString(caption));
+    dialog.setLabelText(QString::fromStdString(prompt));
+    dialog.setTextValue(QString::fromStdString(text));
+    const QScreen* screen = dialog.screen();
+    const int widest = screen ? screen->availableGeometry().width() : QWIDGETSIZE_MAX;
+    const QSize natural = dialog.sizeHint();
+    dialog.resize(std::max(natural.width(), std::min(WholeTitleWidth(dialog.windowTitle()), widest)), natural.height());
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return entered.toStdString();
+    return dialog.textValue().toStdString();
 }
 
 std::optional<std::string> ChooseFile(QWidget* parent, const FileDialogSpec& spec)
 {
-    if (auto answer = RecordInput({"File", spec.filter, spec.fileName}))
+    if (auto answer = RecordInput({"File", spec.filter, spec.fileName, spec.initialFolder}))
         return *answer;
-    QFileDialog dialog(parent, QString(), QString::fromStdString(spec.fileName), QtFilter(spec.filter));
+    QFileDialog dialog(parent, QString(), StartPath(spec), QtFilter(spec.filter));
     dialog.setDefaultSuffix(QString::fromStdString(spec.defaultExt));
     dialog.setAcceptMode(spec.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(spec.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);

@@ -38,6 +38,7 @@ struct FileDialogSpec {
     std::string defaultExt;
     std::string fileName;          // shown first (a folder ending in "/" opens that folder)
     bool confirmOverwrite = true;  // a save dialog asks before it picks an existing file
+    std::string initialFolder;     // where a file name without a folder of its own opens
 };
 // Runs the dialog modally: the chosen path, or nothing on Cancel.
 std::optional<std::string> ChooseFile(QWidget* parent, const FileDialogSpec& spec);
@@ -54,12 +55,13 @@ struct RecordedMessage {
     bool fromUiThread;
 };
 
-// An input box or file dialog the recorder answered: file dialogs have the caption "File" and
-// their filter as prompt.
+// An input box or file dialog the recorder answered: file dialogs have the caption "File", their
+// filter as prompt and their initial folder as folder.
 struct RecordedInput {
     std::string caption;
     std::string prompt;
     std::string text;
+    std::string folder;
 };
 
 // Tests install a recorder: while it lives, no box is shown; every message (from any thread, and

@@ -7,6 +7,7 @@
 #include "platform/sound/SoundCD.h"
 #include "support/audio_fixtures.h"
 #include "support/cd_images.h"
+#include "support/hang_guard.h"
 #include "support/waits.h"
 #include "sound_test_util.h"
 
@@ -19,6 +20,7 @@ protected:
     void TearDown() override
     {
         BASS_CD_SimulateReadFaults({});
+        BASS_CD_SetReadTimeLimit(0);
         BASS_Free();
     }
     // Track `track` of the image, from the BIN.
@@ -121,7 +123,7 @@ TEST_F(CdTest, OddSizedPullsEqualTheBinAndMovesLandExactly)
 }
 
 // Sectors paranoia gives up on are skipped and counted; a second of them in a row, or a drive that
-// returns nothing, ends the stream early with its failure flag.
+// returns nothing, ends the stream early with its failure flag, whatever the time limit.
 TEST_F(CdTest, ReadFaultsAreCountedOrEndTheStream)
 {
     struct Case {
@@ -131,19 +133,23 @@ TEST_F(CdTest, ReadFaultsAreCountedOrEndTheStream)
         bool failed;
         bool skipsCounted;
     };
+    // Track 2 (sectors 75 to 299) is read.
     std::vector<int32_t> secondOfBadSectors;
-    for (int32_t s = 100; s < 180; ++s)
+    for (int32_t s = 175; s < 255; ++s)
         secondOfBadSectors.push_back(s);
     const Case cases[] = {
-        {"three bad sectors", {20, 21, 150}, -1, false, true},
+        {"three bad sectors", {95, 96, 225}, -1, false, true},
         {"a second of bad sectors", secondOfBadSectors, -1, true, true},
-        {"disc removed", {}, 120, true, false},
+        {"disc removed", {}, 195, true, false},
+        {"disc removed before the track", {}, 40, true, false}, // paranoia retries such reads without end
     };
-    const CdImage image = MakeCdImage(folder, "faults", {{3.0}});
+    const CdImage image = MakeCdImage(folder, "faults", {{1.0}, {3.0}});
     drives.Add(image);
+    BASS_CD_SetReadTimeLimit(3600 * 1000); // the retry limits alone must end every read
     for (const Case& c : cases) {
+        HangGuard guard(c.what);
         BASS_CD_SimulateReadFaults(c.bad, c.removedFrom);
-        const BassHandle stream = BASS_CD_StreamCreateFile("a:\\track01.cda", BASS_STREAM_DECODE);
+        const BassHandle stream = BASS_CD_StreamCreateFile("a:\\track02.cda", BASS_STREAM_DECODE);
         ASSERT_NE(stream, 0u) << c.what;
         const std::vector<int16_t> all = sound_test::DecodeAll(stream);
         BassCDReadStatus status;
@@ -151,12 +157,68 @@ TEST_F(CdTest, ReadFaultsAreCountedOrEndTheStream)
         EXPECT_EQ(status.failed, c.failed) << c.what;
         EXPECT_EQ(status.skippedSectors > 0, c.skipsCounted) << c.what << " " << status.skippedSectors;
         if (c.failed)
-            EXPECT_LT(all.size(), image.samples.size()) << c.what;
+            EXPECT_LT(all.size(), TrackSamples(image, 1).size()) << c.what;
         else
-            EXPECT_EQ(all.size(), image.samples.size()) << c.what;
+            EXPECT_EQ(all.size(), TrackSamples(image, 1).size()) << c.what;
         EXPECT_EQ(BASS_ChannelGetData(stream, std::vector<int16_t>(8).data(), 16), -1) << c.what;
         BASS_StreamFree(stream);
     }
+}
+
+// A damaged CUE sheet gives tracks that start before the disc or run past its end; paranoia never
+// returns from reading them. Such tracks do not open, and the others read as they are.
+TEST_F(CdTest, TracksOfADamagedCueSheetOpenOnlyWhereTheyLieOnTheDisc)
+{
+    struct Case {
+        const char* what;
+        std::vector<CdImageTrack> tracks;
+        std::vector<bool> readable;
+    };
+    const Case cases[] = {
+        {"no INDEX 01 on the first track", {{1.0, false, 1, CueIndex::Missing}, {1.0, false, 2}}, {false, true}},
+        {"an INDEX 01 past the BIN", {{1.0, false, 1}, {1.0, false, 2}, {1.0, false, 3, CueIndex::PastTheBin}},
+         {true, false, false}},
+    };
+    for (const Case& c : cases) {
+        HangGuard guard(c.what);
+        const CdImage image = MakeCdImage(folder, "damaged", c.tracks);
+        drives.Add(image);
+        EXPECT_NE(BASS_CD_GetID(0, BASS_CDID_CDDB), "") << c.what << ": the disc is still seen";
+        for (size_t t = 0; t < c.tracks.size(); ++t) {
+            const std::string path = "a:\\track0" + std::to_string(t + 1) + ".cda";
+            const BassHandle stream = BASS_CD_StreamCreateFile(path, BASS_STREAM_DECODE);
+            EXPECT_EQ(stream != 0, c.readable[t]) << c.what << " " << path;
+            EXPECT_EQ(BASS_CD_GetTrackLength(0, static_cast<int>(t)), c.readable[t] ? image.trackBytes[t] : -1)
+                << c.what << " " << path;
+            if (stream) {
+                EXPECT_EQ(sound_test::DecodeAll(stream), TrackSamples(image, static_cast<int>(t))) << c.what << " " << path;
+                BASS_StreamFree(stream);
+            }
+        }
+        BASS_CD_RemoveImageDrives();
+    }
+}
+
+// A drive that stops answering ends a decode-only read as failed at the time limit, after the
+// sound read before it; freeing the stream leaves the hanging read behind without waiting for it.
+TEST_F(CdTest, ADriveThatStopsAnsweringEndsTheReadAtTheTimeLimit)
+{
+    HangGuard guard("a read from a drive that stops answering");
+    const CdImage image = MakeCdImage(folder, "hang", {{3.0}});
+    drives.Add(image);
+    BASS_CD_SetReadTimeLimit(300);
+    BASS_CD_SimulateReadFaults({}, -1, 100);
+    const BassHandle stream = BASS_CD_StreamCreateFile("a:\\track01.cda", BASS_STREAM_DECODE);
+    ASSERT_NE(stream, 0u);
+    const std::vector<int16_t> all = sound_test::DecodeAll(stream);
+    BassCDReadStatus status;
+    ASSERT_TRUE(BASS_CD_StreamGetReadStatus(stream, &status));
+    EXPECT_TRUE(status.failed);
+    ASSERT_LT(all.size(), image.samples.size());
+    EXPECT_TRUE(std::equal(all.begin(), all.end(), image.samples.begin())) << "what was read is the track's start";
+    EXPECT_EQ(BASS_ChannelGetData(stream, std::vector<int16_t>(8).data(), 16), -1);
+    EXPECT_FALSE(BASS_ChannelSetPosition(stream, 0)) << "the stream stays ended";
+    EXPECT_TRUE(BASS_StreamFree(stream));
 }
 
 TEST_F(CdTest, PlayingStreamReadsAheadOnItsOwnThread)
@@ -179,3 +241,4 @@ TEST_F(CdTest, PlayingStreamReadsAheadOnItsOwnThread)
 }
 
 } // namespace
+

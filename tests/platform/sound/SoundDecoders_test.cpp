@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -205,6 +206,37 @@ TEST_F(BadInputTest, ContentDecidesNotTheExtension)
     }
 }
 
+// File dialogs offer the extensions the layer lists: each must name files the openers really take.
+// The files are written by ffmpeg, not by the libraries that read them.
+TEST_F(BadInputTest, EveryListedExtensionNamesFilesTheOpenersTake)
+{
+    if (!CanWrite(AudioFileKind::Wma))
+        GTEST_SKIP() << "ffmpeg writes the files";
+    const std::map<std::string, std::string> ffmpegOptions = {
+        {"wav", ""}, {"aif", ""}, {"aiff", ""}, {"aifc", ""}, {"flac", ""}, {"au", ""},
+        {"snd", "-f au"}, {"caf", ""}, {"w64", ""}, {"rf64", "-f wav -rf64 always"},
+        {"ogg", "-c:a libvorbis"}, {"mp3", ""}, {"mp2", ""}, {"wma", ""},
+    };
+    const std::vector<std::string> listed = BASS_GetFileExtensions();
+    for (const char* needed : {"wav", "aiff", "flac", "ogg", "mp3", "wma"})
+        EXPECT_NE(std::find(listed.begin(), listed.end(), needed), listed.end()) << needed;
+    const std::string source = File("listed-source.wav");
+    ASSERT_TRUE(WriteAudioFile(source, AudioFileKind::Wav, MakeSweepNoise({44100, 2, 1.0, 3}), 44100, 2));
+    for (const std::string& extension : listed) {
+        const auto options = ffmpegOptions.find(extension);
+        ASSERT_NE(options, ffmpegOptions.end()) << "no fixture writer for the listed ." << extension;
+        const std::string file = File("listed." + extension);
+        ASSERT_EQ(std::system(("ffmpeg -nostdin -loglevel error -y -i '" + source + "' " + options->second + " '" +
+                               file + "'").c_str()),
+                  0)
+            << extension;
+        const BassHandle stream = OpenAny(file);
+        ASSERT_NE(stream, 0u) << "." << extension << " is listed but does not open";
+        EXPECT_NEAR(BASS_ChannelBytes2Seconds(stream, BASS_ChannelGetLength(stream)), 1.0, 0.05) << extension;
+        BASS_StreamFree(stream);
+    }
+}
+
 TEST_F(BadInputTest, BrokenFilesFailSoftly)
 {
     const auto samples = MakeSweepNoise({44100, 2, 1.0, 3});
@@ -230,6 +262,8 @@ TEST_F(BadInputTest, BrokenFilesFailSoftly)
         const std::string whole = File("whole" + ExtensionOf(kind));
         ASSERT_TRUE(WriteAudioFile(whole, kind, samples, 44100, 2));
         cases.push_back({"header-only", ReadBytes(whole).substr(0, 30), BASS_ERROR_FORMAT});
+        if (kind == AudioFileKind::Ogg)
+            cases.push_back({"headers-cut.ogg", ReadBytes(whole).substr(0, 1000), BASS_ERROR_FORMAT});
     }
     for (const Case& c : cases) {
         WriteBytes(File(c.name), c.bytes);
@@ -331,32 +365,49 @@ TEST_F(BadInputTest, LengthFieldsThatLieGiveWayToTheDecodedLength)
     }
 }
 
-// An Ogg file whose first audio page carries a negative granule position (an encoder's pre-skip)
-// positions exactly like any other: every seek reaches the frame of the sequential decode, at the
-// start, inside the first pages and further on, and the length is the decoded one.
-TEST_F(BadInputTest, OggWithPreSkipPositionsExactly)
+// Ogg files whose granule positions disagree with their packets (an encoder's pre-skip gives a
+// negative first one; some files jump back to the true count on the way) or whose packets span
+// pages position like any other: every seek reaches the frame of the sequential decode, at the
+// start, inside the first pages and all the way to the end (where the library's own seeks start
+// from pages in the middle), and the length is the decoded one.
+TEST_F(BadInputTest, OggWithOddGranulesPositionsExactly)
 {
-    const auto samples = MakeSweepNoise({44100, 2, 3.0, 6});
+    constexpr int rate = 44100;
     const std::string natural = File("natural.ogg");
-    ASSERT_TRUE(WriteAudioFile(natural, AudioFileKind::Ogg, samples, 44100, 2));
-    for (const int64_t firstGranule : {int64_t(-104), int64_t(-2000)}) {
-        SCOPED_TRACE(firstGranule);
+    ASSERT_TRUE(WriteAudioFile(natural, AudioFileKind::Ogg, MakeSweepNoise({rate, 2, 64.0, 6}), rate, 2));
+    struct Case {
+        const char* name;
+        std::function<bool(std::string&)> change;
+    } cases[] = {
+        {"pre-skip -104 up to 15 s, the true count after",
+         [](std::string& b) { return SetOggFirstGranule(b, -104, 15 * rate); }},
+        {"pre-skip -104", [](std::string& b) { return SetOggFirstGranule(b, -104); }},
+        {"pre-skip -2000", [](std::string& b) { return SetOggFirstGranule(b, -2000); }},
+        {"all too low, first still positive", [](std::string& b) { return SetOggFirstGranule(b, 100); }},
+        {"packets spanning pages",
+         [](std::string& b) { return SplitOggPages(b) && SetOggFirstGranule(b, -104, 15 * rate); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         std::string bytes = ReadBytes(natural);
-        ASSERT_TRUE(SetOggFirstGranule(bytes, firstGranule));
-        const std::string path = File("preskip" + std::to_string(-firstGranule) + ".ogg");
+        ASSERT_TRUE(c.change(bytes));
+        const std::string path = File("odd.ogg");
         WriteBytes(path, bytes);
         const BassHandle h = BASS_StreamCreateFile(path, BASS_STREAM_DECODE);
         ASSERT_NE(h, 0u);
         const auto sequential = DecodeAll(h);
-        EXPECT_EQ(BASS_ChannelGetLength(h), int64_t(sequential.size()) * 2);
         const int64_t frames = int64_t(sequential.size()) / 2;
-        for (const int64_t frame : {int64_t(0), int64_t(1), int64_t(103), int64_t(1000), int64_t(5000), int64_t(13000),
-                                    int64_t(14100), int64_t(20000), int64_t(44100), frames - 600}) {
+        EXPECT_EQ(BASS_ChannelGetLength(h), frames * 4);
+        std::vector<int64_t> targets = {0, 1, 103, 1000, 5000, 13000, 14100, 20000, 44100, frames - 1};
+        for (int i = 0; i < 24; ++i)
+            targets.push_back(rate / 2 + (frames - rate / 2) * i / 23 - i % 3);
+        std::vector<int16_t> got(2048);
+        for (const int64_t frame : targets) {
             ASSERT_TRUE(BASS_ChannelSetPosition(h, frame * 4)) << frame;
-            std::vector<int16_t> got(1024);
-            ASSERT_EQ(BASS_ChannelGetData(h, got.data(), 2048), 2048) << frame;
-            const auto from = sequential.begin() + frame * 2;
-            EXPECT_TRUE(std::equal(got.begin(), got.end(), from)) << "seek to frame " << frame;
+            const int64_t expected = std::min<int64_t>(1024, frames - frame) * 2;
+            ASSERT_EQ(BASS_ChannelGetData(h, got.data(), 4096), expected * 2) << frame;
+            EXPECT_TRUE(std::equal(got.begin(), got.begin() + expected, sequential.begin() + frame * 2))
+                << "seek to frame " << frame << " (" << double(frame) / rate << " s)";
         }
     }
 }

@@ -274,19 +274,56 @@ TEST_F(EncoderTest, ProgramFailuresAreReportedAndLeaveNothing)
     EXPECT_EQ(FolderNames(), (std::vector<std::string>{"fail.mp3"}));
 }
 
-TEST_F(EncoderTest, LameOnAFullDiskFails)
+// A full disk stops lame part way. Asked to, the encoder keeps the frames lame wrote whole; the
+// cut frame at the end goes, so the file decodes cleanly.
+TEST_F(EncoderTest, LameOnAFullDiskFailsAndKeepsItsWholeFramesWhenAsked)
 {
+    constexpr double kBytesPerSecond = 256000 / 8.0;
+    constexpr int64_t kFrameBytes = 836; // at 256 kbit/s and 44.1 kHz
     const std::string path = folder + "/full.mp3";
-    auto stream = Stream(4.0);
-    {
-        FileSizeLimit limit(20000);
-        ASSERT_TRUE(BASS_Encode_StartProgram(stream->handle, {"lame", "-b", "256", "-"}, path, 0));
-        Feed(stream->handle, 176400);
-        EXPECT_FALSE(BASS_Encode_Stop(stream->handle));
+    struct Case {
+        const char* what;
+        uint64_t limit;
+        uint32_t flags;
+        bool kept;
+    } cases[] = {
+        {"not asked: nothing stays", 100000, 0, false},
+        {"lame's tag frame cut short", 500, BASS_ENCODE_KEEPPART, false},
+        {"only the tag frame, which holds no sound", 1000, BASS_ENCODE_KEEPPART, false},
+        {"a few frames", 20000, BASS_ENCODE_KEEPPART, true},
+        {"most of the sound", 200000, BASS_ENCODE_KEEPPART, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto stream = Stream(10.0);
+        double kept = -1;
+        {
+            FileSizeLimit limit(c.limit);
+            ASSERT_TRUE(BASS_Encode_StartProgram(stream->handle, {"lame", "-b", "256", "-"}, path, c.flags));
+            Feed(stream->handle, 441000);
+            EXPECT_FALSE(BASS_Encode_Stop(stream->handle, &kept));
+        }
+        EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_PROGRAM) << BASS_Encode_ErrorText();
+        EXPECT_NE(BASS_Encode_ErrorText().find("Error writing mp3 output"), std::string::npos)
+            << BASS_Encode_ErrorText();
+        BASS_StreamFree(stream->handle);
+        if (!c.kept) {
+            EXPECT_EQ(kept, 0.0);
+            EXPECT_TRUE(FolderNames().empty());
+            continue;
+        }
+        ASSERT_EQ(FolderNames(), std::vector<std::string>{"full.mp3"});
+        const int64_t size = static_cast<int64_t>(fs::file_size(path));
+        EXPECT_LE(size, int64_t(c.limit));
+        EXPECT_GT(size, int64_t(c.limit) - kFrameBytes) << "only the frame lame could not finish is cut";
+        EXPECT_EQ(DecoderComplaints(path), "");
+        EXPECT_NEAR(kept, (size - kFrameBytes) / kBytesPerSecond, 0.03) << "every frame but the empty tag frame";
+        const BassHandle decoded = BASS_StreamCreateFile(path, BASS_STREAM_DECODE);
+        ASSERT_NE(decoded, 0u);
+        EXPECT_NEAR(double(sound_test::DecodeAll(decoded).size()) / 2, kept * 44100, 2 * 1152);
+        BASS_StreamFree(decoded);
+        fs::remove(path);
     }
-    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_PROGRAM) << BASS_Encode_ErrorText();
-    EXPECT_TRUE(FolderNames().empty());
-    BASS_StreamFree(stream->handle);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <numeric>
 #include <thread>
 
@@ -106,6 +107,36 @@ TEST_F(LibraryTest, BadAndStaleHandlesFailSoftly)
         EXPECT_FALSE(BASS_StreamFree(bad));
     }
     EXPECT_FALSE(BASS_FX_TempoSet(reused, 10, 44100, 1)) << "not a tempo stream";
+}
+
+// A stream resolved once reads as its handle does, and once the handle is freed (by itself or with
+// every stream) it fails as the freed handle does; the object stays valid for its holder.
+TEST_F(LibraryTest, AResolvedStreamReadsAsItsHandleUntilTheHandleIsFreed)
+{
+    const std::function<void(BassHandle)> frees[] = {[](BassHandle h) { BASS_StreamFree(h); },
+                                                     [](BassHandle) { BASS_Free(); }};
+    for (const auto& free : frees) {
+        Counter counter{100};
+        const BassHandle h = BASS_StreamCreate(8000, 1, BASS_STREAM_DECODE, CountingProc, &counter);
+        const BassStreamRef stream = BASS_StreamRef(h);
+        ASSERT_TRUE(BASS_StreamRefValid(stream));
+        std::vector<int16_t> buffer(2, 9);
+        EXPECT_EQ(BASS_ChannelGetData(stream, buffer.data(), 4), 4);
+        EXPECT_EQ(buffer, (std::vector<int16_t>{100, 101}));
+        EXPECT_EQ(BASS_ChannelGetData(h, buffer.data(), 4), 4);
+        EXPECT_EQ(buffer, (std::vector<int16_t>{102, 103})) << "one stream behind both";
+
+        free(h);
+        EXPECT_FALSE(BASS_StreamRefValid(stream));
+        EXPECT_EQ(BASS_ChannelGetData(stream, buffer.data(), 4), -1);
+        EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+        EXPECT_EQ(buffer, (std::vector<int16_t>{0, 0})) << "zero-filled";
+    }
+    std::vector<int16_t> buffer(2, 9);
+    EXPECT_FALSE(BASS_StreamRef(0));
+    EXPECT_FALSE(BASS_StreamRefValid(nullptr));
+    EXPECT_EQ(BASS_ChannelGetData(BassStreamRef(), buffer.data(), 4), -1);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
 }
 
 TEST_F(LibraryTest, DecodingUserStreamDeliversEndsAndZeroFills)

@@ -2,12 +2,16 @@
 #include "support/ui_waits.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QInputDialog>
+#include <QScreen>
 #include <QMessageBox>
 #include <QTimer>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 namespace {
@@ -51,6 +55,36 @@ TEST(MessageBox, InputBoxesAndFileDialogsTakeQueuedAnswers)
     EXPECT_EQ(inputs[1].prompt, "Sonorel Project|*.snmx");
     EXPECT_EQ(inputs[1].text, "/music/");
     EXPECT_TRUE(recorder.Texts().empty()) << "inputs are no messages";
+}
+
+// Window managers cut a title that does not fit beside the title bar's buttons ("Save … onorel"):
+// an input box is as wide as its whole title, the application's name included, and 100 pixels
+// for the buttons.
+TEST(MessageBox, InputBoxIsWideEnoughForItsWholeTitle)
+{
+    QGuiApplication::setApplicationDisplayName("Sonorel"); // as the application does
+    QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+    titleFont.setBold(true);
+    const QFontMetrics title(titleFont);
+    const std::string longCaption(60, 'W');
+    for (const std::string caption : {"Save Zone", "Rename", "Zone Name", "", longCaption.c_str()}) {
+        int width = 0;
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget())) {
+                answer.stop();
+                width = box->width();
+                box->setTextValue("typed");
+                box->accept();
+            }
+        });
+        answer.start(10);
+        EXPECT_EQ(InputBox(caption, "Zone Name", "Intro"), std::optional<std::string>("typed")) << caption;
+        const QString shown = QString::fromStdString(caption) + (caption.empty() ? "" : " \u2014 ") + "Sonorel";
+        const int screen = QGuiApplication::primaryScreen()->availableGeometry().width();
+        EXPECT_GE(width, std::min(title.horizontalAdvance(shown) + 100, screen)) << caption;
+    }
+    QGuiApplication::setApplicationDisplayName(QString());
 }
 
 TEST(MessageBox, QuestionsTakeQueuedAnswersThenTheDefault)

@@ -1,0 +1,25 @@
+#pragma once
+
+class QAbstractItemView;
+class QLabel;
+class QString;
+
+namespace ui {
+
+// Titles in narrow places are shown whole when they fit, else cut at the end with "…", never
+// cut off mid-letter at the edge.
+
+// Shows the title on the label, fitted to its width; the tooltip holds the whole title.
+void ShowFittedTitle(QLabel* label, const QString& title);
+
+// Keeps every item of the view within its visible width (no sideways scrolling), so the view
+// ends a text that is wider with "…".
+void FitItemsToView(QAbstractItemView* view);
+
+// The width a window needs for the window manager to show its whole title (a narrower window
+// gets it cut in the middle, "Save … onorel"): the title as the window system writes it, followed
+// by the application's display name, in the title bar's font, plus room for the bar's icon and
+// buttons.
+int WholeTitleWidth(const QString& title);
+
+} // namespace ui

@@ -1,0 +1,64 @@
+#include "platform/ui/FittedText.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace ui;
+
+const char* const kTitles[] = {
+    "Drums",
+    "",
+    "Vocals recorded at the evening session in the big hall",
+    "Strings_and_woodwinds_final_master_version",
+    "Ch\xC5\x93ur \xC3\xA9t\xC3\xA9 \xE2\x80\x94 l'\xC3\xA9glise Saint-Eustache, prise 3",
+};
+
+TEST(FittedText, ALabelShowsTheWholeTitleOrAPrefixEndingInAnEllipsis)
+{
+    QLabel label;
+    label.setStyleSheet("font-weight: bold; font-size: 10px;"); // as the bin strips' titles
+    label.resize(95, 13);
+    for (const char* utf8 : kTitles) {
+        const QString title = QString::fromUtf8(utf8);
+        ShowFittedTitle(&label, title);
+        const QString shown = label.text();
+        const int room = label.contentsRect().width();
+        EXPECT_EQ(label.toolTip(), title);
+        EXPECT_LE(label.fontMetrics().horizontalAdvance(shown), room) << utf8;
+        if (label.fontMetrics().horizontalAdvance(title) <= room) {
+            EXPECT_EQ(shown, title);
+        } else {
+            ASSERT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+            EXPECT_TRUE(title.startsWith(shown.chopped(1))) << shown.toStdString();
+        }
+    }
+}
+
+TEST(FittedText, ListItemsStayWithinTheVisibleWidth)
+{
+    QListWidget list;
+    list.resize(124, 133);
+    FitItemsToView(&list);
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    for (int round = 0; round < 3; ++round) // enough rows for a vertical scroll bar at the end
+        for (const char* utf8 : kTitles)
+            list.addItem(QString::fromUtf8(utf8));
+    QTRY_VERIFY(list.verticalScrollBar()->isVisible());
+    EXPECT_EQ(list.horizontalScrollBar()->maximum(), 0) << "nothing to scroll sideways";
+    const QRect visible = list.viewport()->rect();
+    for (int i = 0; i < list.count(); ++i) {
+        const QRect item = list.visualItemRect(list.item(i));
+        EXPECT_GE(item.left(), visible.left()) << i;
+        EXPECT_LE(item.right(), visible.right()) << i;
+        EXPECT_EQ(list.item(i)->text(), QString::fromUtf8(kTitles[i % std::size(kTitles)])) << "the item keeps the title";
+    }
+}
+
+} // namespace
