@@ -55,8 +55,13 @@ fs::path MakeFolders()
 std::string MakeTestHome(char** argv)
 {
     const fs::path exe = fs::read_symlink("/proc/self/exe");
-    // The second start, from inside the home the first one made.
-    if (const char* made = std::getenv("SONOREL_TEST_HOME"); made && exe.parent_path() == BinFolder(made))
+    // The second start, from inside the home the first one made. Compared as files, not as names:
+    // the kernel names the program by its real path, which differs from the home's name where the
+    // temporary folder is reached through a link, and a second start that missed itself would
+    // start again and again.
+    const char* made = std::getenv("SONOREL_TEST_HOME");
+    std::error_code notThere;
+    if (made && fs::equivalent(exe.parent_path(), BinFolder(made), notThere))
         return made;
 
     const fs::path home = MakeFolders();

@@ -343,7 +343,6 @@ public:
 
     int64_t Length() override { return lengthBytes_; }
     int64_t Position() override { return position_; }
-    int64_t BytesReady() override { return static_cast<int64_t>(readAhead_->ring.Available()); }
     bool SeekFrame(int64_t frame) override
     {
         if (!StopReadAhead())

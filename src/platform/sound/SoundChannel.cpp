@@ -332,12 +332,6 @@ double BASS_ChannelBytes2Seconds(BassHandle handle, int64_t bytes)
 
 int32_t BASS_ChannelGetData(BassHandle handle, void* buffer, uint32_t length)
 {
-    if (length == BASS_DATA_AVAILABLE)
-        return WithChannel(handle, int32_t(-1), [](Channel& channel) {
-            if (channel.DecodeOnly())
-                return Fail(BASS_ERROR_NOTAVAIL, int32_t(-1));
-            return static_cast<int32_t>(std::min<int64_t>(channel.BytesReady(), std::numeric_limits<int32_t>::max()));
-        });
     return ReadData(FindChannel(handle), buffer, length);
 }
 

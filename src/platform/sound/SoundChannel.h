@@ -46,8 +46,6 @@ public:
     // Length and position in bytes; -1 where they do not apply.
     virtual int64_t Length() { return -1; }
     virtual int64_t Position() { return delivered_; }
-    // Bytes read ahead of the output and held ready (a stream with its own reading thread).
-    virtual int64_t BytesReady() { return 0; }
     // Moves to a frame; false where positioning does not apply. Callers check the range.
     virtual bool SeekFrame(int64_t frame) { return false; }
     // Bumped by every successful repositioning, so a reader downstream can drop what it buffered.

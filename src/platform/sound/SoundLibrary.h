@@ -223,9 +223,6 @@ double BASS_ChannelBytes2Seconds(BassHandle channel, int64_t bytes);
 // Reads up to `length` bytes (rounded down to whole frames) of a decode-only stream into `buffer`.
 // Returns the bytes delivered, -1 once the stream has ended (or for a bad handle). Whatever the
 // read cannot deliver is zero-filled up to `length`, so the buffer never holds stale data.
-// With length BASS_DATA_AVAILABLE (buffer ignored) on a playable stream: the bytes it has read
-// ahead of the output and holds ready (0 for streams read as the output asks).
-constexpr uint32_t BASS_DATA_AVAILABLE = 0;
 int32_t BASS_ChannelGetData(BassHandle channel, void* buffer, uint32_t length);
 
 // Sets the playback attributes: frequency in Hz (0 keeps it), volume 0..100 (-1 keeps it), pan
