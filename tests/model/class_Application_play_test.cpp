@@ -417,7 +417,7 @@ TEST_F(LivePlaybackTest, TheSoundThreadNeitherAllocatesNorWaitsForAFileClose)
         row->MixParams.pitch = i % 3 == 1 ? 2 : 0;
     }
     std::atomic<bool> firstBlockDone{false}, quit{false};
-    std::atomic<int64_t> allocationsAfterFirstBlock{0};
+    std::atomic<int64_t> allocationsAfterFirstBlock{0}, pumped{0};
     std::vector<BlockLocks> blocks;
     blocks.reserve(4000);
     std::thread soundThread([&] {
@@ -430,6 +430,7 @@ TEST_F(LivePlaybackTest, TheSoundThreadNeitherAllocatesNorWaitsForAFileClose)
                 blocks.push_back(BlockLocks::SoFar() - before);
             if (rendering && !firstBlockDone.exchange(true))
                 allocationsAfterFirstBlock = SoundThreadAllocations();
+            ++pumped;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     });
@@ -444,7 +445,8 @@ TEST_F(LivePlaybackTest, TheSoundThreadNeitherAllocatesNorWaitsForAFileClose)
     snl.WavProducer.SetNeedlePos(snl.mixdata, 2.3f, true, -1); // two rows under way at the needle
     EXPECT_TRUE(playTo(4.1f));
     snl.WavProducer.Stop();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // blocks of a stopped mix
+    const int64_t pumpedBeforeStop = pumped;
+    EXPECT_TRUE(PollUntil([&] { return pumped >= pumpedBeforeStop + 10; })) << "blocks of a stopped mix";
     snl.WavProducer.SetNeedlePos(snl.mixdata, 4.1f, true, -1);
     snl.Playing = 1;
     EXPECT_TRUE(PollUntil([] { return snl.Playing == 0; })) << "the mix plays to its end";

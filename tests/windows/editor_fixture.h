@@ -122,12 +122,11 @@ protected:
         ASSERT_EQ(snl.SelectedRow, selected);
     }
     // Calls `open`; once one of the windows is shown (modally) inside it, runs `action` and
-    // closes that window. Returns the window seen, null when none showed within two seconds.
+    // closes that window. Returns the window seen, null when none showed while `open` ran.
     static QWidget* WhileModal(const std::vector<QWidget*>& windows, const std::function<void()>& open,
                                const std::function<void()>& action = {})
     {
         QWidget* seen = nullptr;
-        int ticks = 0;
         QTimer poll;
         poll.setInterval(5);
         QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -138,7 +137,7 @@ protected:
                         action();
                     window->close();
                 }
-            if (seen || ++ticks > 400)
+            if (seen)
                 poll.stop();
         });
         poll.start();

@@ -621,7 +621,7 @@ TEST(SourceScreenshots, TheSourceDialogAndAVanishedSource)
     CreateForms();
     FormMain->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(FormMain));
-    QTRY_VERIFY(!FormMain->FirstActivation);
+    WAIT_TRUE(!FormMain->FirstActivation);
     auto whenModal = [](std::function<void(QWidget*)> act) {
         auto* poll = new QTimer(qApp);
         QObject::connect(poll, &QTimer::timeout, [poll, act] {
