@@ -1,8 +1,9 @@
 // The speed of making a mix inside the program: adding a 60-minute MP3 source (with and without
 // the encoder's info tag), dropping a zone into a 500-row playlist, and saving a zone in a
-// project of 100 bins of 50 zones. Run under xvfb-run: bins_bench [FOLDER [--edits-only]] (the MP3s are made in
-// FOLDER once, with sox and lame, and kept there for later runs). --edits-only after FOLDER skips
-// the adding.
+// project of 100 bins of 50 zones. Run under xvfb-run: bins_bench [FOLDER] [--edits-only] [--minutes N]
+// (the MP3s are made in FOLDER, by default sonorel_bins_bench in the temporary folder, once, with sox
+// and lame, and kept there for later runs). --edits-only skips the adding; --minutes sets the
+// sources' length (default 60).
 #include "AudioControls/class_AudioView.h"
 #include "model/class_Switches.h"
 #include "platform/ui/DragController.h"
@@ -36,12 +37,14 @@ double TimeMs(F&& work)
     return timer.nsecsElapsed() / 1e6;
 }
 
-// One hour of pink noise as MP3; `infoTag` false leaves out the encoder's info tag.
-std::string HourLongMp3(const std::string& folder, bool infoTag)
+// `seconds` of pink noise as MP3; `infoTag` false leaves out the encoder's info tag.
+std::string LongMp3(const std::string& folder, int seconds, bool infoTag)
 {
-    const std::string path = folder + (infoTag ? "/hour_tagged.mp3" : "/hour_untagged.mp3");
+    const std::string path =
+        folder + "/" + std::to_string(seconds) + (infoTag ? "s_tagged.mp3" : "s_untagged.mp3");
     if (!QFileInfo::exists(QString::fromStdString(path))) {
-        const std::string command = "sox -q -n -r 44100 -c 2 -b 16 -t wav - synth 3600 pinknoise vol 0.3 | lame --quiet " +
+        const std::string command = "sox -q -n -r 44100 -c 2 -b 16 -t wav - synth " + std::to_string(seconds) +
+                                    " pinknoise vol 0.3 | lame --quiet " +
                                     std::string(infoTag ? "" : "-t ") + "-b 128 - '" + path + "'";
         std::printf("making %s ...\n", path.c_str());
         std::fflush(stdout);
@@ -51,7 +54,7 @@ std::string HourLongMp3(const std::string& folder, bool infoTag)
     return path;
 }
 
-void AddingAnHourLongSource(const std::string& path)
+void AddingALongSource(const std::string& path)
 {
     ui::MessageRecorder quiet;
     quiet.QueueAnswer(ui::MsgResult::Ok);
@@ -157,7 +160,18 @@ void SavingAZoneIn100BinsOf50(const std::string& source)
 
 int main(int argc, char** argv)
 {
-    const std::string folder = argc > 1 ? argv[1] : QDir::tempPath().toStdString() + "/sonorel_bins_bench";
+    std::string folder = QDir::tempPath().toStdString() + "/sonorel_bins_bench";
+    bool editsOnly = false;
+    double minutes = 60;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--edits-only")
+            editsOnly = true;
+        else if (arg == "--minutes" && i + 1 < argc)
+            minutes = std::atof(argv[++i]);
+        else
+            folder = arg;
+    }
     QDir().mkpath(QString::fromStdString(folder));
     SetCommandLine({"sonorel", "closenoquery"});
     TSonorelApplication application(argc, argv);
@@ -168,11 +182,12 @@ int main(int argc, char** argv)
     settle.start();
     while (settle.elapsed() < 500) // first activation: the output opened
         QCoreApplication::processEvents();
-    const std::string tagged = HourLongMp3(folder, true);
-    const std::string untagged = HourLongMp3(folder, false);
-    if (argc <= 2 || std::string(argv[2]) != "--edits-only") {
-        AddingAnHourLongSource(tagged);
-        AddingAnHourLongSource(untagged);
+    const int seconds = std::max(1, static_cast<int>(minutes * 60));
+    const std::string tagged = LongMp3(folder, seconds, true);
+    const std::string untagged = LongMp3(folder, seconds, false);
+    if (!editsOnly) {
+        AddingALongSource(tagged);
+        AddingALongSource(untagged);
     }
     DroppingAZoneInto500Rows(tagged);
     SavingAZoneIn100BinsOf50(tagged);

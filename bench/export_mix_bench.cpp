@@ -1,6 +1,9 @@
-// Speed of the export window on a 60-minute mix of 20 rows: the render step alone, the export to
-// WAV, the export to MP3, and `lame` alone encoding the same PCM (the bound of the MP3 export).
-// Prints the figures as multiples of real time. Optional argument: the mix length in minutes.
+// Speed of the export window on 60-minute mixes of 20 rows: the benchmark mix (every fifth row 2 %
+// faster) and the user's mix (tempo and pitch on every row). For each, the render step alone and the
+// export to WAV, with the CPU time they took (the machine may be shared); for the benchmark mix also
+// the export to MP3 and `lame` alone encoding the same PCM (the bound of the MP3 export); for the
+// user's mix also the render step with 48 kHz sources. Prints the figures as multiples of real time.
+// Optional argument: the mix length in minutes.
 
 #include <QApplication>
 #include <QLineEdit>
@@ -10,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include "cd/form_SaveToWav.h"
@@ -24,26 +28,51 @@ namespace {
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
-double RenderOnly(const TFormSaveToWav& form, float mixSeconds)
+// CPU seconds this process has used, every thread (the preparation worker's too).
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct Took {
+    double wall = 0, cpu = 0;
+};
+
+template <typename Run> Took Timed(Run run)
+{
+    const double cpu = CpuSeconds();
+    const auto start = Clock::now();
+    run();
+    return {Seconds(start), CpuSeconds() - cpu};
+}
+
+void Report(const char* what, Took took, double mixSeconds)
+{
+    std::printf("%-30s: %7.2f s  %7.1fx real time; CPU %6.2f s  %7.1fx real time per CPU second\n", what, took.wall,
+                mixSeconds / took.wall, took.cpu, mixSeconds / took.cpu);
+}
+
+Took RenderOnly(const TFormSaveToWav& form, float mixSeconds)
 {
     std::vector<char> block(TEncoderNode::BlockBytes);
     snl.WavProducer.WavMix.Format = form.ExportFormat();
-    snl.WavProducer.SetNeedlePos(snl.mixdata, 0.0f, false, -1);
-    const auto start = Clock::now();
-    for (double done = 0; done < mixSeconds; done += 2.0)
-        snl.WavProducer.RenderStep(block.data(), TEncoderNode::BlockBytes);
-    const double took = Seconds(start);
-    snl.WavProducer.Stop();
+    const Took took = Timed([&] {
+        snl.WavProducer.SetNeedlePos(snl.mixdata, 0.0f, false, -1);
+        for (double done = 0; done < mixSeconds; done += 2.0)
+            snl.WavProducer.RenderStep(block.data(), TEncoderNode::BlockBytes);
+        snl.WavProducer.Stop();
+    });
     return took;
 }
 
-double Export(TFormSaveToWav& form, bool wav, const std::string& path)
+Took Export(TFormSaveToWav& form, bool wav, const std::string& path)
 {
     form.SetMode(wav);
     form.filename->setText(QString::fromStdString(path));
-    const auto start = Clock::now();
-    form.saveClick();
-    const double took = Seconds(start);
+    const Took took = Timed([&] { form.saveClick(); });
     if (!std::filesystem::exists(path)) {
         std::fprintf(stderr, "export to %s failed: %s\n", path.c_str(), form.EncoderNode1.ErrorText().c_str());
         std::exit(1);
@@ -74,24 +103,34 @@ int main(int argc, char** argv)
     const double minutes = argc > 1 ? std::atof(argv[1]) : 60.0;
     const std::string folder = std::filesystem::temp_directory_path().string() + "/sonorel_export_bench";
     std::filesystem::create_directories(folder);
+    TFormSaveToWav form;
 
     BuildMix(folder, minutes);
     const float mixSeconds = snl.mixdata.TotalLength();
-    std::printf("mix: %d rows, %.1f s\n", snl.mixdata.Count(), mixSeconds);
-
-    TFormSaveToWav form;
-    const double render = RenderOnly(form, mixSeconds);
-    const double wav = Export(form, true, folder + "/mix.wav");
+    std::printf("benchmark mix: %d rows, %.1f s, every fifth row 2 %% faster\n", snl.mixdata.Count(), mixSeconds);
+    Report("render step alone", RenderOnly(form, mixSeconds), mixSeconds);
+    Report("export to WAV", Export(form, true, folder + "/mix.wav"), mixSeconds);
     // lame alone before and after the MP3 export, so that a busy machine weighs on both sides.
     const double lameBefore = LameAlone(folder + "/mix.wav", folder + "/lame_alone.mp3");
-    const double mp3 = Export(form, false, folder + "/mix.mp3");
+    const Took mp3 = Export(form, false, folder + "/mix.mp3");
     const double lame = (lameBefore + LameAlone(folder + "/mix.wav", folder + "/lame_alone.mp3")) / 2;
+    Report("export to MP3", mp3, mixSeconds);
+    std::printf("%-30s: %7.2f s  %7.1fx real time\n", "lame alone (mean)", lame, mixSeconds / lame);
+    std::printf("MP3 export / lame alone: %.1f %% of lame's speed\n", 100.0 * lame / mp3.wall);
 
-    std::printf("render step alone : %7.2f s  %7.1fx real time\n", render, mixSeconds / render);
-    std::printf("export to WAV     : %7.2f s  %7.1fx real time\n", wav, mixSeconds / wav);
-    std::printf("export to MP3     : %7.2f s  %7.1fx real time\n", mp3, mixSeconds / mp3);
-    std::printf("lame alone (mean) : %7.2f s  %7.1fx real time\n", lame, mixSeconds / lame);
-    std::printf("MP3 export / lame alone: %.1f %% of lame's speed\n", 100.0 * lame / mp3);
+    snl.mixdata.Clear();
+    BuildMix(folder, minutes, sonorel_bench::kUserMix);
+    const float userSeconds = snl.mixdata.TotalLength();
+    std::printf("user's mix: %d rows, %.1f s, tempo and pitch on every row\n", snl.mixdata.Count(), userSeconds);
+    Report("render step alone", RenderOnly(form, userSeconds), userSeconds);
+    Report("export to WAV", Export(form, true, folder + "/mix.wav"), userSeconds);
+    snl.mixdata.Clear();
+    sonorel_bench::MixShape at48k = sonorel_bench::kUserMix;
+    at48k.sourceRate = 48000;
+    BuildMix(folder, minutes, at48k);
+    std::printf("the user's mix from 48 kHz sources (resampled to the output's 44.1 kHz)\n");
+    Report("render step alone", RenderOnly(form, userSeconds), userSeconds);
+
     std::filesystem::remove(folder + "/mix.wav");
     std::filesystem::remove(folder + "/mix.mp3");
     std::filesystem::remove(folder + "/lame_alone.mp3");

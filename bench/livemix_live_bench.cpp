@@ -9,28 +9,17 @@
 #include "model/class_Application.h"
 #include "platform/ui/MessageBox.h"
 #include "support/audio_fixtures.h"
+#include "live_figures.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
 
-namespace {
-
-std::string LoadAverage()
-{
-    std::ifstream in("/proc/loadavg");
-    std::string one, five, fifteen;
-    in >> one >> five >> fifteen;
-    return one + " " + five + " " + fifteen;
-}
-
-} // namespace
-
 using namespace sonorel_test;
+using sonorel_bench::LoadAverage;
 
 int main(int argc, char** argv)
 {
@@ -78,7 +67,8 @@ int main(int argc, char** argv)
         shown = snl.WavProducer.MainTime; // what the 30 ms poll reads
         (void)snl.WavProducer.PlayingRowIndex.load();
         (void)snl.WavProducer.WaitState.load();
-        const int64_t worst = BASS_GetOutputInfo().worstWakeupLateUs;
+        sonorel_bench::PeakLoad();
+        const int64_t worst = BASS_GetOutputInfo().worstBlock.lateUs;
         if (worst > worstSeen) {
             worstSeen = worst;
             worstAt = shown;
@@ -89,20 +79,20 @@ int main(int argc, char** argv)
     BASS_StreamFree(preview);
     const BassOutputInfo info = BASS_GetOutputInfo();
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("live run on the %s output: %.1f s wall, clock %.2f s, %lld blocks of %d frames, worst wake-up "
-                "%lld us after its deadline (a block lasts %d us)\n",
+    std::printf("live run on the %s output: %.1f s wall, clock %.2f s, %lld blocks of %d frames\n",
                 info.nullOutput ? "null" : "real", wall, shown, static_cast<long long>(info.blocksWritten),
-                info.blockFrames, static_cast<long long>(info.worstWakeupLateUs),
-                info.frequency ? info.blockFrames * 1000000 / info.frequency : 0);
-    std::printf("the worst wake-up came before mix time %.2f s, load average then %s (now %s)\n", worstAt,
-                worstLoad.c_str(), LoadAverage().c_str());
+                info.blockFrames);
+    sonorel_bench::PrintLiveFigures(info);
+    std::printf("the worst wake-up came before mix time %.2f s, load average then %s\n", worstAt, worstLoad.c_str());
     std::printf("sound thread: %lld allocations after its first blocks (%s), longest wait for the mixer's lock "
                 "%.1f us, %lld files closed where it could wait\n",
                 static_cast<long long>(SoundThreadAllocations() - allocationsAfterFirstBlocks),
                 SoundChecksBuilt() ? "counted" : "not counted in this build", snl.WavProducer.LongestLockWaitNs / 1000.0,
                 static_cast<long long>(SourceClosesBlockingSound() - closesBefore));
-    std::printf("row starts: prepared %lld, opened on the sound thread %lld\n",
+    std::printf("row starts: prepared %lld, late %lld (joined %lld), opened on the sound thread %lld\n",
                 static_cast<long long>(snl.WavProducer.PreparedRowStarts.load()),
+                static_cast<long long>(snl.WavProducer.LateRowStarts.load()),
+                static_cast<long long>(snl.WavProducer.LateRowsJoined.load()),
                 static_cast<long long>(snl.WavProducer.OpenedRowStarts.load()));
     snl.WavProducer.Stop();
     DestroySoundDevice();

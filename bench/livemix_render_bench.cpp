@@ -1,7 +1,8 @@
 // Timing of the render step: per-block cost with overlapping tempo-changed rows in 10 ms blocks
 // (back to back with every file opened at its row's start, and at live pace with rows opened ahead),
 // and the speed of rendering a 60-minute MP3 mix to memory against decoding and tempo processing
-// the same material alone.
+// the same material alone. Usage: livemix_render_bench [--brief] (a brief run only shows that the
+// benchmark still works).
 #include "model/class_Application.h"
 #include "platform/ui/MessageBox.h"
 #include "support/audio_fixtures.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -18,6 +20,18 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 constexpr int kRate = 44100;
+
+// The sizes of a run: the rows of the block-cost mix (each overlapping the next by most of its
+// length, so four are always sounding) and those of the long mix.
+struct Sizes {
+    double fileSeconds = 205; // the MP3 source's; the WAV source is shorter
+    int blockRows = 12;
+    float blockRowSeconds = 16;
+    float blockOverlap = 11;
+    int mixRows = 20;
+    float mixRowSeconds = 200;
+};
+constexpr Sizes kBrief{20, 4, 0.6f, 0.45f, 4, 15};
 
 double SecondsSince(Clock::time_point start)
 {
@@ -44,22 +58,22 @@ void AddRows(cmixdata& rows, const std::string& file, int count, float length, f
 // Four rows sounding at once, each with tempo and pitch changed, in 10 ms blocks. With `live` the
 // blocks come in real time, as from the sound device, and the producer opens rows ahead; without,
 // they come back to back and every row opens its file at its start.
-void BlockCost(const std::string& file, bool live)
+void BlockCost(const std::string& file, bool live, const Sizes& sizes)
 {
     cmixdata rows;
     // Each row overlaps the next by most of its length, so four are always sounding and a new row
     // starts (file opened and positioned) every few seconds.
-    for (int i = 0; i < 12; ++i) {
+    for (int i = 0; i < sizes.blockRows; ++i) {
         cMixRow* row = rows.Add();
         row->filename = file;
         row->start = 2.0f + i;
-        row->length = 16;
+        row->length = sizes.blockRowSeconds;
         row->MixParams.speed = 6 + i;
         row->MixParams.pitch = 700 - 100 * i;
         row->MixParams.fadein = row->MixParams.fadeout = true;
         row->MixParams.fadeinlength = row->MixParams.fadeoutlength = 2;
         row->overlap = true;
-        row->overlaplen = 11;
+        row->overlaplen = sizes.blockOverlap;
     }
     cWavProducer producer;
     producer.PrepareSources = live;
@@ -105,10 +119,10 @@ double DecodeAlone(const cmixdata& rows, int64_t blockBytes)
     return SecondsSince(start);
 }
 
-void SixtyMinuteMix(const std::string& file)
+void LongMix(const std::string& file, const Sizes& sizes)
 {
     cmixdata rows;
-    AddRows(rows, file, 20, 200, 8, 1000, 4);
+    AddRows(rows, file, sizes.mixRows, sizes.mixRowSeconds, 8, 1000, 4);
     const double total = rows.TotalLength();
     cWavProducer producer;
     producer.WavMix.Format = SoundFormat{2, kRate, 16, 0};
@@ -121,31 +135,32 @@ void SixtyMinuteMix(const std::string& file)
     for (double t = 0; t < total; t += 2.0)
         producer.RenderStep(block.data(), blockBytes);
     const double render = SecondsSince(start);
-    std::printf("60-minute mix of 20 MP3 rows (+8 %% speed, +1 semitone, 4 s overlaps), %.0f s of mix: rendered in "
+    std::printf("mix of %d MP3 rows (+8 %% speed, +1 semitone, 4 s overlaps), %.0f s of mix: rendered in "
                 "%.2f s = %.0fx real time; decoding and tempo alone %.2f s; render/alone speed = %.0f %%; "
                 "row starts prepared %lld, opened there %lld\n",
-                total, render, total / render, alone, 100 * alone / render,
+                sizes.mixRows, total, render, total / render, alone, 100 * alone / render,
                 static_cast<long long>(producer.PreparedRowStarts), static_cast<long long>(producer.OpenedRowStarts));
 }
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    const Sizes sizes = argc > 1 && std::string(argv[1]) == "--brief" ? kBrief : Sizes{};
     ui::MessageRecorder quiet; // no box is ever shown by a benchmark
     const std::string folder = FixtureFolder();
     const std::string wav = folder + "/bench.wav";
     const std::string mp3 = folder + "/bench.mp3";
-    WriteAudioFile(wav, AudioFileKind::Wav, MakeSweepNoise({kRate, 2, 40.0, 5}), kRate, 2);
-    if (!WriteAudioFile(mp3, AudioFileKind::Mp3, MakeSweepNoise({kRate, 2, 205.0, 9}), kRate, 2)) {
+    WriteAudioFile(wav, AudioFileKind::Wav, MakeSweepNoise({kRate, 2, std::min(40.0, sizes.fileSeconds), 5}), kRate, 2);
+    if (!WriteAudioFile(mp3, AudioFileKind::Mp3, MakeSweepNoise({kRate, 2, sizes.fileSeconds, 9}), kRate, 2)) {
         std::printf("lame is missing: no MP3 benchmark\n");
         return 1;
     }
     for (const bool live : {false, true}) {
-        BlockCost(wav, live);
-        BlockCost(mp3, live);
+        BlockCost(wav, live, sizes);
+        BlockCost(mp3, live, sizes);
     }
-    SixtyMinuteMix(mp3);
+    LongMix(mp3, sizes);
     if (!quiet.Texts().empty())
         std::printf("messages: %s\n", quiet.Texts().front().c_str());
     return 0;

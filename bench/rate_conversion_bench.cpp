@@ -3,11 +3,12 @@
 //   - the layer's tempo stream (libsoxr at high quality, the stretcher passed by);
 //   - the previous path: SoundTouch's own rate transposer set to the same rate;
 //   - for scale, a 44.1 kHz source, which passes through untouched.
-// For 48 and 96 kHz sources: speed over 60 s of stereo, the cost of one 6 ms output block, and the
+// For 48 and 96 kHz sources: speed over 60 s (by default) of stereo, the cost of one 6 ms output block, and the
 // level of tones at 14 and 18 kHz against 1 kHz after the conversion.
-// Usage: rate_conversion_bench
+// Usage: rate_conversion_bench [seconds] (the sources' length, default 60)
 
 #include <algorithm>
+#include <cstdlib>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -26,7 +27,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int outputRate = 44100;
-constexpr double fileSeconds = 60;
+double fileSeconds = 60;
 constexpr uint32_t blockFrames = 265; // one 6 ms output block, as the live mixer reads
 const double pi = std::acos(-1.0);
 
@@ -47,7 +48,8 @@ std::vector<int16_t> TestSignal(int rate)
 std::string Fixture(int rate)
 {
     const std::string path =
-        (std::filesystem::temp_directory_path() / ("sonorel-bench-tones-" + std::to_string(rate) + ".wav")).string();
+        (std::filesystem::temp_directory_path() / ("sonorel-bench-tones-" + std::to_string(rate) + "-" +
+                                                         std::to_string(static_cast<int>(fileSeconds)) + "s.wav")).string();
     if (!std::filesystem::exists(path))
         sonorel_test::WriteAudioFile(path, sonorel_test::AudioFileKind::Wav, TestSignal(rate), rate, 2);
     return path;
@@ -152,8 +154,10 @@ void Report(const char* what, const Run& run, int rate)
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    if (argc > 1)
+        fileSeconds = std::max(1.0, std::atof(argv[1]));
     const Run untouched = Best([&] { return LayerPath(Fixture(outputRate), outputRate); });
     std::printf("44100 Hz source (no conversion):\n");
     Report("layer, passed through", untouched, outputRate);

@@ -6,6 +6,8 @@
 #include "engine/class_EncoderNode.h"
 #include "engine/class_RecorderNode.h"
 #include "platform/sound/SoundRecord.h"
+#include "platform/ui/MessageBox.h"
+#include "live_figures.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -13,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -67,9 +70,14 @@ double Percentile(std::vector<float> values, double p)
 
 int main(int argc, char** argv)
 {
-    const double minutes = argc > 1 ? std::max(0.1, std::atof(argv[1])) : 60.0;
+    const double minutes = argc > 1 ? std::max(0.01, std::atof(argv[1])) : 60.0;
     QCoreApplication application(argc, argv);
-    const std::string path = "/tmp/record_bench_" + std::to_string(QCoreApplication::applicationPid()) + ".mp3";
+    // As the application does: the encoder's loop lets the event loop run while it waits for data,
+    // so that the meter timer and the stop timer below fire.
+    ui::InstallMessageSinks();
+    ui::MessageRecorder quiet; // no box is ever shown by a benchmark
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("record_bench_" + std::to_string(QCoreApplication::applicationPid()) + ".mp3")).string();
 
     Probe probe;
     probe.workUs.reserve(static_cast<size_t>(minutes * 60 * 100 + 1000));
@@ -111,6 +119,7 @@ int main(int argc, char** argv)
     meterTimer.setInterval(100);
     QObject::connect(&meterTimer, &QTimer::timeout, [&] {
         meter = recorder.amp_mid;
+        sonorel_bench::PeakLoad();
         shownTime = recorder.RecordTime();
     });
     meterTimer.start();
@@ -131,16 +140,19 @@ int main(int argc, char** argv)
 
     std::printf("ran %.1f s, file %s, %.2f s of MP3 (record time %.2f s)\n", seconds,
                 written ? "written" : ("NOT written: " + encoder.ErrorText()).c_str(), fileSeconds, recordTime);
-    std::printf("blocks %lld, overflows %lld, dropped bytes %lld, counter breaks %lld, worst wake-up late %lld us\n",
+    std::printf("blocks %lld, overflows %lld, dropped bytes %lld, counter breaks %lld\n",
                 static_cast<long long>(info.blocksDelivered), static_cast<long long>(info.overflows),
-                static_cast<long long>(recorder.DroppedBytes()), static_cast<long long>(probe.breaks),
-                static_cast<long long>(info.worstWakeupLateUs));
+                static_cast<long long>(recorder.DroppedBytes()), static_cast<long long>(probe.breaks));
+    sonorel_bench::PrintLiveFigures("recording thread", info.realTimePriority, info.worstBlock, info.blockFrames,
+                                    info.frequency);
     std::printf("pulls %lld, longest gap between two pulls %.1f ms\n", static_cast<long long>(pulls.pulls),
                 pulls.longestGapMs);
     const double p999 = Percentile(probe.workUs, 0.999);
     std::printf("recording thread per 10 ms block: median %.1f us, 99.9th %.1f us (%.2f %% of the block), worst %.1f us\n",
                 Percentile(probe.workUs, 0.5), p999, p999 / 100.0, Percentile(probe.workUs, 1.0));
     std::printf("timer's last reading: level %.3f, %.2f sec\n", meter, shownTime);
+    for (const std::string& text : quiet.Texts())
+        std::printf("message: %s\n", text.c_str());
     std::remove(path.c_str());
     return written && info.overflows == 0 && recorder.DroppedBytes() == 0 && probe.breaks == 0 ? 0 : 1;
 }

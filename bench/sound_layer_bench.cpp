@@ -1,8 +1,9 @@
 // Speed of the sound layer, each figure next to the library it wraps, measured in the same run:
-//   - decoding a 5-minute 44.1 kHz stereo MP3: the layer's file stream vs libmpg123 directly;
+//   - decoding a 5-minute (by default) 44.1 kHz stereo MP3: the layer's file stream vs libmpg123 directly;
 //   - the tempo stream (+10 %, +1.5 semitones) over it vs libmpg123 + SoundTouch directly;
 //   - the null output's pacing against the steady clock, and its worst wake-up.
-// Usage: sound_layer_bench [--null-seconds N] (default 5; 60 for the full pacing check)
+// Usage: sound_layer_bench [--null-seconds N] [--file-seconds N] (defaults 5 and 300; 60 null seconds
+// for the full pacing check)
 
 #include <algorithm>
 #include <chrono>
@@ -21,20 +22,22 @@
 
 #include "platform/sound/SoundLibrary.h"
 #include "support/audio_fixtures.h"
+#include "live_figures.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 constexpr int rate = 44100;
-constexpr double fileSeconds = 300;
+double fileSeconds = 300; // the MP3's length
 constexpr uint32_t blockBytes = 265 * 4; // one 6 ms output block, as the live mixer reads
 
 std::string BenchFile()
 {
-    const std::string path = (std::filesystem::temp_directory_path() / "sonorel-bench-5min-44100.mp3").string();
+    const std::string name = "sonorel-bench-" + std::to_string(static_cast<int>(fileSeconds)) + "s-44100.mp3";
+    const std::string path = (std::filesystem::temp_directory_path() / name).string();
     if (!std::filesystem::exists(path)) {
-        std::printf("writing the 5-minute MP3 fixture (once)...\n");
+        std::printf("writing the %.0f-second MP3 fixture (once)...\n", fileSeconds);
         const auto samples = sonorel_test::MakeSweepNoise({rate, 2, fileSeconds, 1});
         if (!sonorel_test::WriteAudioFile(path, sonorel_test::AudioFileKind::Mp3, samples, rate, 2)) {
             std::fprintf(stderr, "cannot write %s (is lame installed?)\n", path.c_str());
@@ -182,10 +185,10 @@ void NullOutputBench(double seconds)
     BASS_Free();
     const double played = double(info.framesWritten) / rate;
     std::printf("null output over %.1f s: %.4f s played (%lld blocks of %d frames), rate %.5fx real time, "
-                "deviation %.4f %% (one block = %.3f %%), worst wake-up %lld us late\n",
+                "deviation %.4f %% (one block = %.3f %%)\n",
                 elapsed, played, (long long)info.blocksWritten, info.blockFrames, played / elapsed,
-                100.0 * std::fabs(played - elapsed) / elapsed, 100.0 * info.blockFrames / rate / elapsed,
-                (long long)info.worstWakeupLateUs);
+                100.0 * std::fabs(played - elapsed) / elapsed, 100.0 * info.blockFrames / rate / elapsed);
+    sonorel_bench::PrintLiveFigures(info);
 }
 
 } // namespace
@@ -193,9 +196,12 @@ void NullOutputBench(double seconds)
 int main(int argc, char** argv)
 {
     double nullSeconds = 5;
-    for (int i = 1; i + 1 < argc; ++i)
+    for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--null-seconds") == 0)
             nullSeconds = std::atof(argv[i + 1]);
+        if (std::strcmp(argv[i], "--file-seconds") == 0)
+            fileSeconds = std::max(1.0, std::atof(argv[i + 1]));
+    }
     const std::string path = BenchFile();
     DecodeBench(path);
     TempoBench(path);

@@ -53,8 +53,13 @@ function(sonorel_tests folder)
     # compiler makes of __FILE__.
     target_compile_definitions(${exe} PRIVATE SONOREL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
     add_test(NAME ${exe} COMMAND ${exe})
-    set_tests_properties(${exe} PROPERTIES
-      TIMEOUT 600
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0;UBSAN_OPTIONS=print_stacktrace=1;ASAN_OPTIONS=detect_leaks=1")
+    sonorel_test_environment(environment)
+    set_tests_properties(${exe} PROPERTIES TIMEOUT 600 ENVIRONMENT "${environment}")
   endforeach()
+endfunction()
+
+# The environment every test starts with: offscreen Qt and the sanitizers' options. Its home and
+# XDG folders it makes itself, fresh for each run (tests/support/test_home.h, bench/run_briefly.sh).
+function(sonorel_test_environment var)
+  set(${var} "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0;UBSAN_OPTIONS=print_stacktrace=1;ASAN_OPTIONS=detect_leaks=1" PARENT_SCOPE)
 endfunction()

@@ -52,10 +52,17 @@ BassHandle OpenDecodingStream(const std::string& path)
     return stream;
 }
 
+// The nearest sample, halves away from zero (as lround, which is a library call per sample; the
+// difference from the truncated value is exact in double).
 int16_t RoundToSample(double value)
 {
-    const double clamped = std::clamp(value, -32768.0, 32767.0);
-    return static_cast<int16_t>(std::lround(clamped));
+    if (!(value > -32768.0))
+        return value != value ? 0 : -32768; // NaN: silence
+    if (value >= 32767.0)
+        return 32767;
+    const int whole = static_cast<int>(value);
+    const double rest = value - whole;
+    return static_cast<int16_t>(whole + (rest >= 0.5) - (rest <= -0.5));
 }
 
 } // namespace
@@ -191,9 +198,25 @@ bool cAudioFileReader::ApplyTempo()
     return accepted;
 }
 
-void cAudioFileReader::SetPosition(double sourceSeconds)
+void cAudioFileReader::SetPosition(double sourceSeconds, int64_t outputFramesLater)
 {
-    BASS_ChannelSetPosition(DecodeStream, BASS_ChannelSeconds2Bytes(DecodeStream, sourceSeconds));
+    int64_t bytes = BASS_ChannelSeconds2Bytes(DecodeStream, sourceSeconds);
+    if (outputFramesLater > 0 && OutputFormat.Frequency > 0 && ChannelInfo.frequency > 0) {
+        const double sourceFrames = std::round(static_cast<double>(outputFramesLater) * (100 + MixParams.speed) /
+                                               100 * ChannelInfo.frequency / OutputFormat.Frequency);
+        // Half a frame more, so that the conversion's truncation lands on the whole frame.
+        bytes += BASS_ChannelSeconds2Bytes(DecodeStream, (sourceFrames + 0.5) / ChannelInfo.frequency);
+    }
+    BASS_ChannelSetPosition(DecodeStream, bytes);
+}
+
+void cAudioFileReader::PassOver(int64_t outputFrames)
+{
+    const int32_t rate = OutputFormat.Frequency > 0 ? OutputFormat.Frequency : 1;
+    const double sourceMcs = static_cast<double>(outputFrames) * 1000000 / rate * (100 + MixParams.speed) * 0.01;
+    const double wholeMcs = std::trunc(sourceMcs);
+    pos_mcs = SaturateToInt64(wholeMcs);
+    PosCarryMcs = std::isfinite(sourceMcs) ? sourceMcs - wholeMcs : 0;
 }
 
 double cAudioFileReader::ElapsedMixSeconds() const

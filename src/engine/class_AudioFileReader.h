@@ -64,8 +64,13 @@ public:
     // set-up frees every stream of the library), and no failure came from that.
     bool StreamsIntact() const;
 
-    // Moves the decoding stream to `sourceSeconds` of source time.
-    void SetPosition(double sourceSeconds);
+    // Moves the decoding stream to `sourceSeconds` of source time and then on by the source frames
+    // that `outputFramesLater` frames of output play (at the row's tempo and the source's own rate):
+    // whole frames, so that a row joining late sounds exactly as it would have there.
+    void SetPosition(double sourceSeconds, int64_t outputFramesLater = 0);
+
+    // Counts the fragment's first `outputFrames` frames as played: the fades go on from there.
+    void PassOver(int64_t outputFrames);
 
     // Sets the tempo stream from MixParams (tempo change, playback rate, pitch). False when the
     // stream refuses the values; the previous setting then stays. Shows no message, so it may be

@@ -22,24 +22,79 @@ cMutex::~cMutex()
     pthread_mutex_destroy(&Mutex);
 }
 
-void cMutex::lock()
+namespace {
+
+// How long the live renderer spins for the lock before it sleeps on it. Other threads only move
+// pointers under the lock, for microseconds: spinning takes the lock the moment they let go, where
+// a renderer asleep could get its CPU back only much later (a CPU busy in the kernel is not given
+// up at once). A hold longer than this means the holder was preempted: sleeping then lends it the
+// renderer's priority.
+constexpr auto kRendererSpin = std::chrono::microseconds(200);
+
+void CpuRelax()
 {
-    pthread_mutex_lock(&Mutex);
-    NoteMixerLocked();
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    asm volatile("yield");
+#endif
 }
 
-void cMutex::unlock()
+} // namespace
+
+void cMutex::lock()
 {
-    NoteMixerUnlocked();
-    pthread_mutex_unlock(&Mutex);
+    if (OnSoundThread() && SpinForLock())
+        return;
+    pthread_mutex_lock(&Mutex);
+    Locked();
+}
+
+bool cMutex::SpinForLock()
+{
+    if (try_lock())
+        return true;
+    const auto until = std::chrono::steady_clock::now() + kRendererSpin;
+    do {
+        for (int i = 0; i < 64; ++i) {
+            CpuRelax();
+            if (try_lock())
+                return true;
+        }
+    } while (std::chrono::steady_clock::now() < until);
+    return false;
 }
 
 bool cMutex::try_lock()
 {
     if (pthread_mutex_trylock(&Mutex) != 0)
         return false;
-    NoteMixerLocked();
+    Locked();
     return true;
+}
+
+void cMutex::Locked()
+{
+    NoteMixerLocked();
+    if (Depth++ == 0 && !OnSoundThread())
+        HeldSince = std::chrono::steady_clock::now();
+}
+
+void cMutex::unlock()
+{
+    NoteMixerUnlocked();
+    if (--Depth == 0 && !OnSoundThread()) {
+        const int64_t held = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::steady_clock::now() - HeldSince).count();
+        if (held > LongestHoldNs.load(std::memory_order_relaxed))
+            LongestHoldNs.store(held, std::memory_order_relaxed);
+    }
+    pthread_mutex_unlock(&Mutex);
+}
+
+int64_t cMutex::TakeLongestHoldNs()
+{
+    return LongestHoldNs.exchange(0, std::memory_order_relaxed);
 }
 
 namespace {
@@ -177,8 +232,14 @@ void cWavMixer::Clear()
 
 void cWavMixer::ReserveBlock(int64_t bytes)
 {
+    // Made before the lock is taken and swapped in under it; the block left over (the old one, or
+    // the new one when the old was large enough) is freed after it is let go.
+    auto block = std::make_unique<int16_t[]>(static_cast<size_t>((std::max<int64_t>(bytes, 0) + 1) / 2));
     std::lock_guard<cMutex> lock(Mutex);
-    EnsureBuffer(bytes);
+    if (bytes > BufferSize) {
+        std::swap(Buffer, block);
+        BufferSize = bytes;
+    }
 }
 
 void cWavMixer::EnsureBuffer(int64_t n)
@@ -222,16 +283,30 @@ void cWavMixer::MixBlock(void* out, int64_t n)
     }
 }
 
+// The duration of m bytes in whole microseconds, carrying the remainder to the source's next block:
+// short blocks would otherwise let a fragment overrun its end.
+int64_t cWavMixer::TakeBlockMcs(cFileSoundSource& source, int64_t m) const
+{
+    CheckSoundThread();
+    const int64_t bytesPerSecond = BytesPerSecond(Format);
+    const int64_t scaled = m * 1000000 + source.CountdownCarry;
+    source.CountdownCarry = scaled % bytesPerSecond;
+    return scaled / bytesPerSecond;
+}
+
+void cWavMixer::CountAsPlayed(cFileSoundSource& source, int64_t n) const
+{
+    CheckSoundThread();
+    if (BytesPerSecond(Format) > 0)
+        source.RemainingMcs -= TakeBlockMcs(source, n);
+}
+
 void cWavMixer::Fill(cFileSoundSource& source, uint8_t* out, int64_t m)
 {
     CheckSoundThread();
-    // The block's duration in whole microseconds, carrying the remainder to the source's next
-    // block: short blocks would otherwise let a fragment overrun its end.
     const int64_t bytesPerSecond = BytesPerSecond(Format);
     const int64_t carry = source.CountdownCarry;
-    const int64_t scaled = m * 1000000 + carry;
-    const int64_t blockMcs = scaled / bytesPerSecond;
-    source.CountdownCarry = scaled % bytesPerSecond;
+    const int64_t blockMcs = TakeBlockMcs(source, m);
     if (source.RemainingMcs > blockMcs) {
         ReadConverted(source, Buffer.get(), m, Format);
         source.RemainingMcs -= blockMcs;

@@ -6,6 +6,8 @@
 #include "platform/sound/SoundThread.h"
 
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -16,7 +18,8 @@
 // needle move) while the mixer's own operations take it again. With priority inheritance: a thread
 // holding it while the real-time sound thread waits runs at the sound thread's priority until it
 // lets go, so that a busy machine cannot keep the sound thread behind a preempted holder. It tells
-// the sound checks when the calling thread holds it, so that a file closed under it is seen.
+// the sound checks when the calling thread holds it, so that a file closed under it is seen, and
+// times every hold of the other threads: the longest is the bound of the sound thread's wait.
 class cMutex {
 public:
     cMutex();
@@ -28,8 +31,18 @@ public:
     void unlock();
     bool try_lock();
 
+    // The longest any thread other than the live renderer held the lock (from its outermost lock
+    // to its last unlock) since the previous call, nanoseconds.
+    int64_t TakeLongestHoldNs();
+
 private:
+    void Locked();
+    bool SpinForLock(); // the live renderer: true once it holds the lock, false after the spin
+
     pthread_mutex_t Mutex;
+    int Depth = 0; // the holder's nesting, changed only by the holder
+    std::chrono::steady_clock::time_point HeldSince; // the holder's outermost lock
+    std::atomic<int64_t> LongestHoldNs{0};
 };
 
 using SourceList = std::vector<std::unique_ptr<cFileSoundSource>>;
@@ -115,8 +128,12 @@ public:
     // Gives the row's sounding events new parameters; the tempo changes at once, volume and fades
     // from the next block.
     void UpdateRowParams(int32_t row, const MixParams* params);
+    // Takes n bytes of output off the source's remaining time as mixing them would: a source that
+    // joins its fragment late ends on the frame where it would have ended.
+    SOUND_THREAD void CountAsPlayed(cFileSoundSource& source, int64_t n) const;
 
 private:
+    SOUND_THREAD int64_t TakeBlockMcs(cFileSoundSource& source, int64_t m) const;
     void EnsureBuffer(int64_t n); // under the lock: ReserveBlock runs it beside the live render
     SOUND_THREAD void Fill(cFileSoundSource& source, uint8_t* out, int64_t m);
 };

@@ -56,7 +56,12 @@ struct cBin {
 };
 
 // Per row of the mix while rendering: where it starts and whether it has been started (or muted).
+// A live start whose source was not ready in time is late: the row joins the mix where it has got
+// to once the preparation worker has opened it there.
 struct cMixRowPosition {
     float start = 0;
     uint8_t added = 0;
+    uint8_t late = 0;        // due, not yet sounding: waits for its source
+    int64_t joinFrame = -1;  // late: output frames after its start where it joins; -1 not planned
+    int32_t joinMisses = 0;  // planned joins its source missed: each doubles the next lead
 };

@@ -17,20 +17,24 @@ bool SameFormat(const SoundFormat& a, const SoundFormat& b)
 bool cSourceKey::operator==(const cSourceKey& other) const
 {
     return Row == other.Row && FileName == other.FileName && SameFormat(Format, other.Format) &&
-           Speed == other.Speed && Pitch == other.Pitch && PositionMcs == other.PositionMcs;
+           Speed == other.Speed && Pitch == other.Pitch && PositionMcs == other.PositionMcs &&
+           LaterFrames == other.LaterFrames;
 }
 
-cSourceKey SourceKeyOf(int32_t row, const cMixRow& mixRow, const SoundFormat& format, int64_t positionMcs)
+cSourceKey SourceKeyOf(int32_t row, const cMixRow& mixRow, const SoundFormat& format, int64_t positionMcs,
+                       int64_t laterFrames)
 {
-    return cSourceKey{row, mixRow.filename, format, mixRow.MixParams.speed, mixRow.MixParams.pitch, positionMcs};
+    return cSourceKey{row, mixRow.filename, format, mixRow.MixParams.speed, mixRow.MixParams.pitch, positionMcs,
+                      laterFrames};
 }
 
 bool KeyFits(const cSourceKey& key, int32_t row, const cMixRow& mixRow, const SoundFormat& format,
-             int64_t positionMcs)
+             int64_t positionMcs, int64_t laterFrames)
 {
     CheckSoundThread();
-    return key.Row == row && key.PositionMcs == positionMcs && key.Speed == mixRow.MixParams.speed &&
-           key.Pitch == mixRow.MixParams.pitch && SameFormat(key.Format, format) && key.FileName == mixRow.filename;
+    return key.Row == row && key.PositionMcs == positionMcs && key.LaterFrames == laterFrames &&
+           key.Speed == mixRow.MixParams.speed && key.Pitch == mixRow.MixParams.pitch &&
+           SameFormat(key.Format, format) && key.FileName == mixRow.filename;
 }
 
 std::unique_ptr<cFileSoundSource> OpenSourceAhead(const cSourceKey& key)
@@ -40,21 +44,21 @@ std::unique_ptr<cFileSoundSource> OpenSourceAhead(const cSourceKey& key)
     source->MixParams.speed = key.Speed;
     source->MixParams.pitch = key.Pitch;
     source->Open(key.FileName, key.Format);
-    source->SetPosition(key.PositionMcs * 0.000001);
+    source->SetPosition(key.PositionMcs * 0.000001, key.LaterFrames);
     source->ReadAhead(kReadAheadFrames);
     return source;
 }
 
 std::unique_ptr<cFileSoundSource> cPreparedSources::Take(int32_t row, const cMixRow& mixRow,
                                                          const SoundFormat& format, int64_t positionMcs,
-                                                         cSourceBin& bin)
+                                                         int64_t laterFrames, cSourceBin& bin)
 {
     CheckSoundThread();
     for (Slot& slot : Slots) {
         if (!slot.Source || slot.Key.Row != row)
             continue;
         std::unique_ptr<cFileSoundSource> source = std::move(slot.Source);
-        if (KeyFits(slot.Key, row, mixRow, format, positionMcs) && source->StreamsIntact())
+        if (KeyFits(slot.Key, row, mixRow, format, positionMcs, laterFrames) && source->StreamsIntact())
             return source;
         bin.Put(std::move(source));
     }

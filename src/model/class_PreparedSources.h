@@ -18,15 +18,17 @@ struct cSourceKey {
     float Speed = 0;    // the tempo and pitch set at opening
     int64_t Pitch = 0;
     int64_t PositionMcs = 0; // source time the reader is positioned at, microseconds
+    int64_t LaterFrames = 0; // a late row's join: output frames past PositionMcs (at the row's tempo)
 
     bool operator==(const cSourceKey& other) const;
 };
 
-cSourceKey SourceKeyOf(int32_t row, const cMixRow& mixRow, const SoundFormat& format, int64_t positionMcs);
+cSourceKey SourceKeyOf(int32_t row, const cMixRow& mixRow, const SoundFormat& format, int64_t positionMcs,
+                       int64_t laterFrames = 0);
 
 // True when `key` is what the row would open now; never allocates (it runs on the sound thread).
 SOUND_THREAD bool KeyFits(const cSourceKey& key, int32_t row, const cMixRow& mixRow, const SoundFormat& format,
-                          int64_t positionMcs);
+                          int64_t positionMcs, int64_t laterFrames);
 
 // Opens and positions a source as a row's start does and reads its first samples ahead, but keeps
 // its trace line and message for the start (cAudioFileReader::ReportOpen). Slow (the file is
@@ -44,7 +46,7 @@ public:
     // goes to `bin`.
     SOUND_THREAD std::unique_ptr<cFileSoundSource> Take(int32_t row, const cMixRow& mixRow,
                                                         const SoundFormat& format, int64_t positionMcs,
-                                                        cSourceBin& bin);
+                                                        int64_t laterFrames, cSourceBin& bin);
 
     bool Has(const cSourceKey& key) const;
     size_t Count() const;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <mutex>
 
 namespace {
@@ -16,10 +17,13 @@ constexpr const char* kSourceFile = "class_WavProducer.cpp";
 // float row starts may differ by rounding at a block boundary.
 constexpr double kLateTolerance = 0.000001;
 
-// The preparation looks this far ahead of the clock, for at most kRowsAhead rows past the cursor
-// (among the next kRowsExamined). SetNeedlePos itself opens the rows starting within
-// kNeedleLeadSeconds of the needle, which the worker could not have ready for the first block.
+// The preparation looks ahead of the clock by at least kLookaheadSeconds of mix time, and by what
+// kLookaheadWallSeconds of rendering cover at the mix's pace (40 times real time: 80 s), for at most
+// kRowsAhead rows past the cursor (among the next kRowsExamined). SetNeedlePos itself opens the rows
+// starting within kNeedleLeadSeconds of the needle, which the worker could not have ready for the
+// first block.
 constexpr double kLookaheadSeconds = 5;
+constexpr double kLookaheadWallSeconds = 2;
 constexpr size_t kRowsAhead = 4;
 constexpr int32_t kRowsExamined = 16;
 constexpr double kNeedleLeadSeconds = 1;
@@ -28,6 +32,16 @@ constexpr double kNeedleLeadSeconds = 1;
 // kPreparePeriod (rows come into the look-ahead as the clock runs; rows may be edited).
 constexpr auto kPreparerPoll = std::chrono::milliseconds(10);
 constexpr auto kPreparePeriod = std::chrono::milliseconds(250);
+
+// The pace is measured over at least this long.
+constexpr double kPaceSampleSeconds = 0.2;
+
+// A late row joins at least kLateJoinLeadSeconds past the clock, and further where twice the
+// slowest recent opening (plus a poll or two) covers more mix time at the mix's pace; each join its
+// source missed doubles the lead.
+constexpr double kLateJoinLeadSeconds = 0.1;
+constexpr double kLateJoinSlackSeconds = 0.03;
+constexpr int kLateJoinMissesCounted = 8;
 
 // A value line as TraceValueLine writes it, built without allocating (the sound thread traces).
 template <typename Value>
@@ -130,7 +144,6 @@ void cWavProducer::SetNeedlePos(cmixdata& rows, float pos, bool obeyTriggers, in
     }
     {
         std::lock_guard<cMutex> lock(WavMix.Mutex);
-        const auto locked = std::chrono::steady_clock::now();
         Stopped = 0;
         WavMix.Clear(dropped);
         ObeyTriggers = obeyTriggers;
@@ -141,12 +154,13 @@ void cWavProducer::SetNeedlePos(cmixdata& rows, float pos, bool obeyTriggers, in
             PlayingRowIndex = cursor;
         SetClock(pos);
         DtRemainder = 0;
+        LateCount = 0;
+        ++NeedleMoves;
         WaitState = 0;
         JustStarted = 1;
         Prepared.DropAllBut({}, dropped);
         for (size_t i = 0; i < keys.size(); ++i)
             Prepared.Put(std::move(keys[i]), ready[i]);
-        NoteLockHeld(locked);
     }
     TraceValue("just started", 1);
     if (PrepareSources)
@@ -182,24 +196,15 @@ void cWavProducer::Stop()
     SourceList dropped = RoomForDropped();
     {
         std::lock_guard<cMutex> lock(WavMix.Mutex);
-        const auto locked = std::chrono::steady_clock::now();
         Stopped = 1;
         WaitState = 0;
         JustStarted = 0;
         WavMix.Clear(dropped);
         Prepared.DropAllBut({}, dropped);
         mixdata = nullptr;
-        NoteLockHeld(locked);
+        LateCount = 0;
     }
     Retire(std::move(dropped));
-}
-
-void cWavProducer::NoteLockHeld(std::chrono::steady_clock::time_point since)
-{
-    const int64_t held =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - since).count();
-    if (held > LongestLockHoldNs.load(std::memory_order_relaxed))
-        LongestLockHoldNs.store(held, std::memory_order_relaxed);
 }
 
 // Closing files takes milliseconds: the preparation worker does it when it runs, else the caller,
@@ -306,7 +311,9 @@ void cWavProducer::Advance(int64_t dtMicroseconds)
             break;
     }
     if (WaitState == 0) {
+        JoinLateRows(dtMicroseconds);
         ClockMcs += dtMicroseconds;
+        ClockRunMcs.fetch_add(dtMicroseconds, std::memory_order_relaxed);
         MainTime = static_cast<float>(ClockSeconds());
     }
 }
@@ -344,9 +351,20 @@ double cWavProducer::DelayToStartFrame(double s) const
     const int64_t rate = WavMix.Format.Frequency;
     if (rate <= 0)
         return std::max(0.0, s - ClockSeconds());
-    const int64_t blockFrame = ClockMcs / 1000000 * rate + (ClockMcs % 1000000 * rate + 999999) / 1000000;
-    const int64_t startFrame = SaturateToInt64(std::round((s - ClockOrigin) * static_cast<double>(rate)));
-    return static_cast<double>(std::max<int64_t>(startFrame - blockFrame, 0)) / static_cast<double>(rate);
+    return static_cast<double>(std::max<int64_t>(FrameAt(s) - FirstFrameAt(ClockMcs), 0)) / static_cast<double>(rate);
+}
+
+// The output frame nearest mix time s, counted from the clock's origin.
+int64_t cWavProducer::FrameAt(double s) const
+{
+    return SaturateToInt64(std::round((s - ClockOrigin) * static_cast<double>(WavMix.Format.Frequency)));
+}
+
+// The first frame of the block that starts when the clock reads clockMcs.
+int64_t cWavProducer::FirstFrameAt(int64_t clockMcs) const
+{
+    const int64_t rate = WavMix.Format.Frequency;
+    return clockMcs / 1000000 * rate + (clockMcs % 1000000 * rate + 999999) / 1000000;
 }
 
 void cWavProducer::StartRowAt(int32_t row, double offset)
@@ -356,6 +374,10 @@ void cWavProducer::StartRowAt(int32_t row, double offset)
     const long double p = r.PlayLength();
     const double f = SourcePerMix(r);
     std::unique_ptr<cFileSoundSource> source = SourceFor(row, PositionAtOffsetMcs(r, offset));
+    if (!source) {
+        StartLate(row);
+        return;
+    }
     source->RemainingMcs = Mcs(p - offset);
     source->LengthMcs = Mcs(p);
     source->pos_mcs = Mcs(offset * f);
@@ -373,6 +395,10 @@ void cWavProducer::StartRowDelayed(int32_t row, double delay)
     CheckSoundThread();
     const cMixRow& r = *mixdata->Get(row);
     std::unique_ptr<cFileSoundSource> source = SourceFor(row, PositionAtBeginningMcs(r));
+    if (!source) {
+        StartLate(row);
+        return;
+    }
     source->RemainingMcs = source->LengthMcs = Mcs(r.PlayLength());
     source->pos_mcs = 0;
     source->BytesRead = 0;
@@ -382,20 +408,22 @@ void cWavProducer::StartRowDelayed(int32_t row, double delay)
 }
 
 // The row's source, opened with the row's parameters and positioned at positionMcs of source time:
-// the prepared one when it fits, else opened here.
+// the prepared one when it fits, else opened here; null in the live mix, where opening a file would
+// hold the output (unless preparing is off).
 std::unique_ptr<cFileSoundSource> cWavProducer::SourceFor(int32_t row, int64_t positionMcs)
 {
     CheckSoundThread();
     const cMixRow& r = *mixdata->Get(row);
     CursorMoves.fetch_add(1, std::memory_order_relaxed);
-    std::unique_ptr<cFileSoundSource> source = Prepared.Take(row, r, WavMix.Format, positionMcs, WavMix.Retired);
+    std::unique_ptr<cFileSoundSource> source =
+        Prepared.Take(row, r, WavMix.Format, positionMcs, 0, WavMix.Retired);
     if (source) {
         ++PreparedRowStarts;
-        source->MixParams = r.MixParams;
-        source->QuietWhenMissing = r.SourceMissing;
-        source->ReportOpen();
+        ReadyToSound(*source, r);
         return source;
     }
+    if (OnSoundThread() && PrepareSources)
+        return nullptr;
     ++OpenedRowStarts;
     source = std::make_unique<cFileSoundSource>();
     source->MixParams = r.MixParams;
@@ -403,6 +431,93 @@ std::unique_ptr<cFileSoundSource> cWavProducer::SourceFor(int32_t row, int64_t p
     source->SetFileName(r.filename, WavMix.Format);
     source->SetPosition(positionMcs * 0.000001);
     return source;
+}
+
+// A prepared source takes the row's whole parameters (volume and fades may have changed since it was
+// opened) and gives the trace line and message of its opening.
+void cWavProducer::ReadyToSound(cFileSoundSource& source, const cMixRow& row)
+{
+    source.MixParams = row.MixParams;
+    source.QuietWhenMissing = row.SourceMissing;
+    source.ReportOpen();
+}
+
+// ---- Late starts -------------------------------------------------------------------------------
+
+// The row was due but its source is not ready: the worker opens it (it looks at the cursor's moves)
+// and plans where it joins. The row counts as started, for the cursor and the windows.
+void cWavProducer::StartLate(int32_t row)
+{
+    CheckSoundThread();
+    cMixRowPosition& entry = *MixRowPositions.Get(row);
+    entry.added = 1;
+    entry.late = 1;
+    entry.joinFrame = -1;
+    entry.joinMisses = 0;
+    ++LateCount;
+    ++LateRowStarts;
+    PlayingRowIndex = row;
+    CursorMoves.fetch_add(1, std::memory_order_relaxed);
+    trace(TraceText() << "late start: row " << row << " joins when its source is ready");
+}
+
+// Joins the late rows whose planned frame falls in the coming block; a join whose source came too
+// late, or no longer fits the row, is planned again further on.
+void cWavProducer::JoinLateRows(int64_t dtMicroseconds)
+{
+    CheckSoundThread();
+    if (LateCount == 0 || WavMix.Format.Frequency <= 0)
+        return;
+    const int64_t first = FirstFrameAt(ClockMcs);
+    const int64_t next = FirstFrameAt(ClockMcs + dtMicroseconds);
+    for (int32_t row = 0; row < mixdata->Count() && LateCount > 0; ++row) {
+        cMixRowPosition* entry = MixRowPositions.Get(row);
+        if (!entry || !entry->late)
+            continue;
+        const int64_t start = FrameAt(entry->start);
+        if (first >= FrameAt(entry->start + static_cast<double>(mixdata->Get(row)->PlayLength()))) {
+            EndLate(row, *entry, " ended before its source was ready");
+            continue;
+        }
+        if (entry->joinFrame < 0 || start + entry->joinFrame >= next)
+            continue;
+        const int64_t join = start + entry->joinFrame;
+        if (join < first || !JoinLateRow(row, *entry, join - first)) {
+            entry->joinFrame = -1;
+            ++entry->joinMisses;
+            CursorMoves.fetch_add(1, std::memory_order_relaxed);
+        }
+    }
+}
+
+bool cWavProducer::JoinLateRow(int32_t row, cMixRowPosition& entry, int64_t delayFrames)
+{
+    CheckSoundThread();
+    const cMixRow& r = *mixdata->Get(row);
+    std::unique_ptr<cFileSoundSource> source =
+        Prepared.Take(row, r, WavMix.Format, PositionAtBeginningMcs(r), entry.joinFrame, WavMix.Retired);
+    if (!source)
+        return false;
+    ReadyToSound(*source, r);
+    source->RemainingMcs = source->LengthMcs = Mcs(r.PlayLength());
+    source->BytesRead = 0;
+    source->PassOver(entry.joinFrame);
+    WavMix.CountAsPlayed(*source, entry.joinFrame * FrameBytes(WavMix.Format));
+    ++LateRowsJoined;
+    trace(TraceText() << "late start: row " << row << " joins " << entry.joinFrame << " frames into its fragment");
+    EndLate(row, entry, {});
+    WavMix.AddWave(std::move(source), static_cast<float>(static_cast<double>(delayFrames) / WavMix.Format.Frequency),
+                   row);
+    return true;
+}
+
+void cWavProducer::EndLate(int32_t row, cMixRowPosition& entry, std::string_view why)
+{
+    CheckSoundThread();
+    entry.late = 0;
+    --LateCount;
+    if (!why.empty())
+        trace(TraceText() << "late start: row " << row << why);
 }
 
 void cWavProducer::RenderStep(void* buffer, int64_t n)
@@ -429,7 +544,7 @@ void cWavProducer::RenderStep(void* buffer, int64_t n)
     }
     Advance(dt);
     const int32_t rows = mixdata ? mixdata->Count() : 0;
-    if (!Stopped && WavMix.Events.Count() == 0 && WaitState == 0 && CursorRow == rows - 1)
+    if (!Stopped && WavMix.Events.Count() == 0 && WaitState == 0 && CursorRow == rows - 1 && LateCount == 0)
         Stopped = 1;
     std::memset(buffer, 0, static_cast<size_t>(n));
     if (!Stopped)
@@ -501,9 +616,9 @@ void cWavProducer::PrepareLoop()
     }
 }
 
-// One look ahead: frees what the sound thread, needle moves and stops let go of, drops the prepared
-// sources that are no longer wanted and opens the wanted ones that are missing, each outside the
-// mixer's lock.
+// One look ahead: frees what the sound thread, needle moves and stops let go of, plans the late
+// rows' joins, drops the prepared sources that are no longer wanted and opens the wanted ones that
+// are missing, each outside the mixer's lock.
 void cWavProducer::PrepareRound()
 {
     std::vector<cSourceKey> missing;
@@ -516,10 +631,16 @@ void cWavProducer::PrepareRound()
     {
         std::lock_guard<cMutex> lock(WavMix.Mutex);
         WavMix.Retired.MoveTo(done);
+        MeasurePace();
         // While JustStarted is set the needle's sources wait for AddEvents: leave them be.
         if (!JustStarted) {
-            const std::vector<cSourceKey> wanted = UpcomingKeys();
-            Prepared.DropAllBut(wanted, done);
+            PlanLateJoins();
+            const std::vector<cSourceKey> wanted = UpcomingKeys(LookaheadSeconds());
+            // A source stays while its row may still take it: a slower pace shortens the look-ahead,
+            // and what was opened for a row beyond it would have to be opened again.
+            std::vector<cSourceKey> kept = UpcomingKeys(std::numeric_limits<double>::infinity());
+            kept.insert(kept.end(), wanted.begin(), wanted.end());
+            Prepared.DropAllBut(kept, done);
             for (const cSourceKey& key : wanted)
                 if (!Prepared.Has(key))
                     missing.push_back(key);
@@ -529,29 +650,99 @@ void cWavProducer::PrepareRound()
     for (cSourceKey& key : missing) {
         if (Stopped || !PrepareSources)
             return;
+        const auto began = std::chrono::steady_clock::now();
         std::unique_ptr<cFileSoundSource> source = OpenSourceAhead(key);
+        const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+        SlowOpenSeconds = std::max(took, SlowOpenSeconds * 0.9);
         std::lock_guard<cMutex> lock(WavMix.Mutex); // let go before `source`, if left, is destroyed
         if (!Stopped)
             Prepared.Put(std::move(key), source);
     }
 }
 
-// The rows the cursor will start next, in their blocks, within the look-ahead. Under the lock.
-std::vector<cSourceKey> cWavProducer::UpcomingKeys() const
+// Mix seconds the clock ran per second since the last measure; after a needle move real time, until
+// measured (what ran before, an export perhaps, says nothing of the mix now). Under the lock.
+void cWavProducer::MeasurePace()
+{
+    const auto now = std::chrono::steady_clock::now();
+    const int64_t run = ClockRunMcs.load(std::memory_order_relaxed);
+    const double wall = std::chrono::duration<double>(now - PaceSince).count();
+    if (PaceNeedleMoves != NeedleMoves) {
+        PaceNeedleMoves = NeedleMoves;
+        Pace = 1;
+    } else if (wall < kPaceSampleSeconds) {
+        return;
+    } else {
+        Pace = static_cast<double>(run - PaceClockRunMcs) / 1e6 / wall;
+    }
+    PaceClockRunMcs = run;
+    PaceSince = now;
+}
+
+double cWavProducer::LookaheadSeconds() const
+{
+    return std::max(kLookaheadSeconds, Pace * kLookaheadWallSeconds);
+}
+
+// Gives each late row without a plan the frame where it joins: far enough past the clock for the
+// worker to open it before the clock gets there. Under the lock.
+void cWavProducer::PlanLateJoins()
+{
+    if (LateCount == 0 || !mixdata || Stopped || WavMix.Format.Frequency <= 0)
+        return;
+    const double now = ClockSeconds();
+    const double lead = std::max(kLateJoinLeadSeconds, Pace * (2 * SlowOpenSeconds + kLateJoinSlackSeconds));
+    for (int32_t i = 0; i < mixdata->Count(); ++i) {
+        cMixRowPosition* entry = MixRowPositions.Get(i);
+        if (!entry || !entry->late || entry->joinFrame >= 0)
+            continue;
+        const double later = lead * std::ldexp(1.0, std::min(entry->joinMisses, kLateJoinMissesCounted));
+        entry->joinFrame = std::max<int64_t>(FrameAt(now + later) - FrameAt(entry->start), 0);
+    }
+}
+
+// The late rows' joins, then the rows the cursor will start next, in their blocks, within the
+// look-ahead. Under the lock.
+std::vector<cSourceKey> cWavProducer::UpcomingKeys(double lookaheadSeconds) const
 {
     std::vector<cSourceKey> keys;
-    if (!mixdata || Stopped || CursorRow == -1 || !PrepareSources)
+    if (!mixdata || Stopped || !PrepareSources)
         return keys;
+    for (int32_t i = 0; i < mixdata->Count() && LateCount > 0 && keys.size() < cPreparedSources::kSlots; ++i) {
+        const cMixRowPosition* entry = MixRowPositions.Get(i);
+        if (entry && entry->late && entry->joinFrame >= 0) {
+            const cMixRow& r = *mixdata->Get(i);
+            keys.push_back(SourceKeyOf(i, r, WavMix.Format, PositionAtBeginningMcs(r), entry->joinFrame));
+        }
+    }
     const double now = ClockSeconds();
-    const int32_t last = std::min(mixdata->Count(), CursorRow + kRowsExamined);
-    for (int32_t i = CursorRow; i < last && keys.size() < kRowsAhead; ++i) {
+    const int32_t last = CursorRow == -1 ? -1 : std::min(mixdata->Count(), CursorRow + kRowsExamined);
+    size_t ahead = 0;
+    for (int32_t i = CursorRow; i < last && ahead < kRowsAhead && keys.size() < cPreparedSources::kSlots; ++i) {
         const cMixRowPosition* entry = MixRowPositions.Get(i);
         const cMixRow* r = mixdata->Get(i);
         if (!entry || !r)
             break;
-        // A row already behind the clock starts wherever it has got to: not worth opening ahead.
-        if (!entry->added && entry->start >= now - kLateTolerance && entry->start < now + kLookaheadSeconds)
+        // A row already behind the clock starts wherever it has got to: late, where it is live.
+        if (!entry->added && entry->start >= now - kLateTolerance && entry->start < now + lookaheadSeconds) {
             keys.push_back(SourceKeyOf(i, *r, WavMix.Format, PositionAtBeginningMcs(*r)));
+            ++ahead;
+        }
     }
     return keys;
+}
+
+bool cWavProducer::StartsReady(double aheadSeconds)
+{
+    bool ready = true;
+    {
+        std::lock_guard<cMutex> lock(WavMix.Mutex);
+        if (LateCount > 0)
+            ready = false;
+        for (const cSourceKey& key : UpcomingKeys(aheadSeconds))
+            ready = ready && Prepared.Has(key);
+    }
+    if (!ready)
+        NudgePreparer();
+    return ready;
 }

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -21,8 +22,12 @@
 // Opening a file takes milliseconds (an MP3 is scanned for its exact length), far too long for the
 // sound thread. So the rows about to start are opened ahead: those under way at the needle by
 // SetNeedlePos on its caller's thread, the next ones by a worker thread of the producer, and a row
-// takes its prepared source at its start when it was opened as the row would open it then. Any
-// other start opens its file there, as before; the sound is the same either way.
+// takes its prepared source at its start when it was opened as the row would open it then; the
+// sound is the same either way. The worker looks ahead by the mix time that a couple of seconds
+// cover at the pace the mix is rendered. Off the live mix (the export, the CD image) a start that
+// finds no prepared source opens its file there. In the live mix it never does: the row is late.
+// It is counted and traced, the worker opens it positioned a little further on, and it joins the
+// mix on that frame, sounding from there as it would have had it started in time.
 class cWavProducer {
 public:
     cWavProducer() = default;
@@ -43,11 +48,12 @@ public:
     std::atomic<int32_t> WaitState{0};        // 0 running, 1 waiting for a key, 2 for a mouse click
     std::atomic<uint8_t> JustStarted{0};
 
-    std::atomic<bool> PrepareSources{true};     // off: every row opens its file at its start
+    std::atomic<bool> PrepareSources{true};     // off: every row opens its file at its start, live too
     std::atomic<int64_t> PreparedRowStarts{0};  // row starts that took a prepared source
-    std::atomic<int64_t> OpenedRowStarts{0};    // row starts that opened their file there
+    std::atomic<int64_t> OpenedRowStarts{0};    // row starts that opened their file there (never live)
+    std::atomic<int64_t> LateRowStarts{0};      // live row starts whose source was not ready
+    std::atomic<int64_t> LateRowsJoined{0};     // late rows that joined the mix
     std::atomic<int64_t> LongestLockWaitNs{0};  // the render step's longest wait for the mixer's lock
-    std::atomic<int64_t> LongestLockHoldNs{0};  // the longest a needle move or a stop held it
 
     // Binds the rows, ends every sounding event and puts the clock at pos (seconds of mix time).
     void SetNeedlePos(cmixdata& rows, float pos, bool obeyTriggers, int32_t soloRow);
@@ -71,21 +77,37 @@ public:
     // How many sources wait prepared for their rows' starts.
     size_t PreparedCount();
 
+    // True when no row is late and every row due within `aheadSeconds` of the clock has its source
+    // ready; else the worker is woken. Lets a caller that renders faster than real time keep pace
+    // with the worker.
+    bool StartsReady(double aheadSeconds);
+
 private:
     SOUND_THREAD void StartRowAt(int32_t row, double offset);
     SOUND_THREAD void StartRowDelayed(int32_t row, double delay);
     SOUND_THREAD void StartRowsDueBeforeTheCursor(double blockEnd);
     SOUND_THREAD double DelayToStartFrame(double s) const;
+    int64_t FrameAt(double s) const; // also the worker's, under the lock
+    int64_t FirstFrameAt(int64_t clockMcs) const;
     SOUND_THREAD std::unique_ptr<cFileSoundSource> SourceFor(int32_t row, int64_t positionMcs);
+    SOUND_THREAD void ReadyToSound(cFileSoundSource& source, const cMixRow& row);
     SOUND_THREAD bool MoveCursorOn();
+
+    // Late starts.
+    SOUND_THREAD void StartLate(int32_t row);
+    SOUND_THREAD void JoinLateRows(int64_t dtMicroseconds);
+    SOUND_THREAD bool JoinLateRow(int32_t row, cMixRowPosition& entry, int64_t delayFrames);
+    SOUND_THREAD void EndLate(int32_t row, cMixRowPosition& entry, std::string_view why);
     void Retire(SourceList sources);
-    void NoteLockHeld(std::chrono::steady_clock::time_point since);
     void SetClock(double origin);
 
     // The preparation.
     std::vector<cSourceKey> NeedleKeys(const cmixdata& rows, const std::vector<float>& starts, float pos,
                                        int32_t soloRow) const;
-    std::vector<cSourceKey> UpcomingKeys() const;
+    std::vector<cSourceKey> UpcomingKeys(double lookaheadSeconds) const;
+    void PlanLateJoins();
+    void MeasurePace();
+    double LookaheadSeconds() const;
     void StartPreparer();
     void StopPreparer();
     void NudgePreparer();
@@ -97,6 +119,9 @@ private:
     double ClockOrigin = 0;
     int64_t ClockMcs = 0;
     int64_t DtRemainder = 0; // RenderStep: what the last blocks' durations left below a microsecond
+    int32_t LateCount = 0;   // rows late now; under the mixer's lock
+    uint32_t NeedleMoves = 0; // under the mixer's lock
+    std::atomic<int64_t> ClockRunMcs{0}; // mix time the clock has run, needle moves aside: the pace
 
     cPreparedSources Prepared;           // under the mixer's lock
     std::atomic<uint32_t> CursorMoves{0}; // bumped by row starts and cursor moves: time to look ahead
@@ -106,4 +131,12 @@ private:
     bool PreparerQuit = false;
     bool PreparerNudged = false;
     SourceList Graveyard; // sources let go of by needle moves and stops, for the worker to destroy
+
+    // The worker's own measures: the mix's pace (mix seconds per second) and how long an opening
+    // takes, which set how far it looks ahead and how far on it places a late row's join.
+    double Pace = 1;
+    uint32_t PaceNeedleMoves = 0;
+    int64_t PaceClockRunMcs = 0;
+    std::chrono::steady_clock::time_point PaceSince = std::chrono::steady_clock::now();
+    double SlowOpenSeconds = 0;
 };

@@ -300,6 +300,45 @@ TEST(AudioFileReader, OtherRatesStayFlatToTheTopOfTheirBand)
     }
 }
 
+// A pitched row's playback rate rides in the stretcher's transposer where that keeps the treble:
+// a pitched row at any rate keeps, within its source's band, at least the treble it has at the
+// output rate.
+TEST(AudioFileReader, PitchedRowsAtOtherRatesKeepTheTrebleOfTheOutputRate)
+{
+    UserMessageRecorder messages;
+    const double tones[] = {1000, 6000, 9000, 12000, 14000, 16000}; // the first is the reference
+    const double pi = std::acos(-1.0);
+    MixParams params;
+    params.pitch = 1000; // a semitone up
+    const double shift = std::pow(2.0, 1.0 / 12);
+    // Level of each tone below 0.85 of the source's Nyquist frequency against the first, in dB.
+    const auto levels = [&](int sourceRate) {
+        const size_t frames = size_t(sourceRate) * 2;
+        std::vector<int16_t> samples(frames);
+        for (size_t n = 0; n < frames; ++n) {
+            double v = 0;
+            for (double hz : tones)
+                v += 0.1 * std::sin(2 * pi * hz * double(n) / sourceRate);
+            samples[n] = static_cast<int16_t>(std::lround(v * 32767));
+        }
+        PatternReader r(samples, 1, sourceRate, params, 100000000, SoundFormat{1, 44100, 16, 0});
+        const std::vector<int16_t> out = r.Read(44100);
+        const double scale = shift * 44100.0 * TempoSampleRate(sourceRate, 44100) / (double(sourceRate) * sourceRate);
+        const double reference = ToneAmplitude(out, 1, 0, 44100, tones[0] * scale, 8820, 32768);
+        std::vector<double> dB;
+        for (double hz : tones)
+            if (hz < 0.85 * sourceRate / 2)
+                dB.push_back(20 * std::log10(ToneAmplitude(out, 1, 0, 44100, hz * scale, 8820, 32768) / reference));
+        return dB;
+    };
+    const std::vector<double> atOutputRate = levels(44100);
+    for (const int rate : {48000, 96000, 32000}) {
+        const std::vector<double> dB = levels(rate);
+        for (size_t i = 0; i < dB.size(); ++i)
+            EXPECT_GE(dB[i], atOutputRate[i] - 0.25) << rate << " Hz source, tone " << tones[i];
+    }
+}
+
 // Sources of any channel count reach the tempo stage as their front pair, with and without tempo,
 // pitch or a rate change, so no channel count can stop the performance.
 TEST(AudioFileReader, WideSourcesPlayTheirFrontPair)

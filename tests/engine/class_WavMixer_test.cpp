@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 using sonorel_test::ConstantSamples;
@@ -235,5 +238,57 @@ TEST_F(WavMixerTest, FinishedSourcesWaitInTheBinWhileItHasRoom)
         EXPECT_EQ(kept.size(), c.kept) << c.enabled << " " << c.sources;
         for (const auto& source : kept)
             EXPECT_EQ(source->Finished, 1);
+    }
+}
+
+// The lock times every hold of the threads other than the live renderer, from the outermost lock
+// to the last unlock, so that no hold escapes the bound of the renderer's wait.
+TEST(MixerLock, TimesTheWholeHoldOfEveryOtherThreadButNotTheRenderers)
+{
+    using namespace std::chrono_literals;
+    cMutex lock;
+    lock.TakeLongestHoldNs();
+    std::thread([&] {
+        std::lock_guard<cMutex> outer(lock);
+        std::this_thread::sleep_for(30ms);
+        std::lock_guard<cMutex> inner(lock); // a nested hold ends nothing
+    }).join();
+    EXPECT_GE(lock.TakeLongestHoldNs(), 30'000'000);
+    EXPECT_EQ(lock.TakeLongestHoldNs(), 0) << "each call hands the figure over";
+    {
+        LiveRenderScope live;
+        std::lock_guard<cMutex> renderer(lock);
+        std::this_thread::sleep_for(30ms);
+    }
+    EXPECT_EQ(lock.TakeLongestHoldNs(), 0);
+}
+
+// The live renderer gets the lock whether the holder lets go while it spins or only after it has
+// gone to sleep on the lock, and never before the holder has let go.
+TEST(MixerLock, TheRendererTakesItAfterAShortAndALongHold)
+{
+    for (const auto hold : {std::chrono::microseconds(50), std::chrono::microseconds(50'000)}) {
+        cMutex lock;
+        std::atomic<bool> holding{false}, released{false};
+        std::thread holder([&] {
+            lock.lock();
+            holding = true;
+            const auto until = std::chrono::steady_clock::now() + hold;
+            while (std::chrono::steady_clock::now() < until) {
+            }
+            released = true;
+            lock.unlock();
+        });
+        while (!holding)
+            std::this_thread::yield();
+        {
+            LiveRenderScope live;
+            std::lock_guard<cMutex> renderer(lock);
+            EXPECT_TRUE(released) << hold.count() << " us";
+            std::lock_guard<cMutex> nested(lock); // its own lock again: at once
+        }
+        holder.join();
+        EXPECT_TRUE(lock.try_lock()) << "let go after the renderer's nested hold";
+        lock.unlock();
     }
 }

@@ -119,17 +119,22 @@ protected:
         return std::vector<int16_t>(sum.begin(), sum.end());
     }
 
-    // Plays the mix live through the manual device in blocks of `frames` until it ends.
+    // Plays the mix live through the manual device in blocks of `frames` until it ends, each block
+    // once the preparation worker has the rows it starts ready: faster than real time, yet every
+    // row starts in time.
     std::vector<int16_t> PlayLive(uint32_t frames)
     {
         snl.WavProducer.SetNeedlePos(snl.mixdata, 0, true, -1);
         snl.Playing = 1;
+        const int64_t lateBefore = snl.WavProducer.LateRowStarts;
         std::vector<int16_t> out;
         std::vector<int16_t> block(frames * 2);
         while (snl.Playing && out.size() < 60u * kRate * 2) {
+            EXPECT_TRUE(PollUntil([&] { return snl.WavProducer.StartsReady(double(frames) / kRate); }));
             EXPECT_EQ(BASS_ManualOutputPump(block.data(), frames), frames * 4);
             out.insert(out.end(), block.begin(), block.end());
         }
+        EXPECT_EQ(snl.WavProducer.LateRowStarts, lateBefore);
         return out;
     }
 
@@ -437,6 +442,7 @@ TEST_F(LivePlaybackTest, TheSoundThreadNeitherAllocatesNorWaitsForAFileClose)
     const int64_t closesBefore = SourceClosesBlockingSound();
     const int64_t openedBefore = snl.WavProducer.OpenedRowStarts;
     const int64_t preparedBefore = snl.WavProducer.PreparedRowStarts;
+    const int64_t lateBefore = snl.WavProducer.LateRowStarts;
     // Plays until the mix clock reaches `seconds`, however slowly a loaded machine lets it go.
     const auto playTo = [](float seconds) { return PollUntil([=] { return snl.WavProducer.MainTime >= seconds; }); };
     snl.WavProducer.SetNeedlePos(snl.mixdata, 0, true, -1);
@@ -454,6 +460,7 @@ TEST_F(LivePlaybackTest, TheSoundThreadNeitherAllocatesNorWaitsForAFileClose)
     soundThread.join();
     EXPECT_GT(snl.WavProducer.PreparedRowStarts - preparedBefore, rows);
     EXPECT_EQ(snl.WavProducer.OpenedRowStarts - openedBefore, 0);
+    EXPECT_EQ(snl.WavProducer.LateRowStarts - lateBefore, 0);
     EXPECT_EQ(SourceClosesBlockingSound() - closesBefore, 0);
     if (!SoundChecksBuilt())
         return;

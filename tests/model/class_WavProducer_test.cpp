@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -500,4 +501,75 @@ TEST_F(PreparedSourcesTest, NeedleMovesStopsAndReloadsWhilePreparingAreSafe)
     EXPECT_EQ(producer.Stopped, 1);
     EXPECT_EQ(producer.WavMix.Events.Count(), 0);
     EXPECT_EQ(producer.PreparedCount(), 0u);
+}
+
+// A live start whose source is not ready never opens its file on the sound thread: the row is late,
+// counted and traced, and joins the mix once the worker has opened it further on; from that frame
+// it sounds exactly as in the export, and before it the mix goes on without it.
+TEST_F(PreparedSourcesTest, LateLiveStartJoinsWhereItHasGotTo)
+{
+    const std::string other = FixtureFolder() + "/late.wav";
+    ASSERT_TRUE(WriteAudioFile(other, AudioFileKind::Wav, MakeSweepNoise({44100, 2, 42.0, 12}), 44100, 2));
+    AddRow(3, 1);               // 0..3 s
+    cMixRow* late = AddRow(40); // 2..42 s: room for a join however slowly the worker opens it
+    late->filename = other;
+    late->start = 1.5f;
+    late->MixParams.volume = 80;
+    std::vector<int16_t> block(441 * 2);
+    const auto render = [&](std::vector<int16_t>& out, double until) {
+        while (!producer.Stopped && producer.ClockSeconds() < until) {
+            producer.RenderStep(block.data(), 441 * 4);
+            out.insert(out.end(), block.begin(), block.end());
+        }
+    };
+    const auto exportRender = [&] {
+        std::vector<int16_t> out;
+        producer.SetNeedlePos(rows, 0, false, -1);
+        render(out, 60);
+        return out;
+    };
+    const std::vector<int16_t> exported = exportRender();
+    late->MixParams.volume = 0;
+    const std::vector<int16_t> withoutLateRow = exportRender();
+    late->MixParams.volume = 80;
+
+    StartedRows trace;
+    std::vector<int16_t> live;
+    live.reserve(exported.size() + block.size()); // so that only the render step could allocate
+    const int64_t openedBefore = producer.OpenedRowStarts;
+    producer.SetNeedlePos(rows, 0, true, -1); // opens row 0 at once; row 1 is left to the worker
+    const int64_t allocationsBefore = SoundThreadAllocations();
+    {
+        // The worker needs the mixer's lock to hand a source over: holding it (the render step
+        // takes it again on this thread) keeps row 1 from being ready at its start.
+        std::lock_guard<cMutex> worker(producer.WavMix.Mutex);
+        LiveRenderScope sound;
+        render(live, 3.5);
+    }
+    EXPECT_FALSE(producer.Stopped) << "a late row keeps the mix going after the last sound";
+    EXPECT_EQ(producer.LateRowStarts, 1);
+    EXPECT_EQ(producer.LateRowsJoined, 0);
+    EXPECT_EQ(producer.PlayingRowIndex, 1);
+    ASSERT_TRUE(WaitForPrepared(producer, 1)); // the worker has opened row 1 at its join
+    {
+        LiveRenderScope sound;
+        render(live, 60);
+    }
+    DrainTraceRing();
+    EXPECT_EQ(producer.LateRowStarts, 1);
+    EXPECT_EQ(producer.LateRowsJoined, 1);
+    EXPECT_EQ(producer.OpenedRowStarts, openedBefore); // nothing opened on the sound thread
+    EXPECT_EQ(SoundThreadAllocations(), allocationsBefore); // counted in the build with sound checks
+    EXPECT_EQ(trace.rows, (std::vector<int>{0, 1}));
+    long long joinFrames = -1;
+    for (const std::string& line : trace.lines)
+        std::sscanf(line.c_str(), "late start: row 1 joins %lld frames into its fragment", &joinFrames);
+    EXPECT_NE(std::find(trace.lines.begin(), trace.lines.end(), "late start: row 1 joins when its source is ready"),
+              trace.lines.end());
+    ASSERT_GE(joinFrames, 44100 * 3 / 2) << "joins after the clock it was late at";
+    const size_t join = static_cast<size_t>(2 * 44100 + joinFrames) * 2;
+    ASSERT_EQ(live.size(), exported.size());
+    ASSERT_LT(join, live.size());
+    EXPECT_TRUE(std::equal(live.begin(), live.begin() + static_cast<long>(join), withoutLateRow.begin()));
+    EXPECT_TRUE(std::equal(live.begin() + static_cast<long>(join), live.end(), exported.begin() + static_cast<long>(join)));
 }

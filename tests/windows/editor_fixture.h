@@ -145,13 +145,15 @@ protected:
         QCoreApplication::processEvents();
         return seen;
     }
-    // Lets the manual output play `seconds` of the mix; returns what it played.
+    // Lets the manual output play `seconds` of the mix, each block once the rows it starts are ready
+    // (faster than real time, yet no row starts late); returns what it played.
     static std::vector<int16_t> Pump(double seconds)
     {
         const uint32_t frames = 1024;
         std::vector<int16_t> played;
         std::vector<int16_t> block(frames * 2);
         for (double done = 0; done < seconds; done += double(frames) / kRate) {
+            EXPECT_TRUE(sonorel_test::PollUntil([&] { return snl.WavProducer.StartsReady(double(frames) / kRate); }));
             BASS_ManualOutputPump(block.data(), frames);
             played.insert(played.end(), block.begin(), block.end());
         }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -108,25 +109,50 @@ inline bool Fail(int code) { SetError(code); return false; }
 bool OutputInitialised();
 void StopPlaying(Channel& channel); // removes it from the output's list; caller holds its mutex
 bool PortAudioReady();                // PortAudio started once for output and input
-void RaiseAudioThreadPriority();      // real-time scheduling for the calling thread where allowed
+
+// Asks for real-time scheduling for the calling thread (the output and recording threads) and
+// returns the system's answer: 0 granted, else the error number of the refusal. The first answer,
+// and any later one that differs, is traced ("real-time priority granted", "real-time priority
+// refused: <reason>").
+int RaiseAudioThreadPriority();
+constexpr int kPriorityNotAsked = -1;
+// "granted", "refused: <reason>", or empty when no thread has asked.
+std::string RealTimeAnswerText(int answer);
 
 // The PortAudio devices with at least that many input and output channels, in the order of the
 // device list (none when PortAudio cannot start).
 std::vector<int> PortAudioDevices(int minInputs, int minOutputs);
 
+// The worst block of a pacing thread (its latest after a deadline), written by that thread and
+// read by any other without a lock: a reader tries again while a write is under way.
+class WorstBlock {
+public:
+    void Offer(const BassBlockTiming& block); // kept when it is worse than the worst so far
+    BassBlockTiming Read() const;
+    void Reset();
+
+private:
+    std::atomic<uint32_t> version_{0}; // odd while a write is under way
+    std::atomic<int64_t> late_{0}, wakeDelay_{0}, work_{0}, workCpu_{0};
+};
+
 // Keeps real time without a device: each block is due at an absolute deadline counted from the
-// start in frames, so waking up late never accumulates into drift. The worst lateness is kept.
+// start in frames, so waking up late never accumulates into drift. The worst block is kept,
+// taken apart into the pacing thread's work and its wake-up.
 class RealTimePacer {
 public:
-    RealTimePacer(uint32_t rate, std::atomic<int64_t>& worstLateUs) : rate_(rate), worstLateUs_(worstLateUs) {}
+    RealTimePacer(uint32_t rate, WorstBlock& worst) : rate_(rate), worst_(worst) {}
     void Start();
     void Wait(uint32_t frames); // sleeps until the end of the next `frames` is due
 
 private:
     uint32_t rate_;
-    std::atomic<int64_t>& worstLateUs_;
+    WorstBlock& worst_;
     std::chrono::steady_clock::time_point start_;
     int64_t frames_ = 0;
+    // The pacing thread's last wake-up, and its CPU time then (negative before the first).
+    std::chrono::steady_clock::time_point lastWake_;
+    int64_t lastWakeCpuUs_ = -1;
 };
 
 // ---- Recording (recording.cpp) -------------------------------------------------------------

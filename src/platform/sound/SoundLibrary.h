@@ -99,6 +99,19 @@ struct BassVolumeParams {
 // Setting BASS_STREAM_END in the result ends the stream after those bytes.
 using BassStreamProc = uint32_t (*)(BassHandle stream, void* buffer, uint32_t length, void* user);
 
+// The worst block of a paced null device (its latest after a deadline) taken apart, microseconds.
+// The thread went on `lateUs` after the block's deadline: `wakeDelayUs` of it passed between the end
+// of its sleep and getting a CPU back (scheduling), the rest is its work running past the deadline.
+// `workUs` is that work, from the thread's previous wake-up to its wait (rendering, the record
+// procedure), and `workCpuUs` its time on a CPU: the difference the thread was preempted or waited
+// on a lock.
+struct BassBlockTiming {
+    int64_t lateUs = 0;
+    int64_t wakeDelayUs = 0;
+    int64_t workUs = 0;
+    int64_t workCpuUs = 0;
+};
+
 // How the output is doing: which device, its format, and the output thread's pacing.
 struct BassOutputInfo {
     bool initialised = false;
@@ -112,7 +125,8 @@ struct BassOutputInfo {
     int latencyMs = 0;           // the latency asked of the device
     int64_t blocksWritten = 0;   // since the output last started
     int64_t framesWritten = 0;
-    int64_t worstWakeupLateUs = 0; // null output: the latest wake-up after its deadline, microseconds
+    BassBlockTiming worstBlock;  // null output: its worst block since the output last started
+    std::string realTimePriority;  // the output thread's scheduling: "granted", "refused: <reason>"
 };
 
 // ---- Library and output --------------------------------------------------------------------

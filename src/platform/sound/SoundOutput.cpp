@@ -7,6 +7,9 @@
 #include <chrono>
 #include <cstdarg>
 #include <cstdlib>
+#include <ctime>
+#include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -65,10 +68,58 @@ std::vector<int> PortAudioDevices(int minInputs, int minOutputs)
     return devices;
 }
 
+void WorstBlock::Offer(const BassBlockTiming& block)
+{
+    if (block.lateUs <= late_.load(std::memory_order_relaxed))
+        return;
+    version_.fetch_add(1, std::memory_order_acq_rel);
+    late_.store(block.lateUs, std::memory_order_relaxed);
+    wakeDelay_.store(block.wakeDelayUs, std::memory_order_relaxed);
+    work_.store(block.workUs, std::memory_order_relaxed);
+    workCpu_.store(block.workCpuUs, std::memory_order_relaxed);
+    version_.fetch_add(1, std::memory_order_release);
+}
+
+BassBlockTiming WorstBlock::Read() const
+{
+    for (;;) {
+        const uint32_t before = version_.load(std::memory_order_acquire);
+        BassBlockTiming block;
+        block.lateUs = late_.load(std::memory_order_relaxed);
+        block.wakeDelayUs = wakeDelay_.load(std::memory_order_relaxed);
+        block.workUs = work_.load(std::memory_order_relaxed);
+        block.workCpuUs = workCpu_.load(std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if (before % 2 == 0 && version_.load(std::memory_order_relaxed) == before)
+            return block;
+    }
+}
+
+void WorstBlock::Reset()
+{
+    version_.fetch_add(1, std::memory_order_acq_rel);
+    late_ = wakeDelay_ = work_ = workCpu_ = 0;
+    version_.fetch_add(1, std::memory_order_release);
+}
+
+namespace {
+
+int64_t Microseconds(Clock::duration d) { return std::chrono::duration_cast<std::chrono::microseconds>(d).count(); }
+
+int64_t ThreadCpuUs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return int64_t(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
+}
+
+} // namespace
+
 void RealTimePacer::Start()
 {
     start_ = Clock::now();
     frames_ = 0;
+    lastWakeCpuUs_ = -1;
 }
 
 void RealTimePacer::Wait(uint32_t frames)
@@ -76,10 +127,20 @@ void RealTimePacer::Wait(uint32_t frames)
     frames_ += frames;
     const int64_t ns = frames_ / rate_ * 1000000000 + frames_ % rate_ * 1000000000 / rate_;
     const auto due = start_ + std::chrono::nanoseconds(ns);
+    const auto workEnd = Clock::now();
+    const int64_t workEndCpuUs = ThreadCpuUs();
     std::this_thread::sleep_until(due);
-    const int64_t late = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - due).count();
-    if (late > worstLateUs_.load(std::memory_order_relaxed))
-        worstLateUs_.store(late, std::memory_order_relaxed);
+    const auto woke = Clock::now();
+    BassBlockTiming block;
+    block.lateUs = Microseconds(woke - due);
+    block.wakeDelayUs = Microseconds(woke - std::max(due, workEnd));
+    if (lastWakeCpuUs_ >= 0) { // Start ran on another thread: the first block's work is not known
+        block.workUs = Microseconds(workEnd - lastWake_);
+        block.workCpuUs = workEndCpuUs - lastWakeCpuUs_;
+    }
+    worst_.Offer(block);
+    lastWake_ = woke;
+    lastWakeCpuUs_ = ThreadCpuUs();
 }
 
 namespace {
@@ -100,7 +161,7 @@ public:
 // Plays nothing but keeps real time.
 class NullBackend : public Backend {
 public:
-    NullBackend(uint32_t rate, std::atomic<int64_t>& worstLateUs) : pacer_(rate, worstLateUs) {}
+    NullBackend(uint32_t rate, WorstBlock& worst) : pacer_(rate, worst) {}
     bool Start() override
     {
         pacer_.Start();
@@ -191,7 +252,8 @@ struct Output {
     std::atomic<int> bufferMs{80};
     std::atomic<int64_t> blocksWritten{0};
     std::atomic<int64_t> framesWritten{0};
-    std::atomic<int64_t> worstLateUs{0};
+    WorstBlock worstBlock;
+    std::atomic<int> realTimeAnswer{kPriorityNotAsked};
 
     // Scratch of the block renderer, sized at BASS_Init: one renderer runs at a time (the output
     // thread, or the test pumping the manual output).
@@ -261,12 +323,24 @@ void CountBlock(Output& out, uint32_t frames)
 } // namespace
 
 // A busy machine (a compiler, a browser) must not delay the next block: ask for real-time
-// scheduling, as audio programs do. Without the permission the thread keeps its normal priority.
-void RaiseAudioThreadPriority()
+// scheduling, as audio programs do. Without the permission the thread keeps its normal priority,
+// and the trace says why, so that a late block can be told from a refused priority.
+int RaiseAudioThreadPriority()
 {
+    static std::atomic<int> lastTraced{kPriorityNotAsked};
     sched_param param{};
     param.sched_priority = sched_get_priority_min(SCHED_FIFO) + 9;
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    const int answer = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    if (lastTraced.exchange(answer) != answer)
+        trace("real-time priority " + RealTimeAnswerText(answer));
+    return answer;
+}
+
+std::string RealTimeAnswerText(int answer)
+{
+    if (answer == kPriorityNotAsked)
+        return {};
+    return answer == 0 ? "granted" : "refused: " + std::system_category().message(answer);
 }
 
 namespace {
@@ -274,9 +348,9 @@ namespace {
 SOUND_THREAD void OutputThreadMain(Output& out)
 {
     CheckSoundThread();
-    TraceThroughRing(true); // this thread never waits on the trace window
     out.outputThread = std::this_thread::get_id();
-    RaiseAudioThreadPriority();
+    out.realTimeAnswer = RaiseAudioThreadPriority(); // traced before the first block is due
+    TraceThroughRing(true); // from here on this thread never waits on the trace window
     while (!out.stopRequest.load(std::memory_order_relaxed)) {
         const uint32_t frames = BlockFrames(out);
         RenderBlock(out, out.block.data(), frames);
@@ -295,13 +369,14 @@ bool StartLocked(Output& out)
         return true;
     out.blocksWritten = 0;
     out.framesWritten = 0;
-    out.worstLateUs = 0;
+    out.worstBlock.Reset();
     if (out.kind != Kind::Manual) {
         if (auto* pa = dynamic_cast<PortAudioBackend*>(out.backend.get()); pa && pa->LatencyMs() != out.bufferMs)
             pa->Reopen(out.bufferMs);
         if (!out.backend->Start())
             return Fail(BASS_ERROR_BUSY);
         out.stopRequest = false;
+        out.realTimeAnswer = kPriorityNotAsked; // until the new thread has asked
         out.thread = std::thread(OutputThreadMain, std::ref(out));
     }
     out.running = true;
@@ -347,7 +422,7 @@ bool OpenDevice(Output& out, int device, uint32_t rate)
         out.kind = Kind::Null;
         out.device = nullIndex;
         out.deviceText = nullOutputText;
-        out.backend = std::make_unique<NullBackend>(rate, out.worstLateUs);
+        out.backend = std::make_unique<NullBackend>(rate, out.worstBlock);
         trace("Sound output: no sound device in use, playing to the null output (nothing is heard)");
         return true;
     }
@@ -492,7 +567,8 @@ BassOutputInfo BASS_GetOutputInfo()
     info.latencyMs = out.bufferMs;
     info.blocksWritten = out.blocksWritten;
     info.framesWritten = out.framesWritten;
-    info.worstWakeupLateUs = out.worstLateUs;
+    info.worstBlock = out.worstBlock.Read();
+    info.realTimePriority = RealTimeAnswerText(out.realTimeAnswer);
     return info;
 }
 

@@ -43,7 +43,8 @@ struct BassRecordInfo {
     int64_t blocksDelivered = 0; // since the recording last started
     int64_t framesDelivered = 0;
     int64_t overflows = 0;       // blocks the device lost because the thread read too late
-    int64_t worstWakeupLateUs = 0; // null input: the latest wake-up after its deadline
+    BassBlockTiming worstBlock;  // null input: its worst block since the recording last started
+    std::string realTimePriority;  // the recording thread's scheduling: "granted", "refused: <reason>"
 };
 
 // Selects the recording device (see above); frees a recording still open. False

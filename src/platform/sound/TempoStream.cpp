@@ -1,5 +1,6 @@
 // The tempo stream: a decoding stream's front pair, resampled by libsoxr to its playback rate, then
-// its tempo and pitch changed by SoundTouch.
+// its tempo and pitch changed by SoundTouch. A pitch change runs the stretcher's own rate transposer
+// anyway: a rate above the source's own then rides in it, one interpolation instead of two.
 
 #include <algorithm>
 #include <cmath>
@@ -61,8 +62,12 @@ public:
         if (setting.sampleRate != setting_.sampleRate && !MakeResampler(setting.sampleRate))
             return false;
         setting_ = setting;
+        if (!fed_)
+            rateInStretcher_ = setting.pitch != 0 && setting.sampleRate > static_cast<float>(info.frequency);
+        stretching_ = stretching_ || !NeutralSetting();
         touch_.setTempoChange(setting.tempo);
         touch_.setPitchSemiTones(setting.pitch);
+        touch_.setRate(Resampled() ? 1.0f : setting.sampleRate / static_cast<float>(info.frequency));
         if (!fed_)
             Prime();
         return true;
@@ -121,8 +126,21 @@ private:
         return source_->released ? failed : op(*source_);
     }
 
-    // Tempo and pitch unchanged: the stretcher is passed by (the rate is the resampler's).
-    bool Neutral() const { return setting_.tempo == 0 && setting_.pitch == 0; }
+    // Tempo and pitch unchanged: the stretcher is passed by (the rate is the resampler's). Once it
+    // has run it stays in until the stream is moved: passing it by would drop what it holds and
+    // leave that to sound, out of place, when it comes back in.
+    bool Neutral() const { return !stretching_; }
+    bool NeutralSetting() const
+    {
+        return setting_.tempo == 0 && setting_.pitch == 0 && !(resampler_ && rateInStretcher_);
+    }
+
+    // The playback rate is libsoxr's: flat to the top of the band. A stream that starts with a pitch
+    // change has the stretcher's transposer take a rate above the source's own instead, as it
+    // transposes anyway; it keeps the treble of such a source (it reads it with room to spare) but
+    // not of a slower one. The choice holds for the stream's life: moving the rate from one stage
+    // to the other while it plays would drop what the first stage holds.
+    bool Resampled() const { return resampler_ && !rateInStretcher_; }
 
     void Restart()
     {
@@ -131,6 +149,7 @@ private:
             soxr_clear(resampler_);
         pendingOffset_ = pendingFrames_ = 0;
         sourceDone_ = drained_ = fedAll_ = flushed_ = false;
+        stretching_ = !NeutralSetting();
         seenSeeks_ = source_->SeekCount();
         MarkRepositioned();
     }
@@ -189,7 +208,7 @@ private:
         while (produced < frames) {
             const uint32_t room = frames - produced;
             int16_t* at = out + size_t(produced) * info.channels;
-            if (!resampler_) {
+            if (!Resampled()) {
                 const uint32_t got = pendingOffset_ < pendingFrames_ ? TakePending(at, room) : ReadSource(at, room);
                 produced += got;
                 if (got == 0)
@@ -277,6 +296,8 @@ private:
     bool fedAll_ = false;     // the stretcher has had everything
     bool flushed_ = false;
     bool fed_ = false; // no sound went in yet: a new setting may prime the buffers
+    bool rateInStretcher_ = false; // chosen by the settings before the first sound went in
+    bool stretching_ = false;      // the stretcher is in the way of the sound
 };
 
 template <typename Result, typename Op> Result WithTempo(BassHandle handle, Result failed, Op op)

@@ -43,7 +43,9 @@ struct Recording {
     std::vector<int16_t> block; // sized at start: the thread never allocates
 
     std::atomic<int> periodMs{100};
-    std::atomic<int64_t> blocks{0}, frames{0}, overflows{0}, worstLateUs{0};
+    std::atomic<int64_t> blocks{0}, frames{0}, overflows{0};
+    WorstBlock worstBlock;
+    std::atomic<int> realTimeAnswer{kPriorityNotAsked};
     std::atomic<bool> manualEnabled{false}, manualRefuse{false};
     std::atomic<BassInputGenerator> generator{nullptr};
     std::atomic<void*> generatorUser{nullptr};
@@ -98,7 +100,7 @@ void PortAudioThread(Recording& rec)
 // Keeps real time as the null output does.
 void NullInputThread(Recording& rec)
 {
-    RealTimePacer pacer(rec.frequency, rec.worstLateUs);
+    RealTimePacer pacer(rec.frequency, rec.worstBlock);
     pacer.Start();
     const BassInputGenerator generator = rec.generator.load();
     void* const generatorUser = rec.generatorUser.load();
@@ -115,7 +117,7 @@ void NullInputThread(Recording& rec)
 void RecordThreadMain(Recording& rec)
 {
     rec.recordThread = std::this_thread::get_id();
-    RaiseAudioThreadPriority();
+    rec.realTimeAnswer = RaiseAudioThreadPriority();
     if (rec.kind == InputKind::PortAudio)
         PortAudioThread(rec);
     else
@@ -259,7 +261,8 @@ BassHandle BASS_RecordStart(uint32_t frequency, uint32_t channels, uint32_t flag
     rec.blocks = 0;
     rec.frames = 0;
     rec.overflows = 0;
-    rec.worstLateUs = 0;
+    rec.worstBlock.Reset();
+    rec.realTimeAnswer = kPriorityNotAsked;
     if (rec.kind == InputKind::Manual && rec.manualRefuse) {
         trace("Sound input: can't record from \"Manual input\": the device refused");
         return Fail(BASS_ERROR_BUSY, BassHandle(0));
@@ -307,7 +310,8 @@ BassRecordInfo BASS_RecordGetInfo()
     info.blocksDelivered = rec.blocks;
     info.framesDelivered = rec.frames;
     info.overflows = rec.overflows;
-    info.worstWakeupLateUs = rec.worstLateUs;
+    info.worstBlock = rec.worstBlock.Read();
+    info.realTimePriority = RealTimeAnswerText(rec.realTimeAnswer);
     return info;
 }
 

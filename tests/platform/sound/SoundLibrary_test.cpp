@@ -332,6 +332,32 @@ TEST_F(LibraryTest, NullOutputKeepsTheClockRunningAndSaysSoOnce)
     EXPECT_EQ(said, 1);
 }
 
+TEST_F(LibraryTest, NullOutputTakesItsWorstBlockApart)
+{
+    // The tenth block's procedure sleeps far beyond the block: the worst block is that one, its
+    // work lasted the sleep, and the sleep was not time on a CPU.
+    ASSERT_TRUE(BASS_Init(BASS_DEVICE_NOSOUND, 44100, 0, nullptr, nullptr));
+    std::atomic<int> calls{0};
+    auto proc = [](BassHandle, void* buffer, uint32_t length, void* user) -> uint32_t {
+        if (static_cast<std::atomic<int>*>(user)->fetch_add(1) == 10)
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        std::memset(buffer, 0, length);
+        return length;
+    };
+    ASSERT_TRUE(BASS_ChannelPlay(BASS_StreamCreate(44100, 2, 0, proc, &calls), false));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (calls < 20 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const BassOutputInfo info = BASS_GetOutputInfo();
+    const BassBlockTiming worst = info.worstBlock;
+    const int64_t blockUs = int64_t(info.blockFrames) * 1000000 / info.frequency;
+    EXPECT_GE(worst.workUs, 200000);
+    EXPECT_LT(worst.workCpuUs, worst.workUs - 150000) << "asleep, not on a CPU";
+    EXPECT_GE(worst.lateUs, worst.workUs - blockUs) << "the work ran past the deadline";
+    EXPECT_GE(worst.wakeDelayUs, 0);
+    EXPECT_LE(worst.wakeDelayUs, worst.lateUs);
+}
+
 TEST_F(LibraryTest, StreamProceduresMayCallBackIntoTheLibrary)
 {
     // On the null output's thread: a procedure reads its own position, stops itself after a few
