@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -75,7 +76,8 @@ int main(int argc, char** argv)
     // so that the meter timer and the stop timer below fire.
     ui::InstallMessageSinks();
     ui::MessageRecorder quiet; // no box is ever shown by a benchmark
-    const std::string path = "/tmp/record_bench_" + std::to_string(QCoreApplication::applicationPid()) + ".mp3";
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("record_bench_" + std::to_string(QCoreApplication::applicationPid()) + ".mp3")).string();
 
     Probe probe;
     probe.workUs.reserve(static_cast<size_t>(minutes * 60 * 100 + 1000));

@@ -32,8 +32,8 @@ function(sonorel_library name)
 endfunction()
 
 # Every tests/<folder>/*_test.cpp is one test program with a plain main; every *_uitest.cpp one
-# with a QApplication (offscreen). Each runs with its own HOME and XDG folders under the build
-# tree, so no test touches a real user's files.
+# with a QApplication (offscreen). Each program makes its own fresh home and XDG folders when it
+# starts (tests/support/test_home.h), so no test touches a real user's files or another run's.
 function(sonorel_tests folder)
   cmake_parse_arguments(ARG "" "DIR" "DEPS" ${ARGN})
   set(dir ${CMAKE_CURRENT_SOURCE_DIR}/${ARG_DIR})
@@ -53,13 +53,13 @@ function(sonorel_tests folder)
     # compiler makes of __FILE__.
     target_compile_definitions(${exe} PRIVATE SONOREL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
     add_test(NAME ${exe} COMMAND ${exe})
-    sonorel_test_environment(environment ${CMAKE_BINARY_DIR}/testhome/${exe})
+    sonorel_test_environment(environment)
     set_tests_properties(${exe} PROPERTIES TIMEOUT 600 ENVIRONMENT "${environment}")
   endforeach()
 endfunction()
 
-# The environment of a test that lives in `home`: its own HOME and XDG folders, offscreen Qt and
-# the sanitizers' options.
-function(sonorel_test_environment var home)
-  set(${var} "HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_DATA_HOME=${home}/data;XDG_CACHE_HOME=${home}/cache;XDG_RUNTIME_DIR=${home}/runtime;QT_QPA_PLATFORM=offscreen;SONOREL_TEST_HOME=${home};LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0;UBSAN_OPTIONS=print_stacktrace=1;ASAN_OPTIONS=detect_leaks=1" PARENT_SCOPE)
+# The environment every test starts with: offscreen Qt and the sanitizers' options. Its home and
+# XDG folders it makes itself, fresh for each run (tests/support/test_home.h, bench/run_briefly.sh).
+function(sonorel_test_environment var)
+  set(${var} "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0;UBSAN_OPTIONS=print_stacktrace=1;ASAN_OPTIONS=detect_leaks=1" PARENT_SCOPE)
 endfunction()

@@ -5,12 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <QDir>
 #include <QTest>
 #include <QVBoxLayout>
 
 #include "AudioControls/class_AudioView.h"
 #include "support/audio_fixtures.h"
+#include "support/ui_waits.h"
 
 using namespace sonorel_test;
 
@@ -213,7 +216,7 @@ TEST_F(AudioViewTest, PictureOfALoadedFileWithSelectionMarkersAndZones)
     Pump(4410);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    QTest::qWait(80); // a few refreshes: the play marker is drawn
+    WaitUntil([&] { return std::abs(whole->PlayMarker()->Pos - 0.365f) <= 0.001f; }); // the refreshes draw it
     EXPECT_NEAR(whole->PlayMarker()->Pos, 0.365f, 0.001f) << "0.1 s played";
     for (TAudioView* v : {whole, zoomed}) {
         EXPECT_TRUE(v->Markers.At(1)->CaptionShown || v == zoomed) << "the Intro zone is in the whole view";

@@ -12,6 +12,7 @@
 
 #include "AudioControls/class_MemWavView.h"
 #include "support/sample_block.h"
+#include "support/ui_waits.h"
 
 namespace {
 
@@ -286,7 +287,7 @@ TEST_F(ViewFixture, DragPastTheEdgeScrollsAndTheSelectionFollows)
     EXPECT_NEAR(view.GetSelEnd(), view.XToWavPos(view.width()), 1e-6);
 
     const float afterTick = view.ViewStart();
-    QTRY_VERIFY(view.ViewStart() > afterTick);   // the 25 ms timer goes on by itself
+    WAIT_TRUE(view.ViewStart() > afterTick);   // the 25 ms timer goes on by itself
 
     Move(500);   // back inside: the timer stops
     EXPECT_FALSE(view.ScrollTimerActive());
@@ -394,7 +395,6 @@ TEST(MemWavViewDrawing, AWideViewDrawsOnlyTheColumnsOnScreen)
     EXPECT_LE(view->Picture().width(), 400);
 
     area.horizontalScrollBar()->setValue(150000);
-    QTest::qWait(20);
     const QImage shown = area.viewport()->grab().toImage();
     EXPECT_LE(view->Picture().width(), 400);
     EXPECT_GE(view->PictureArea().right(), 150000);

@@ -15,6 +15,7 @@
 #include "AudioControls/class_PlayStream.h"
 #include "support/audio_fixtures.h"
 #include "support/sparse_wav.h"
+#include "support/ui_waits.h"
 
 using namespace sonorel_test;
 
@@ -74,7 +75,7 @@ TEST_F(PlayStreamTest, WholeFilePlaysOnceAndReportsTheEndOnTheUiThread)
     EXPECT_EQ(heard[kFrames], 0);
     EXPECT_FALSE(player.IsPlaying()) << "the end sync stopped it";
     EXPECT_EQ(overs, 0) << "not on the output thread";
-    QTRY_COMPARE(overs, 1);
+    WAIT_EQ(overs, 1);
     QTest::qWait(20);
     EXPECT_EQ(overs, 1) << "once";
     EXPECT_FLOAT_EQ(player.GetPos(), 1.0f);
@@ -88,7 +89,7 @@ TEST_F(PlayStreamTest, RangeEndsAtItsSampleAndLengthZeroPlaysOnWithoutEvent)
     EXPECT_EQ(heard[0], 6001);
     EXPECT_EQ(heard[2999], 9000);
     EXPECT_EQ(heard[3000], 0);
-    QTRY_COMPARE(overs, 1);
+    WAIT_EQ(overs, 1);
 
     player.Play(0.5f, 0.0f, false, true);
     heard = Pump(16000);
@@ -167,7 +168,7 @@ TEST_F(PlayStreamTest, RangeEndsBeyondThirtyTwoBitsLoopAndEnd)
     for (int i = 0; i < 2; ++i)
         Pump(44100 * 5);
     EXPECT_FALSE(player.IsPlaying());
-    QTRY_COMPARE(overs, 1);
+    WAIT_EQ(overs, 1);
 }
 
 TEST_F(PlayStreamTest, VolumeIsAppliedAndKeptAcrossFiles)
@@ -230,7 +231,7 @@ TEST(PlayStreamThreads, EndOnTheUiThreadAndDestructionWhileLooping)
         };
         player.SetFileName(path);
         player.Play(0.0f, 0.1f, false, true);
-        QTRY_COMPARE_WITH_TIMEOUT(overs, 1, 3000);
+        WAIT_EQ(overs, 1);
         player.Play(0.0f, 0.02f, true, true); // loops every 20 ms
         QTest::qWait(100);
         EXPECT_TRUE(player.IsPlaying());

@@ -1,6 +1,7 @@
 // The skinned scroll bar: arrow repeat, clamping after set-up, track clicks, slider drags and a
 // slider that fills its track.
 #include "GraphControls/class_GraphScroll.h"
+#include "support/ui_waits.h"
 
 #include <QTest>
 
@@ -42,7 +43,7 @@ TEST_F(GraphScrollTest, HoldingTheBottomArrowStepsUntilMaxLessPage)
     bar.SetSlideTimeInterval(2);
     QTest::mousePress(&bar, Qt::LeftButton, {}, QPoint(195, 8));
     EXPECT_EQ(bar.Position(), 1) << "the press itself steps once";
-    QTRY_COMPARE_WITH_TIMEOUT(bar.Position(), 90, 5000);
+    WAIT_EQ(bar.Position(), 90);
     QTest::qWait(20);
     EXPECT_EQ(bar.Position(), 90);
     QTest::mouseRelease(&bar, Qt::LeftButton, {}, QPoint(195, 8));

@@ -12,6 +12,7 @@
 
 #include "disc/class_HTTPQuery.h"
 #include "support/cddb_server.h"
+#include "support/quick_http_timeouts.h"
 
 using namespace sonorel_test;
 
@@ -29,7 +30,6 @@ std::string ErrorOf(cHTTPQuery& http, const std::string& path)
 
 class HttpTest : public ::testing::Test {
 protected:
-    void SetUp() override { HTTPQueryTimeouts = {2000, 500, 1500}; }
     void TearDown() override { HTTPQueryTimeouts = {}; }
     CddbServer server;
 };
@@ -53,7 +53,8 @@ TEST_F(HttpTest, RequestBytesAreExactAndTheBodyFollowsTheEmptyLine)
 }
 
 // Every way a server can fail ends in an exception or an empty body, never in a wait past the
-// time-outs.
+// time-outs. The quick time-outs give up on the silent and the dripping server; the other cases
+// end by the server's doing, under the client's own time-outs.
 TEST_F(HttpTest, HostileServersEndWithinTheTimeOuts)
 {
     struct Case {
@@ -73,6 +74,7 @@ TEST_F(HttpTest, HostileServersEndWithinTheTimeOuts)
     http.Resolve();
     for (const Case& c : cases) {
         server.SetMode(c.mode);
+        HTTPQueryTimeouts = c.error == timedOut ? kQuickTimeouts : HTTPTimeouts{};
         const auto start = std::chrono::steady_clock::now();
         const std::string error = ErrorOf(http, "/~cddb/cddb.cgi?cmd=cddb+query+0&hello=a+b+c+d&proto=1");
         const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -80,7 +82,8 @@ TEST_F(HttpTest, HostileServersEndWithinTheTimeOuts)
             EXPECT_EQ(error, "(no error)") << static_cast<int>(c.mode);
         else
             EXPECT_EQ(error.rfind(c.error, 0), 0u) << static_cast<int>(c.mode) << ": " << error;
-        EXPECT_LT(seconds, 2.5) << static_cast<int>(c.mode);
+        // Far below the silent server's minute, however loaded the machine.
+        EXPECT_LT(seconds, 20) << static_cast<int>(c.mode);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "engine/class_AudioFileReader.h"
 
 #include "platform/trace/UserMessage.h"
+#include "support/audio_fixtures.h"
 #include "support/pattern_stream.h"
 
 #include <gtest/gtest.h>
@@ -184,8 +185,7 @@ TEST(AudioFileReader, ShortReadsAreSilenceNotStaleData)
 
 TEST(AudioFileReader, FilesThatCannotBeOpenedGiveOneMessageAndSilence)
 {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "livemix_reader_test";
-    std::filesystem::create_directories(dir);
+    const std::filesystem::path dir = sonorel_test::FixtureFolder();
     const std::string missing = (dir / "missing.wav").string();
     const std::string broken = (dir / "broken.wav").string();
     std::ofstream(broken) << "this is no sound file at all";
@@ -249,7 +249,7 @@ TEST(AudioFileReader, ReadingAheadLeavesTheDeliveredSamplesUnchanged)
 TEST(AudioFileReader, OpenKeepsItsMessageForTheReport)
 {
     UserMessageRecorder messages;
-    const std::string missing = (std::filesystem::temp_directory_path() / "livemix_no_such_file.wav").string();
+    const std::string missing = sonorel_test::FixtureFolder() + "/no_such_file.wav";
     cFileSoundSource source;
     source.Open(missing, kStereo44);
     EXPECT_TRUE(messages.Texts().empty());

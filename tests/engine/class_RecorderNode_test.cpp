@@ -14,6 +14,7 @@
 #include "engine/class_RecorderNode.h"
 #include "platform/sound/SoundRecord.h"
 #include "support/trace_lines.h"
+#include "support/waits.h"
 
 namespace {
 
@@ -249,9 +250,7 @@ TEST_F(RecorderNodeTest, DestroyedWhileTheNullInputCaptures)
         capturing.Device = int(capturing.GetDevices().size()) - 1; // the null input
         capturing.SetActive(true);
         ASSERT_TRUE(capturing.Active());
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (blocks < 3 && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        sonorel_test::PollUntil([&] { return blocks >= 3; });
         ASSERT_GE(blocks, 3);
         capturing.SetRecord(true);
     }

@@ -4,11 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <thread>
 
 #include "engine/class_SoundDevice.h"
 #include "platform/trace/UserMessage.h"
+#include "support/waits.h"
 
 namespace {
 
@@ -126,8 +125,7 @@ TEST_F(SoundDeviceTest, NullOutputPlaysWhenThereIsNoCard)
     device.Open({2, 44100, 16, 0}, Fill); // no sound card here: the default is the null output
     if (!BASS_GetOutputInfo().nullOutput)
         GTEST_SKIP() << "this machine has a sound device";
-    for (int i = 0; i < 200 && calls.count < 3; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    sonorel_test::PollUntil([] { return calls.count >= 3; });
     device.Close();
     EXPECT_GE(calls.count, 3);
     EXPECT_EQ(calls.bytes, 265 * 4) << "blocks of the 6 ms update period";

@@ -6,7 +6,7 @@
 #include "platform/ui/MessageBox.h"
 #include "support/audio_fixtures.h"
 #include "support/trace_lines.h"
-#include "support/wait_until.h"
+#include "support/waits.h"
 
 #include <gtest/gtest.h>
 
@@ -130,7 +130,7 @@ protected:
         std::vector<int16_t> out;
         std::vector<int16_t> block(frames * 2);
         while (snl.Playing && out.size() < 60u * kRate * 2) {
-            EXPECT_TRUE(WaitUntil([&] { return snl.WavProducer.StartsReady(double(frames) / kRate); }));
+            EXPECT_TRUE(PollUntil([&] { return snl.WavProducer.StartsReady(double(frames) / kRate); }));
             EXPECT_EQ(BASS_ManualOutputPump(block.data(), frames), frames * 4);
             out.insert(out.end(), block.begin(), block.end());
         }
@@ -422,7 +422,7 @@ TEST_F(LivePlaybackTest, TheSoundThreadNeitherAllocatesNorWaitsForAFileClose)
         row->MixParams.pitch = i % 3 == 1 ? 2 : 0;
     }
     std::atomic<bool> firstBlockDone{false}, quit{false};
-    std::atomic<int64_t> allocationsAfterFirstBlock{0};
+    std::atomic<int64_t> allocationsAfterFirstBlock{0}, pumped{0};
     std::vector<BlockLocks> blocks;
     blocks.reserve(4000);
     std::thread soundThread([&] {
@@ -435,6 +435,7 @@ TEST_F(LivePlaybackTest, TheSoundThreadNeitherAllocatesNorWaitsForAFileClose)
                 blocks.push_back(BlockLocks::SoFar() - before);
             if (rendering && !firstBlockDone.exchange(true))
                 allocationsAfterFirstBlock = SoundThreadAllocations();
+            ++pumped;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     });
@@ -442,17 +443,19 @@ TEST_F(LivePlaybackTest, TheSoundThreadNeitherAllocatesNorWaitsForAFileClose)
     const int64_t openedBefore = snl.WavProducer.OpenedRowStarts;
     const int64_t preparedBefore = snl.WavProducer.PreparedRowStarts;
     const int64_t lateBefore = snl.WavProducer.LateRowStarts;
-    const auto playFor = [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
+    // Plays until the mix clock reaches `seconds`, however slowly a loaded machine lets it go.
+    const auto playTo = [](float seconds) { return PollUntil([=] { return snl.WavProducer.MainTime >= seconds; }); };
     snl.WavProducer.SetNeedlePos(snl.mixdata, 0, true, -1);
     snl.Playing = 1;
-    playFor(1200);
+    EXPECT_TRUE(playTo(2.4f));
     snl.WavProducer.SetNeedlePos(snl.mixdata, 2.3f, true, -1); // two rows under way at the needle
-    playFor(900);
+    EXPECT_TRUE(playTo(4.1f));
     snl.WavProducer.Stop();
-    playFor(50);
+    const int64_t pumpedBeforeStop = pumped;
+    EXPECT_TRUE(PollUntil([&] { return pumped >= pumpedBeforeStop + 10; })) << "blocks of a stopped mix";
     snl.WavProducer.SetNeedlePos(snl.mixdata, 4.1f, true, -1);
     snl.Playing = 1;
-    playFor(1500);
+    EXPECT_TRUE(PollUntil([] { return snl.Playing == 0; })) << "the mix plays to its end";
     quit = true;
     soundThread.join();
     EXPECT_GT(snl.WavProducer.PreparedRowStarts - preparedBefore, rows);
@@ -488,9 +491,7 @@ TEST(LivePlaybackNullDevice, MessagesFromTheSoundThreadAreQueuedAndTheMixEnds)
     snl.Play(0, kRate); // the system's default output: the null device here
     snl.WavProducer.SetNeedlePos(snl.mixdata, 0, true, -1);
     snl.Playing = 1;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (snl.Playing && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    PollUntil([] { return snl.Playing == 0; });
     EXPECT_EQ(snl.Playing, 0);
     const std::vector<ui::RecordedMessage> recorded = messages.Messages();
     ASSERT_EQ(recorded.size(), 1u);

@@ -3,7 +3,7 @@
 #include "platform/trace/Trace.h"
 #include "platform/ui/MessageBox.h"
 #include "support/audio_fixtures.h"
-#include "support/wait_until.h"
+#include "support/waits.h"
 
 #include <gtest/gtest.h>
 
@@ -349,7 +349,7 @@ namespace {
 // Waits until the producer's worker has `count` sources ready.
 bool WaitForPrepared(cWavProducer& producer, size_t count)
 {
-    return WaitUntil([&] { return producer.PreparedCount() >= count; });
+    return PollUntil([&] { return producer.PreparedCount() >= count; });
 }
 
 // What one render of a mix gave: its samples, trace lines and messages, and how rows started.

@@ -4,7 +4,9 @@
 
 int main(int argc, char** argv)
 {
-    sonorel_test::PrepareTestHome();
+    const std::string home = sonorel_test::MakeTestHome(argv);
     testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    sonorel_test::EndTestHome(home, result == 0);
+    return result;
 }

@@ -8,11 +8,16 @@
 // chose another platform, e.g. xvfb for screenshots), with the sinks the application installs.
 int main(int argc, char** argv)
 {
-    sonorel_test::PrepareTestHome();
+    const std::string home = sonorel_test::MakeTestHome(argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ui::InstallMessageSinks();
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    int result = 0;
+    {
+        QApplication app(argc, argv);
+        ui::InstallMessageSinks();
+        testing::InitGoogleTest(&argc, argv);
+        result = RUN_ALL_TESTS();
+    }
+    sonorel_test::EndTestHome(home, result == 0);
+    return result;
 }

@@ -11,7 +11,7 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/ShellOpen.h"
 #include "support/audio_fixtures.h"
-#include "support/wait_until.h"
+#include "support/ui_waits.h"
 #include "windows/Forms.h"
 #include "windows/class_SonorelApplication.h"
 #include "windows/editor_controls.h"
@@ -85,7 +85,7 @@ protected:
         CreateForms();
         FormMain->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(FormMain));
-        QTRY_VERIFY(!FormMain->FirstActivation);
+        WAIT_TRUE(!FormMain->FirstActivation);
         FormMain->ShowPage(PagePlaylistIndex);
     }
     void TearDown() override
@@ -122,12 +122,11 @@ protected:
         ASSERT_EQ(snl.SelectedRow, selected);
     }
     // Calls `open`; once one of the windows is shown (modally) inside it, runs `action` and
-    // closes that window. Returns the window seen, null when none showed within two seconds.
+    // closes that window. Returns the window seen, null when none showed while `open` ran.
     static QWidget* WhileModal(const std::vector<QWidget*>& windows, const std::function<void()>& open,
                                const std::function<void()>& action = {})
     {
         QWidget* seen = nullptr;
-        int ticks = 0;
         QTimer poll;
         poll.setInterval(5);
         QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -138,7 +137,7 @@ protected:
                         action();
                     window->close();
                 }
-            if (seen || ++ticks > 400)
+            if (seen)
                 poll.stop();
         });
         poll.start();
@@ -154,7 +153,7 @@ protected:
         std::vector<int16_t> played;
         std::vector<int16_t> block(frames * 2);
         for (double done = 0; done < seconds; done += double(frames) / kRate) {
-            EXPECT_TRUE(sonorel_test::WaitUntil([&] { return snl.WavProducer.StartsReady(double(frames) / kRate); }));
+            EXPECT_TRUE(sonorel_test::PollUntil([&] { return snl.WavProducer.StartsReady(double(frames) / kRate); }));
             BASS_ManualOutputPump(block.data(), frames);
             played.insert(played.end(), block.begin(), block.end());
         }

@@ -35,6 +35,8 @@
 #include "support/cddb_server.h"
 #include "support/file_size_limit.h"
 #include "support/hang_guard.h"
+#include "support/quick_http_timeouts.h"
+#include "support/ui_waits.h"
 
 using namespace sonorel_test;
 namespace fs = std::filesystem;
@@ -90,7 +92,6 @@ class CDRipTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        HTTPQueryTimeouts = {2000, 500, 1500};
         CDDBServer = {"127.0.0.1", server.Port()};
         SetCommandLine({"sonorel"});
         fs::remove_all(GetCDRipFolder());
@@ -465,6 +466,7 @@ TEST_F(CDRipTest, AFailedLookupKeepsTheTitlesAndSaysWhyOnlyForAWrongCount)
     EXPECT_EQ(form.CDTitle->text(), "");
     EXPECT_EQ(GridColumn(1)[11], "track 12");
     EXPECT_EQ(form.Status->text(), "");
+    HTTPQueryTimeouts = kQuickTimeouts; // the silent server is given up on soon
     for (auto mode : {CddbServer::Mode::Silence, CddbServer::Mode::Huge, CddbServer::Mode::Reset}) {
         messages.Clear();
         server.SetMode(mode);
@@ -474,7 +476,7 @@ TEST_F(CDRipTest, AFailedLookupKeepsTheTitlesAndSaysWhyOnlyForAWrongCount)
     }
 }
 
-TEST_F(CDRipTest, ASwappedDiscReloadsWithinASecondAndIsLookedUpAgain)
+TEST_F(CDRipTest, ASwappedDiscIsReloadedByTheDiscWatchAndLookedUpAgain)
 {
     for (bool noCddb : {false, true}) {
         SetCommandLine(noCddb ? std::vector<std::string>{"sonorel", "nocddb"} : std::vector<std::string>{"sonorel"});
@@ -485,7 +487,7 @@ TEST_F(CDRipTest, ASwappedDiscReloadsWithinASecondAndIsLookedUpAgain)
         form.ComboBox1Change();
         const size_t requests = server.Requests().size();
         MakeCdImage(folder, noCddb ? "swap_b" : "swap_a", {{1.0}, {1.0}, {2.0}}); // another disc in the drive
-        EXPECT_TRUE(QTest::qWaitFor([this] { return form.cdtracks->rowCount() == 3; }, 1500)) << noCddb;
+        EXPECT_TRUE(WaitUntil([this] { return form.cdtracks->rowCount() == 3; })) << noCddb;
         EXPECT_EQ(server.Requests().size(), requests + (noCddb ? 0 : 1)) << noCddb;
         form.close();
         BASS_CD_RemoveImageDrives();
@@ -553,7 +555,6 @@ TEST(CDRipReport, PictureOfTheReportAfterAPartlyFailedRip)
 {
     CddbServer server;
     ScopedImageDrives drives;
-    HTTPQueryTimeouts = {2000, 500, 1500};
     CDDBServer = {"127.0.0.1", server.Port()};
     const CdImage image = MakeCdImage(FixtureFolder(), "extra", {{2.0, false, 1}, {1.5, false, 2}, {1.0, false, 3}, {1.0, true, 4}});
     drives.Add(image);
@@ -592,7 +593,6 @@ TEST(CDRipReport, PictureOfTheReportAfterAPartlyFailedRip)
     EXPECT_TRUE(restful);
     EXPECT_EQ(form.Result().files.size(), 3u);
     EXPECT_EQ(form.result(), QDialog::Accepted);
-    HTTPQueryTimeouts = {};
     CDDBServer = {};
 }
 

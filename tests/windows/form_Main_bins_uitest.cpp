@@ -10,6 +10,7 @@
 #include "support/audio_fixtures.h"
 #include "support/cd_images.h"
 #include "support/trace_lines.h"
+#include "support/ui_waits.h"
 #include "windows/Forms.h"
 #include "windows/class_SonorelApplication.h"
 #include "windows/form_Main.h"
@@ -293,7 +294,7 @@ protected:
         CreateForms();
         FormMain->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(FormMain));
-        QTRY_VERIFY(!FormMain->FirstActivation);
+        WAIT_TRUE(!FormMain->FirstActivation);
         // Wholly on the (800 pixels wide) screen where the drags run: the pointer finds its targets.
         FormMain->move(0, 0);
         FormMain->activateWindow();
@@ -620,7 +621,7 @@ TEST(SourceScreenshots, TheSourceDialogAndAVanishedSource)
     CreateForms();
     FormMain->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(FormMain));
-    QTRY_VERIFY(!FormMain->FirstActivation);
+    WAIT_TRUE(!FormMain->FirstActivation);
     auto whenModal = [](std::function<void(QWidget*)> act) {
         auto* poll = new QTimer(qApp);
         QObject::connect(poll, &QTimer::timeout, [poll, act] {

@@ -21,6 +21,7 @@
 #include "support/audio_fixtures.h"
 #include "support/file_size_limit.h"
 #include "support/simulated_burner.h"
+#include "support/ui_waits.h"
 #include "windows/Forms.h"
 #include "windows/class_SonorelApplication.h"
 #include "windows/form_Main.h"
@@ -48,7 +49,7 @@ protected:
         SetCommandLine({"sonorel"});
         CreateForms();
         FormMain->show();
-        QTRY_VERIFY(!FormMain->FirstActivation);
+        WAIT_TRUE(!FormMain->FirstActivation);
         snl.mixdata.Clear();
         QFile::remove(QString::fromStdString(ImagePath()));
         messages.Clear();
@@ -200,7 +201,7 @@ TEST_F(MainBurnTest, CdburnSwitchOpensTheWizardAtStartUp)
     });
     watch.start(10);
     FormMain->show();
-    QTRY_VERIFY(!FormMain->FirstActivation);
+    WAIT_TRUE(!FormMain->FirstActivation);
     EXPECT_TRUE(shown);
     EXPECT_FALSE(FormCDBurn->isVisible());
 }

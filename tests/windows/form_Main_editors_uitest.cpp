@@ -11,6 +11,7 @@
 #include "windows/form_Transformation.h"
 #include "windows/form_Transition.h"
 #include "windows/frame_reposedit.h"
+#include "support/ui_waits.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -271,7 +272,7 @@ TEST_F(RowCommandsTest, EditorsOpenAboveTheMainWindowButOnTheScreen)
     } cases[] = {{screen.top(), screen.top()}, {screen.top() + 10, screen.top()}, {screen.top() + 100, screen.top() + 60}};
     for (const auto& c : cases) {
         FormMain->move(screen.left() + 20, c.mainTop);
-        QTRY_COMPARE(FormMain->y(), c.mainTop);
+        WAIT_EQ(FormMain->y(), c.mainTop);
         for (QWidget* editor : std::vector<QWidget*>{FormTransition, FormTransformation}) {
             QPoint placedAt(-1, -1);
             WhileModal({editor}, [&] { editor == FormTransition ? FormMain->TransitionDblClick() : FormMain->TransformationDblClick(); },

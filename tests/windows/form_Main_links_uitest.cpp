@@ -4,7 +4,6 @@
 #include "AudioControls/class_AudioView.h"
 #include "GraphControls/class_SkinPicture.h"
 #include "disc/class_CDDB.h"
-#include "disc/class_HTTPQuery.h"
 #include "windows/form_CDRip.h"
 #include "windows/form_Record.h"
 #include "model/class_Folders.h"
@@ -12,6 +11,7 @@
 #include "platform/sound/SoundRecord.h"
 #include "support/cd_images.h"
 #include "support/cddb_server.h"
+#include "support/ui_waits.h"
 #include "editor_fixture.h"
 #include "windows/frame_reposedit.h"
 
@@ -21,7 +21,6 @@
 #include <QStackedWidget>
 #include <QTableWidget>
 
-#include <cstdlib>
 #include <filesystem>
 
 namespace {
@@ -52,15 +51,10 @@ class WizardLinksTest : public editor_test::EditorTest {
 protected:
     void SetUp() override
     {
-        // The tests empty the rip and record folders: never a real user's.
-        const char* testHome = getenv("SONOREL_TEST_HOME");
-        const char* home = getenv("HOME");
-        if (!testHome || !home || std::string(testHome) != home)
-            GTEST_SKIP() << "run through CTest, which gives the test its own HOME";
+        // The tests empty the rip and record folders, which lie in the test program's own fresh home.
         for (const std::string& folder : {GetCDRipFolder(), GetDocumentsFolder() + "/CD Rip", GetRecordFolder()})
             for (const auto& entry : fs::directory_iterator(folder, ignored))
                 fs::remove_all(entry.path());
-        HTTPQueryTimeouts = {2000, 500, 1500};
         CDDBServer = {"127.0.0.1", server.Port()};
         BASS_ManualInputEnable(true);
         EditorTest::SetUp();
@@ -77,7 +71,6 @@ protected:
         EditorTest::TearDown();
         BASS_RecordFree();
         BASS_ManualInputEnable(false);
-        HTTPQueryTimeouts = {};
         CDDBServer = {};
     }
 
@@ -89,9 +82,8 @@ protected:
     {
         QTimer::singleShot(0, FormCDRip, [=] {
             QTableWidget* grid = FormCDRip->cdtracks;
-            const bool loaded = QTest::qWaitFor([=] { return grid->rowCount() == tracks && grid->item(0, 2) &&
-                                                             !grid->item(0, 2)->text().isEmpty(); },
-                                                3000);
+            const bool loaded = WaitUntil([=] { return grid->rowCount() == tracks && grid->item(0, 2) &&
+                                                      !grid->item(0, 2)->text().isEmpty(); });
             EXPECT_TRUE(loaded) << "the disc watch loads the disc in the drive";
             for (int row : marks) {
                 const QPoint at(20, grid->rowViewportPosition(row) + grid->rowHeight(row) / 2);

@@ -6,6 +6,7 @@
 #include "model/class_Settings.h"
 #include "platform/sound/SoundLibrary.h"
 #include "support/audio_fixtures.h"
+#include "support/waits.h"
 
 #include <gtest/gtest.h>
 
@@ -47,7 +48,7 @@ protected:
             ADD_FAILURE() << "the window was left open";
             form.reject();
         });
-        rescue.start(5000);
+        rescue.start(kHangDeadline);
         return form.FillControls();
     }
 

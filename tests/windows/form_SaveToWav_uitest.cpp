@@ -26,6 +26,7 @@
 #include "platform/ui/MessageBox.h"
 #include "support/audio_fixtures.h"
 #include "support/file_size_limit.h"
+#include "support/ui_waits.h"
 
 using namespace sonorel_test;
 namespace fs = std::filesystem;
@@ -346,7 +347,7 @@ TEST_F(SaveToWavTest, TowavtestExportsOnActivationWithoutAsking)
     Open(true, Path("self test.wav"));
     form->show();
     form->activateWindow();
-    QTRY_VERIFY_WITH_TIMEOUT(form->isHidden(), 10000);
+    WAIT_TRUE(form->isHidden());
     EXPECT_TRUE(messages.Texts().empty());
     EXPECT_EQ(fs::file_size(Path("self test.wav")), 44u + kTenSecondsBytes);
 }
@@ -362,7 +363,7 @@ TEST_F(SaveToWavTest, Tomp3SwitchExportsByItsTimerAskingFirstAndCloses)
     EXPECT_TRUE(form->AutoMode->isActive());
     messages.QueueAnswer(ui::MsgResult::Yes);
     form->show();
-    QTRY_VERIFY_WITH_TIMEOUT(form->isHidden(), 10000);
+    WAIT_TRUE(form->isHidden());
     EXPECT_EQ(messages.Texts(),
               std::vector<std::string>{"Target file " + path + " already exists. Do you want to overwrite it?"});
     EXPECT_NEAR(Decode(path).size() / 2.0, 441000.0, 1152.0);

@@ -1,6 +1,7 @@
 #include "windows/form_Trigger.h"
 
 #include "model/class_Application.h"
+#include "support/ui_waits.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +37,7 @@ protected:
         ResetFlags(waitState);
         form.show();
         form.activateWindow();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return form.isActiveWindow(); }));
+        ASSERT_TRUE(sonorel_test::WaitUntil([&] { return form.isActiveWindow(); }));
     }
 
     // The producer ended the wait; the next poll hides the window.
@@ -44,7 +45,7 @@ protected:
     {
         ResetFlags(0);
         form.hide();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !form.isActiveWindow(); }));
+        ASSERT_TRUE(sonorel_test::WaitUntil([&] { return !form.isActiveWindow(); }));
     }
 
     QWindow* Window() { return form.windowHandle(); }
@@ -109,7 +110,7 @@ TEST_F(TriggerWindowTest, TheUsersActionReleasesOnlyItsOwnKindOfWait)
             break;
         case Action::ClickAnotherWindow:
             other.activateWindow();
-            ASSERT_TRUE(QTest::qWaitFor([&] { return !form.isActiveWindow(); })) << c.what;
+            ASSERT_TRUE(sonorel_test::WaitUntil([&] { return !form.isActiveWindow(); })) << c.what;
             break;
         }
         EXPECT_EQ(snl.WavProducer.MouseClicked, c.mouseClicked) << c.what;

@@ -3,6 +3,7 @@
 #include "model/class_Application.h"
 #include "model/class_MixData.h"
 #include "platform/ui/MessageBox.h"
+#include "support/ui_waits.h"
 
 #include <gtest/gtest.h>
 
@@ -362,7 +363,7 @@ TEST_F(PlaylistFrameTest, KeysMoveTheSelectionAndSpaceIsLeftToTheWindowsShortcut
     QObject::connect(&playStop, &QAction::triggered, [&] { ++toggles; });
     frame->Grid->SetRow(0);
     frame->Grid->setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return frame->Grid->hasFocus(); }));
+    ASSERT_TRUE(sonorel_test::WaitUntil([&] { return frame->Grid->hasFocus(); }));
     QTest::keyClick(Window(), Qt::Key_Down);
     EXPECT_EQ(selectedRow, 1);
     QTest::keyClick(Window(), Qt::Key_Space);
@@ -421,7 +422,7 @@ TEST_F(PlaylistFrameTest, ReorderingWhileTheMixPlaysIsRefused)
     EXPECT_FALSE(ui::Dragging()) << "the drag ends at the first move";
     MoveTo(RowPoint(2));
     Release(RowPoint(2));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !messages.Texts().empty(); }, 2000));
+    EXPECT_TRUE(sonorel_test::WaitUntil([&] { return !messages.Texts().empty(); }));
     EXPECT_EQ(messages.Texts(), (std::vector<std::string>{"Can't drag and drop while playing."}));
     EXPECT_EQ(Names(mix), (std::vector<std::string>{"A", "B", "C"}));
     snl.WavProducer.Stopped = 1;
@@ -482,7 +483,7 @@ TEST_F(PlaylistFrameTest, ADoubleClickRaisesTheHookOnceFromTheEventLoop)
     // double click on a slow (sanitizer) build, so only its single, later call is asserted.
     QTest::mouseDClick(Window(), Qt::LeftButton, {}, volume);
     EXPECT_FALSE(ui::Dragging());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !senders.empty(); }, 2000));
+    EXPECT_TRUE(sonorel_test::WaitUntil([&] { return !senders.empty(); }));
     QTest::qWait(20);
     EXPECT_EQ(senders, (std::vector<QObject*>{frame}));
     EXPECT_EQ(frame->DragPart, TFramePlaylist::PartVolume) << "the owner reads what was double-clicked";

@@ -1,6 +1,7 @@
 #include "windows/frame_reposedit.h"
 
 #include "model/class_MixData.h"
+#include "support/ui_waits.h"
 
 #include <gtest/gtest.h>
 
@@ -192,7 +193,7 @@ TEST_F(BinFrameTest, ADoubleClickRaisesTheHookOnceFromTheEventLoop)
     frame->DoubleClick.OnClick = [&](QObject* sender) { senders.push_back(sender); };
     QTest::mouseDClick(window.windowHandle(), Qt::LeftButton, {}, RowPoint(1));
     EXPECT_FALSE(ui::Dragging());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !senders.empty(); }, 2000));
+    EXPECT_TRUE(sonorel_test::WaitUntil([&] { return !senders.empty(); }));
     QTest::qWait(20);
     EXPECT_EQ(senders, (std::vector<QObject*>{frame}));
 }

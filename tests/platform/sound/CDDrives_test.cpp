@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <algorithm>
 #include <cstring>
-#include <thread>
 
 #include "platform/sound/SoundCD.h"
 #include "support/audio_fixtures.h"
 #include "support/cd_images.h"
 #include "support/hang_guard.h"
+#include "support/waits.h"
 #include "sound_test_util.h"
 
 using namespace sonorel_test;
@@ -231,11 +231,18 @@ TEST_F(CdTest, PlayingStreamReadsAheadOnItsOwnThread)
     ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
     const BassHandle stream = BASS_CD_StreamCreateFile("a:\\track01.cda", 0);
     ASSERT_NE(stream, 0u);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the read-ahead fills its ring
     ASSERT_TRUE(BASS_ChannelPlay(stream, false));
-    std::vector<int16_t> block(2 * 4410);
-    ASSERT_EQ(BASS_ManualOutputPump(block.data(), 4410), 4410u * 4);
-    EXPECT_TRUE(std::equal(block.begin(), block.end(), image.samples.begin()));
+    // The output takes what the read-ahead holds and never waits for it: each pump of one sector's
+    // frames gets a whole sector, or silence while the read-ahead has none yet (a loaded machine).
+    constexpr uint32_t kSectorFrames = BASS_CD_SECTOR_BYTES / 4;
+    std::vector<int16_t> heard, sector(2 * kSectorFrames);
+    ASSERT_TRUE(PollUntil([&] {
+        EXPECT_EQ(BASS_ManualOutputPump(sector.data(), kSectorFrames), kSectorFrames * 4);
+        if (std::any_of(sector.begin(), sector.end(), [](int16_t sample) { return sample != 0; }))
+            heard.insert(heard.end(), sector.begin(), sector.end());
+        return heard.size() >= 2 * 4410;
+    }));
+    EXPECT_TRUE(std::equal(heard.begin(), heard.begin() + 2 * 4410, image.samples.begin()));
     EXPECT_TRUE(BASS_StreamFree(stream)); // stops the read-ahead thread
     BASS_ManualOutputEnable(false);
 }

@@ -15,6 +15,7 @@
 #include "platform/trace/Trace.h"
 #include "sound_test_util.h"
 #include "support/trace_lines.h"
+#include "support/waits.h"
 
 using sound_test::DecodeAll;
 
@@ -308,14 +309,14 @@ TEST_F(LibraryTest, NullOutputKeepsTheClockRunningAndSaysSoOnce)
     const BassHandle h = BASS_StreamCreate(48000, 2, 0, proc, &pulled);
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(BASS_ChannelPlay(h, false));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // 0.3 s of sound goes out; how soon is the benchmark's business (a loaded machine is slow).
+    ASSERT_TRUE(sonorel_test::PollUntil([] { return BASS_GetOutputInfo().framesWritten >= 14400; }));
     const BassOutputInfo info = BASS_GetOutputInfo();
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_TRUE(info.running);
     EXPECT_TRUE(info.nullOutput);
     EXPECT_EQ(info.blockFrames, 480) << "the update period sets the block";
-    // The clock runs at real time (the exact figure is the benchmark's business).
-    EXPECT_GT(double(info.framesWritten), 0.5 * elapsed * 48000);
+    // The clock runs at real time: no block early.
     EXPECT_LT(double(info.framesWritten), 1.5 * elapsed * 48000 + 480);
     EXPECT_GT(pulled.load(), 0);
     ASSERT_TRUE(BASS_Stop());
@@ -378,8 +379,7 @@ TEST_F(LibraryTest, StreamProceduresMayCallBackIntoTheLibrary)
     };
     const BassHandle h = BASS_StreamCreate(44100, 2, 0, proc, &state);
     ASSERT_TRUE(BASS_ChannelPlay(h, false));
-    for (int i = 0; i < 200 && BASS_ChannelIsActive(h) == BASS_ACTIVE_PLAYING; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    sonorel_test::PollUntil([h] { return BASS_ChannelIsActive(h) != BASS_ACTIVE_PLAYING; });
     EXPECT_EQ(BASS_ChannelIsActive(h), BASS_ACTIVE_STOPPED);
     EXPECT_TRUE(state.freeRefused);
     EXPECT_EQ(state.calls.load(), 3);

@@ -1,4 +1,5 @@
 #include "platform/ui/FittedText.h"
+#include "support/ui_waits.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -50,7 +51,7 @@ TEST(FittedText, ListItemsStayWithinTheVisibleWidth)
     for (int round = 0; round < 3; ++round) // enough rows for a vertical scroll bar at the end
         for (const char* utf8 : kTitles)
             list.addItem(QString::fromUtf8(utf8));
-    QTRY_VERIFY(list.verticalScrollBar()->isVisible());
+    WAIT_TRUE(list.verticalScrollBar()->isVisible());
     EXPECT_EQ(list.horizontalScrollBar()->maximum(), 0) << "nothing to scroll sideways";
     const QRect visible = list.viewport()->rect();
     for (int i = 0; i < list.count(); ++i) {

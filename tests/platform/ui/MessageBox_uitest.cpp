@@ -1,4 +1,5 @@
 #include "platform/ui/MessageBox.h"
+#include "support/ui_waits.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -138,7 +139,7 @@ TEST(MessageBox, WorkersMessageIsQueuedToTheUiThread)
             box->accept();
         }
     });
-    QTRY_VERIFY_WITH_TIMEOUT(!shownText.isEmpty(), 5000);
+    WAIT_TRUE(!shownText.isEmpty());
     EXPECT_EQ(shownText, "Line one\nLine two");
     EXPECT_EQ(shownTitle, "Burner");
 }

@@ -1,13 +1,12 @@
 #include "platform/ui/ShellOpen.h"
+#include "support/waits.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 namespace {
 
@@ -36,8 +35,7 @@ protected:
     // Waits for the detached opener to finish writing (it runs on its own).
     std::string Opened()
     {
-        for (int i = 0; i < 500 && !fs::exists(output_); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        sonorel_test::PollUntil([this] { return fs::exists(output_); });
         std::ifstream in(output_);
         std::stringstream text;
         text << in.rdbuf();
