@@ -423,9 +423,11 @@ public:
             return found;
         burn_drive_info* infos = nullptr;
         unsigned int count = 0;
+        // The scan runs on libburn's own thread and must be asked until it has finished: giving up
+        // early (a slow, loaded machine) reported a failed scan and leaked the list it made later.
         int done = 0;
-        for (int round = 0; round < 1000 && done == 0; ++round)
-            done = burn_drive_scan(&infos, &count);
+        while ((done = burn_drive_scan(&infos, &count)) == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         if (done < 0 || !infos) {
             Fail("The drive scan failed.");
             return found;
