@@ -13,6 +13,7 @@
 #include "windows/Forms.h"
 #include "windows/editor_controls.h"
 #include "windows/class_SonorelApplication.h"
+#include "windows/form_LoadRepository.h"
 #include "windows/form_Main.h"
 #include "windows/form_MixView.h"
 #include "windows/form_Preferences.h"
@@ -147,6 +148,19 @@ void Editors(Pictures& pictures)
     FormMixView->close();
 }
 
+// The bin import window on the project's own bins, after a click on a row.
+void BinImport(Pictures& pictures, const std::string& project)
+{
+    QTimer::singleShot(0, [&pictures] {
+        SettleUntil([] { return FormLoadRepository->isVisible(); });
+        FormLoadRepository->Grid->selectRow(0);
+        FormLoadRepository->GridClick();
+        pictures.Save(FormLoadRepository, "bin_import_window");
+        FormLoadRepository->reject();
+    });
+    FormLoadRepository->LoadProject(project);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -177,6 +191,7 @@ int main(int argc, char** argv)
     Pictures pictures(folder);
     MainWindow(pictures);
     Editors(pictures);
+    BinImport(pictures, project);
     snl.WavProducer.Stop();
     DestroySoundDevice();
     DestroyForms();

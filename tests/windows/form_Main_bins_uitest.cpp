@@ -1022,37 +1022,3 @@ TEST_F(BinsTest, AMixMadeInsideTheProgramSurvivesSaveNewAndLoad)
 }
 
 } // namespace
-
-namespace {
-
-// Pictures for a person to look at: set SONOREL_SCREENSHOT_DIR and run under xvfb-run
-// (QT_QPA_PLATFORM=xcb).
-TEST_F(BinsTest, Screenshots)
-{
-    const QString folder = qEnvironmentVariable("SONOREL_SCREENSHOT_DIR");
-    if (folder.isEmpty())
-        GTEST_SKIP() << "SONOREL_SCREENSHOT_DIR not set";
-    for (const char* name : {"Drums", "Bass", "Vocals", "Pads"})
-        AddBin(name, SongA(), {Zone(std::string(name) + " #1", SongA(), 0.5f, 2), Zone("Break", SongA(), 3, 1.5f),
-                               Zone("Outro \xC3\xA9", SongA(), 5, 2.5f)});
-    AddRow(Zone("Drums #1", SongA(), 0.5f, 2));
-    AddRow(Zone("Break", SongA(), 3, 1.5f))->trigger = TriggerMouse;
-    Show(PageBinEditIndex);
-    FormMain->PageBinEdit->bingrid->StringGrid1->SetRow(1);
-    View()->SetSelStart(0.45f);
-    View()->SetSelLen(0.1f);
-    QTest::qWait(300);
-    FormMain->grab().save(folder + "/bins_zone_editor.png");
-    FormMain->playlisteditorClick();
-    QTest::qWait(300);
-    FormMain->grab().save(folder + "/bins_playlist_strips.png");
-    const std::string other = sonorel_test::FixtureFolder() + "/other.snmx";
-    snl.SaveToFile(other);
-    QTimer::singleShot(300, [&folder] {
-        FormLoadRepository->grab().save(folder + "/bins_import_window.png");
-        FormLoadRepository->reject();
-    });
-    FormLoadRepository->LoadProject(other);
-}
-
-} // namespace
