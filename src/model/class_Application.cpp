@@ -1,16 +1,21 @@
 #include "model/class_Application.h"
 
+#include "platform/trace/Trace.h"
 #include "platform/trace/UserMessage.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 cSonorelApp snl;
 
 namespace {
+
+namespace fs = std::filesystem;
 
 int32_t ReadAttrInt32(const pugi::xml_attribute& value)
 {
@@ -54,16 +59,37 @@ void ForEachElement(const pugi::xml_node& parent, Visit visit)
             visit(child);
 }
 
+// The folder a project file's relative paths start from.
+fs::path FolderOf(const std::string& projectPath)
+{
+    if (projectPath.empty())
+        return {};
+    std::error_code ec; // a working folder that was removed leaves no folder
+    return fs::absolute(projectPath, ec).lexically_normal().parent_path();
+}
+
+// How a project file names a source: one inside the project's folder relative to it, so that the
+// folder can move with its sources; any other as the entry holds it.
+std::string StoredPath(const std::string& path, const fs::path& projectFolder)
+{
+    if (projectFolder.empty() || !fs::path(path).is_absolute())
+        return path;
+    const fs::path inside = fs::path(path).lexically_normal().lexically_relative(projectFolder);
+    if (inside.empty() || inside == "." || *inside.begin() == "..")
+        return path;
+    return inside.string();
+}
+
 void SetAttr(pugi::xml_node element, const char* name, const std::string& text)
 {
     element.append_attribute(name).set_value(text.c_str());
 }
 
-void WriteRow(pugi::xml_node element, const cMixRow& row)
+void WriteRow(pugi::xml_node element, const cMixRow& row, const fs::path& projectFolder)
 {
     auto set = [&element](const char* name, const std::string& text) { SetAttr(element, name, text); };
     set("name", row.name);
-    set("filename", row.filename);
+    set("filename", StoredPath(row.filename, projectFolder));
     set("start", FloatText(row.start));
     set("length", FloatText(row.length));
     set("pitch", IntText(row.MixParams.pitch));
@@ -78,49 +104,96 @@ void WriteRow(pugi::xml_node element, const cMixRow& row)
     set("trigger", IntText(row.trigger));
 }
 
-void WriteBin(pugi::xml_node element, const cBin& bin)
+void WriteBin(pugi::xml_node element, const cBin& bin, const fs::path& projectFolder)
 {
     SetAttr(element, "title", bin.title);
-    SetAttr(element, "filename", bin.filename);
+    SetAttr(element, "filename", StoredPath(bin.filename, projectFolder));
     for (const auto& item : bin.Items) {
         pugi::xml_node child = element.append_child("item");
         SetAttr(child, "title", item->title);
-        SetAttr(child, "filename", item->filename);
+        SetAttr(child, "filename", StoredPath(item->filename, projectFolder));
         SetAttr(child, "start", FloatText(item->start));
         SetAttr(child, "length", FloatText(item->length));
     }
 }
 
-// A relative source path in a project file names a file beside the project: the project's folder
-// moves with its sources. Absolute and empty paths stay as they are.
-void ResolveAgainst(const std::filesystem::path& folder, std::string& path)
+// Only a file can be a source: a folder or a device of that name is as good as missing.
+bool IsSourceFile(const fs::path& path)
 {
-    if (path.empty() || std::filesystem::path(path).is_absolute())
-        return;
-    path = (folder / path).lexically_normal().string();
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
 }
 
-// The missing source files of a project, each once, in the order first met; every file is looked
-// at once however many entries name it.
-class MissingSources {
+// Where the sources a project file names are on this machine. A relative path is taken from the
+// project's folder. A source that is not where the file says is looked for under the project's
+// folder by the trailing parts of its path, longest first (".../old/mix/sources/x.ogg" as
+// "sources/x.ogg", then "x.ogg"): a folder moved with its sources still plays, even one saved
+// with absolute paths. Every stored path is looked up once however many entries name it.
+class ProjectSources {
 public:
-    // True when the file is missing.
-    bool Note(const std::string& path)
+    explicit ProjectSources(fs::path projectFolder) : Folder(std::move(projectFolder)) {}
+
+    // Moves path to where the source is; true when it is nowhere.
+    bool Locate(std::string& path)
     {
-        const auto [seen, isNew] = Checked.try_emplace(path, false);
-        if (isNew) {
-            std::error_code ec;
-            seen->second = path.empty() || !std::filesystem::exists(path, ec);
-            if (seen->second)
-                Paths.push_back(path);
-        }
-        return seen->second;
+        const auto [entry, isNew] = Seen.try_emplace(path);
+        if (isNew)
+            entry->second = Find(path);
+        path = entry->second.path;
+        return entry->second.missing;
     }
 
-    std::vector<std::string> Paths;
+    // Locate; a missing file joins Missing the first time it is met.
+    bool LocateOrName(std::string& path)
+    {
+        const bool missing = Locate(path);
+        if (missing && Named.insert(path).second)
+            Missing.push_back(path);
+        return missing;
+    }
+
+    std::vector<std::string> Missing; // in the order first met
 
 private:
-    std::unordered_map<std::string, bool> Checked; // path: missing
+    struct Place {
+        std::string path;
+        bool missing = true;
+    };
+
+    Place Find(const std::string& stored) const
+    {
+        if (stored.empty())
+            return {stored, true};
+        const fs::path given(stored);
+        const fs::path path = given.is_absolute() || Folder.empty() ? given : (Folder / given).lexically_normal();
+        if (IsSourceFile(path))
+            return {path.string(), false};
+        if (std::optional<fs::path> moved = FindInFolder(path)) {
+            trace("Source " + path.string() + " found at " + moved->string());
+            return {moved->string(), false};
+        }
+        return {path.string(), true};
+    }
+
+    std::optional<fs::path> FindInFolder(const fs::path& path) const
+    {
+        if (Folder.empty())
+            return std::nullopt;
+        const fs::path relative = path.lexically_normal().relative_path();
+        const std::vector<fs::path> parts(relative.begin(), relative.end());
+        for (size_t first = 0; first < parts.size(); ++first) {
+            fs::path candidate = Folder;
+            for (size_t i = first; i < parts.size(); ++i)
+                candidate /= parts[i];
+            if (candidate != path && IsSourceFile(candidate))
+                return candidate;
+        }
+        return std::nullopt;
+    }
+
+    fs::path Folder;
+    std::unordered_map<std::string, Place> Seen; // by the path as stored
+    std::unordered_set<std::string> Named;
 };
 
 } // namespace
@@ -146,11 +219,12 @@ cSonorelApp::~cSonorelApp() = default;
 
 void cSonorelApp::Save(pugi::xml_document& doc)
 {
+    const fs::path projectFolder = FolderOf(SavePath());
     pugi::xml_node root = doc.append_child("sonorel.mix");
     for (const auto& row : mixdata)
-        WriteRow(root.append_child("fragment"), *row);
+        WriteRow(root.append_child("fragment"), *row, projectFolder);
     for (const auto& bin : Bins)
-        WriteBin(root.append_child("bin"), *bin);
+        WriteBin(root.append_child("bin"), *bin, projectFolder);
 }
 
 void cSonorelApp::Load(const pugi::xml_document& doc)
@@ -199,24 +273,19 @@ void cSonorelApp::LoadFromFile(const std::string& path)
 
 void cSonorelApp::Loaded()
 {
-    std::error_code ec; // a working folder that was removed leaves the path as it is
-    const std::filesystem::path folder = std::filesystem::absolute(FileName, ec).parent_path();
-    MissingSources missing;
+    ProjectSources sources(FolderOf(FileName));
     for (const auto& bin : Bins) {
-        ResolveAgainst(folder, bin->filename);
-        bin->SourceMissing = missing.Note(bin->filename);
+        bin->SourceMissing = sources.LocateOrName(bin->filename);
         // A zone's file is its bin's: the bin names it.
         for (const auto& item : bin->Items)
-            ResolveAgainst(folder, item->filename);
+            sources.Locate(item->filename);
     }
-    for (const auto& row : mixdata) {
-        ResolveAgainst(folder, row->filename);
-        row->SourceMissing = missing.Note(row->filename);
-    }
+    for (const auto& row : mixdata)
+        row->SourceMissing = sources.LocateOrName(row->filename);
     // Rows and zones of a missing file stay (a music drive may be mounted elsewhere today): one
     // message names the files, and the next save writes the project back whole.
-    if (!missing.Paths.empty())
-        ShowUserMessage(MissingSourcesMessage(missing.Paths));
+    if (!sources.Missing.empty())
+        ShowUserMessage(MissingSourcesMessage(sources.Missing));
     if (OnChange)
         OnChange(nullptr);
 }

@@ -222,9 +222,10 @@ void cXMLStorage::LoadFromFile(const std::string& path)
     Loaded();
 }
 
-std::string cXMLStorage::SaveToText()
+std::string cXMLStorage::SaveToText(const std::string& path)
 {
     pugi::xml_document doc;
+    SavingTo = path;
     Save(doc);
     std::ostringstream out;
     doc.save(out, "   ", pugi::format_indent, pugi::encoding_utf8);
@@ -233,6 +234,6 @@ std::string cXMLStorage::SaveToText()
 
 void cXMLStorage::SaveToFile(const std::string& path)
 {
-    WriteFileSafely(path, SaveToText());
+    WriteFileSafely(path, SaveToText(path));
     FileName = path;
 }

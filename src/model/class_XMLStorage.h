@@ -36,8 +36,10 @@ public:
     // Writes the object to path through a temporary file in the same folder that replaces the
     // old file only once it is complete on disk. Throws on failure; FileName then keeps its value.
     void SaveToFile(const std::string& path);
-    // The bytes SaveToFile writes.
-    std::string SaveToText();
+    // The bytes SaveToFile(path) writes. The path matters to objects that name other files
+    // relative to their own folder.
+    std::string SaveToText(const std::string& path);
+    std::string SaveToText() { return SaveToText(FileName); }
 
     // Attribute readers; an absent attribute gives "", false or 0. Text that is not a finite
     // number (or "True"/"False" for booleans) throws cXMLStorageError.
@@ -52,9 +54,14 @@ public:
     static constexpr int64_t MaxFileBytes = 64 * 1024 * 1024;
 
 protected:
+    // While Save runs: the path of the file it writes for.
+    const std::string& SavePath() const { return SavingTo; }
     // Runs after a successful Load and after FileName is set: the place for checks that may
     // still drop entries and for announcing the change.
     virtual void Loaded() {}
+
+private:
+    std::string SavingTo;
 };
 
 // Text forms of the file's numbers, whatever the user's locale: "." as the decimal separator.

@@ -264,7 +264,7 @@ TEST_F(ProjectFileTest, EntriesWithoutSourceStayAndOneMessageNamesTheirFiles)
     AddItem(*AddBin(original, "b0", gone2), "z0", gone2, 1, 2);
     AddBin(original, "b1", here);
     AddBin(original, "b2", gone1);
-    const std::string text = original.SaveToText();
+    const std::string text = original.SaveToText((dir / "missing.snmx").string());
     project.OnChange = [this](QObject*) {
         EXPECT_EQ(messages.Texts().size(), 1u) << "the change is announced after the message";
         ++changes;
@@ -332,6 +332,123 @@ TEST_F(ProjectFileTest, RelativeSourcesAreTakenFromTheProjectFolder)
         EXPECT_EQ(project.Bins.At(0)->Items.At(i)->filename, cases[i].resolved) << cases[i].stored;
         EXPECT_FALSE(project.mixdata.At(i)->SourceMissing) << cases[i].stored;
     }
+}
+
+TEST_F(ProjectFileTest, SourcesInsideTheProjectFolderAreSavedRelativeToIt)
+{
+    const fs::path folder = dir / "mix";
+    struct Case {
+        std::string source;
+        std::string stored;
+    } cases[] = {
+        {(folder / "a.wav").string(), "a.wav"},
+        {(folder / "sources/b c.wav").string(), "sources/b c.wav"},
+        {(folder / "sources/../d.wav").string(), "d.wav"},
+        {(dir / "outside.wav").string(), (dir / "outside.wav").string()},
+        {(dir / "mix2/e.wav").string(), (dir / "mix2/e.wav").string()}, // a folder whose name starts alike
+        {folder.string(), folder.string()},
+        {"already/relative.wav", "already/relative.wav"},
+        {"", ""},
+    };
+    cBin* bin = AddBin(project, "bin", cases[0].source);
+    for (const Case& c : cases) {
+        AddRow(project, "row", c.source);
+        AddItem(*bin, "zone", c.source, 0, 1);
+    }
+    const std::string saved = project.SaveToText((folder / "p.snmx").string());
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(saved.c_str()));
+    const pugi::xml_node root = doc.document_element();
+    EXPECT_STREQ(root.child("bin").attribute("filename").value(), "a.wav");
+    size_t i = 0;
+    for (pugi::xml_node row = root.child("fragment"), item = root.child("bin").child("item"); row && item;
+         row = row.next_sibling("fragment"), item = item.next_sibling("item"), ++i) {
+        ASSERT_LT(i, std::size(cases));
+        EXPECT_EQ(row.attribute("filename").value(), cases[i].stored) << cases[i].source;
+        EXPECT_EQ(item.attribute("filename").value(), cases[i].stored) << cases[i].source;
+    }
+    EXPECT_EQ(i, std::size(cases));
+    // Without a file to be relative to, every path is written as the entry holds it.
+    EXPECT_NE(project.SaveToText("").find("filename=\"" + cases[0].source + "\""), std::string::npos);
+}
+
+TEST_F(ProjectFileTest, AMovedProjectFolderFindsItsSourcesAndKeepsThoseOutside)
+{
+    const fs::path old = dir / "home" / "mix";
+    fs::create_directories(old / "sources");
+    const std::string inside = Source("home/mix/sources/a.wav");
+    const std::string besides = Source("home/mix/b.wav");
+    const std::string outside = Source("outside.wav");
+    cSonorelApp original;
+    for (const std::string& source : {inside, besides, outside})
+        AddItem(*AddBin(original, "bin", source), "zone", source, 0, 1);
+    AddRow(original, "inside", inside);
+    AddRow(original, "besides", besides);
+    AddRow(original, "outside", outside);
+    original.SaveToFile((old / "p.snmx").string());
+    // The same project as a version that wrote absolute paths saved it.
+    ProjectFile("home/mix/absolute.snmx", original.SaveToText(""));
+
+    const fs::path moved = dir / "venue" / "mix copy";
+    fs::create_directories(moved.parent_path());
+    fs::rename(old, moved);
+    const std::vector<std::string> expected = {(moved / "sources/a.wav").string(), (moved / "b.wav").string(),
+                                               outside};
+    for (const char* file : {"p.snmx", "absolute.snmx"}) {
+        project.LoadFromFile((moved / file).string());
+        EXPECT_TRUE(messages.Texts().empty()) << file << ": " << messages.Texts()[0];
+        ASSERT_EQ(project.mixdata.Count(), 3) << file;
+        for (size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(project.mixdata.At(int32_t(i))->filename, expected[i]) << file;
+            EXPECT_FALSE(project.mixdata.At(int32_t(i))->SourceMissing) << file;
+            EXPECT_EQ(project.Bins.At(int32_t(i))->filename, expected[i]) << file;
+            EXPECT_EQ(project.Bins.At(int32_t(i))->Items.At(0)->filename, expected[i]) << file;
+        }
+    }
+    // Saved again where it now is, the old absolute file becomes portable too.
+    project.SaveToFile((moved / "absolute.snmx").string());
+    EXPECT_EQ(ReadBytes(moved / "absolute.snmx"), ReadBytes(moved / "p.snmx"));
+}
+
+TEST_F(ProjectFileTest, AMissingSourceIsLookedForByTheTrailingPartsOfItsPath)
+{
+    // The project file lies in "mix"; every stored path names a file that is not where it says.
+    const fs::path folder = dir / "mix";
+    fs::create_directories(folder / "sources" / "folder.wav");
+    fs::create_directories(folder / "deep" / "sources");
+    for (const char* name : {"mix/sources/a.wav", "mix/a.wav", "mix/b.wav", "mix/deep/sources/c.wav",
+                             "mix/sources/c.wav", "mix/e.wav", "elsewhere.wav"})
+        Source(name);
+    const std::string old = "/no/such/old home/mix/";
+    struct Case {
+        std::string stored;
+        std::string found; // empty: missing, named with the stored path made absolute
+    } cases[] = {
+        {old + "sources/a.wav", (folder / "sources/a.wav").string()}, // longest trailing part first
+        {old + "sources/b.wav", (folder / "b.wav").string()},
+        {old + "deep/sources/c.wav", (folder / "deep/sources/c.wav").string()},
+        {old + "sources/folder.wav", ""}, // a folder is no source
+        {old + "gone.wav", ""},
+        {"sub/e.wav", (folder / "e.wav").string()}, // relative, not where it says
+        {"sub/f.wav", ""},
+        {(dir / "elsewhere.wav").string(), (dir / "elsewhere.wav").string()}, // present: never looked for
+    };
+    std::string text = "<sonorel.mix>";
+    for (const Case& c : cases)
+        text += "<fragment filename='" + c.stored + "'/>";
+    project.LoadFromFile(ProjectFile("mix/p.snmx", text + "</sonorel.mix>"));
+    std::vector<std::string> missing;
+    ASSERT_EQ(project.mixdata.Count(), int32_t(std::size(cases)));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        const cMixRow& row = *project.mixdata.At(int32_t(i));
+        const std::string named = fs::path(c.stored).is_absolute() ? c.stored : (folder / c.stored).string();
+        EXPECT_EQ(row.filename, c.found.empty() ? named : c.found) << c.stored;
+        EXPECT_EQ(row.SourceMissing, c.found.empty()) << c.stored;
+        if (c.found.empty())
+            missing.push_back(named);
+    }
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{MissingSourcesMessage(missing)});
 }
 
 TEST_F(ProjectFileTest, EmptyProjectLoadsAndAnnouncesTheChange)

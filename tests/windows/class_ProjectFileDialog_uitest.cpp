@@ -72,8 +72,9 @@ TEST(ProjectFileDialog, OpensInTheInitialFolderUnlessTheNameHasItsOwn)
         });
         EXPECT_FALSE(dialog.Execute());
         EXPECT_EQ(folder.toStdString(), c.folder.toStdString()) << c.fileName;
-        if (!c.name.isEmpty())
+        if (!c.name.isEmpty()) {
             EXPECT_EQ(names.join("|").toStdString(), (c.folder + "/" + c.name).toStdString()) << c.fileName;
+        }
     }
 }
 

@@ -719,15 +719,20 @@ TEST_F(MainWindowTest, TowavtestExportsOpensTheFileAndCloses)
 
 TEST_F(MainWindowTest, AMovedProjectFolderPlaysAndExportsFromAThirdFolder)
 {
-    // The project names its source relative to itself, as the demo generator writes it.
+    // One source inside the project's folder, one outside it, as Add From Disk names them.
     const fs::path made = sonorel_test::FixtureFolder();
+    const fs::path outside = fs::path(sonorel_test::FixtureFolder()) / "outside.wav";
     sonorel_test::SignalSpec spec;
     spec.seconds = 2;
-    ASSERT_TRUE(sonorel_test::WriteAudioFile((made / "tone.wav").string(), sonorel_test::AudioFileKind::Wav,
-                                             sonorel_test::MakeSweepNoise(spec), 44100, 2));
+    fs::create_directories(made / "sources");
+    for (const fs::path& file : {made / "sources" / "inside.wav", outside})
+        ASSERT_TRUE(sonorel_test::WriteAudioFile(file.string(), sonorel_test::AudioFileKind::Wav,
+                                                 sonorel_test::MakeSweepNoise(spec), 44100, 2));
+    AddRow(1.5f);
     AddRow(1.5f);
     AddBin();
-    snl.mixdata.At(0)->filename = snl.Bins.At(0)->filename = "tone.wav";
+    snl.mixdata.At(0)->filename = snl.Bins.At(0)->filename = (made / "sources" / "inside.wav").string();
+    snl.mixdata.At(1)->filename = outside.string();
     snl.SaveToFile((made / "mix.snmx").string());
     snl.mixdata.Clear();
     snl.Bins.Clear();
@@ -742,11 +747,16 @@ TEST_F(MainWindowTest, AMovedProjectFolderPlaysAndExportsFromAThirdFolder)
     WAIT_TRUE(!FormMain->isVisible());
     fs::current_path(before);
     EXPECT_TRUE(messages.Texts().empty()) << messages.Texts()[0];
-    EXPECT_EQ(snl.mixdata.At(0)->filename, (moved / "tone.wav").string());
+    EXPECT_EQ(snl.mixdata.At(0)->filename, (moved / "sources" / "inside.wav").string());
+    EXPECT_EQ(snl.mixdata.At(1)->filename, outside.string());
     EXPECT_EQ(ReadSettingString(LastProject), (moved / "mix.snmx").string()) << "opened as " << given;
     const std::string wav = sonorel_test::ReadBytes(TestWavPath());
-    ASSERT_EQ(wav.size(), 44u + 264600u);
-    EXPECT_NE(wav.find_first_not_of('\0', 44), std::string::npos) << "the export is silent";
+    const size_t rowBytes = 264600;
+    ASSERT_EQ(wav.size(), 44u + 2 * rowBytes);
+    for (size_t row = 0; row < 2; ++row) {
+        const std::string_view sound = std::string_view(wav).substr(44 + row * rowBytes, rowBytes);
+        EXPECT_NE(sound.find_first_not_of('\0'), std::string_view::npos) << "row " << row << " is silent";
+    }
 }
 
 TEST_F(MainWindowTest, MissingSourcesAreNamedOnceAndTheirRowsStayShownAsMissing)

@@ -43,7 +43,7 @@ TEST(MessageBox, InputBoxesAndFileDialogsTakeQueuedAnswers)
     recorder.QueueInput("/music/a b.snmx");
     recorder.QueueInput(std::nullopt);
     EXPECT_EQ(InputBox("Zone Name", "New Zone Name", "Intro"), std::optional<std::string>("Intro \"2\""));
-    EXPECT_EQ(ChooseFile(nullptr, {false, "Sonorel Project|*.snmx", "snmx", "/music/", true}),
+    EXPECT_EQ(ChooseFile(nullptr, {false, "Sonorel Project|*.snmx", "snmx", "/music/", true, ""}),
               std::optional<std::string>("/music/a b.snmx"));
     EXPECT_EQ(InputBox("Rename", "New Name", "x"), std::nullopt);
     const std::vector<RecordedInput> inputs = recorder.Inputs();
