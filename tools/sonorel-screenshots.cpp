@@ -59,7 +59,9 @@ public:
     void Save(QWidget* window, const char* name, int settleMs = 150)
     {
         window->show();
-        SettleUntil([window] { return window->isVisible() && !window->visibleRegion().isEmpty(); });
+        window->activateWindow();
+        // An active window shows its focus, as a person sees it.
+        SettleUntil([window] { return window->isActiveWindow() && !window->visibleRegion().isEmpty(); });
         Settle(settleMs);
         const QString path = folder_ + "/" + name + ".png";
         if (!window->grab().save(path)) {
@@ -107,8 +109,13 @@ void MainWindow(Pictures& pictures)
     snl.WavProducer.WaitState = 0;
     snl.WavProducer.Stopped = 1;
     FormTrigger->hide();
-    pictures.Save(FormPreferences, "preferences");
-    FormPreferences->hide();
+    // The preferences as the main window's button opens them: filled from the settings.
+    QTimer::singleShot(0, [&pictures] {
+        SettleUntil([] { return FormPreferences->isVisible(); });
+        pictures.Save(FormPreferences, "preferences");
+        FormPreferences->reject();
+    });
+    FormMain->Image40Click();
 }
 
 // The transition and transformation editors on the second row, and the whole mix.
@@ -181,7 +188,6 @@ int main(int argc, char** argv)
         return 1;
     }
     WriteSettingString(ShowHelp, "0");
-    WriteSettingString(LoadLast, "0");
     CreateForms();
     FormMain->show();
     if (!SettleUntil([] { return !FormMain->FirstActivation; })) {

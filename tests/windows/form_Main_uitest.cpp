@@ -917,6 +917,14 @@ TEST_F(MainWindowTest, ShippedHelpHasEveryTopicAndItsPages)
             EXPECT_TRUE(fs::is_regular_file(shipped / topic.substr(9))) << topic;
         }
     }
+    // Add From Disk's topic names every kind of file the sound layer opens.
+    auto upper = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(), ::toupper);
+        return text;
+    };
+    const std::string addFromDisk = upper(lines[3]);
+    for (const std::string& extension : BASS_GetFileExtensions())
+        EXPECT_NE(addFromDisk.find(upper(extension)), std::string::npos) << extension << " in " << lines[3];
 }
 
 } // namespace
