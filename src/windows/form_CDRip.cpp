@@ -568,6 +568,7 @@ bool TFormCDRip::RipSeparateFiles(const std::string& folder)
         if (!failure.empty())
             NoteFailedTrack(track, failure);
     }
+    TakeLateAbort();
     if (abortFlag_) {
         for (const std::string& file : results_)
             std::remove(file.c_str());
@@ -620,6 +621,7 @@ void TFormCDRip::RipIntoOneFile(const std::string& folder)
     EncoderNode1.KeepPartEnds.clear();
     fileTracks_.clear();
     const std::string failure = EncodeInto(file);
+    TakeLateAbort();
     if (!failure.empty() && !abortFlag_)
         FitTracksToFile(file, failure);
     // An aborted one-file rip keeps what it wrote; a failed one what it holds of complete tracks.
@@ -655,6 +657,13 @@ void TFormCDRip::FitTracksToFile(const std::string& file, const std::string& fai
     NoteFailedTrack(stopped, failure);
     for (int track = NextMarkedTrack(stopped); track >= 0; track = NextMarkedTrack(track))
         NoteFailedTrack(track, "the rip stopped at track " + std::to_string(stopped + 1) + ".");
+}
+
+void TFormCDRip::TakeLateAbort()
+{
+    QCoreApplication::processEvents();
+    if (Abort->Pressed())
+        AbortClick();
 }
 
 void TFormCDRip::EncoderNode1EncodeProgress()

@@ -112,6 +112,9 @@ private:
     // After a one-file rip that failed: the file's tracks are those it holds whole; the first
     // track it does not hold is named with the failure, the marked ones after it as not reached.
     void FitTracksToFile(const std::string& file, const std::string& failure);
+    // The encoder finishes a file without looking at events, and Abort goes when the rip ends: a
+    // click on Abort that came meanwhile, or whose press did, still aborts the rip.
+    void TakeLateAbort();
     void NoteSkippedSectors();
     // One message naming the tracks that were not ripped and those with skipped sectors.
     void ShowRipReport();

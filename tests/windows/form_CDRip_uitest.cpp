@@ -360,7 +360,9 @@ TEST_F(CDRipTest, TracksThatFailAreNamedAndTheCompleteOnesKept)
 }
 
 // One click on Abort ends a rip at any moment: in a track, across the end of a track (the press in
-// one track, the release in the next), between tracks, before the first block; in both modes.
+// one track, the release in the next), between tracks, before the first block, while the encoder
+// finishes the last track's file (also when only the press comes before the rip ends); in both
+// modes.
 TEST_F(CDRipTest, OneClickOnAbortEndsTheRipAtAnyMoment)
 {
     enum class When { Before, After }; // posted before or after the window's look at events
@@ -386,6 +388,12 @@ TEST_F(CDRipTest, OneClickOnAbortEndsTheRipAtAnyMoment)
         {"before the first block", false, {}, true},
         {"one file, press at a track's end, release in the next", true,
          {{press, 1, true, When::Before}, {release, 2, false, When::After}}, false},
+        {"the whole click while the last file is finished", false,
+         {{press, 7, true, When::After}, {release, 7, true, When::After}}, false},
+        {"the press while the last file is finished, the release after the rip", false,
+         {{press, 7, true, When::After}}, false},
+        {"one file, the whole click while the file is finished", true,
+         {{press, 7, true, When::After}, {release, 7, true, When::After}}, false},
     };
     const CdImage image = MakeCdImage(folder, "eight", std::vector<CdImageTrack>(8, {1.0}));
     for (const Case& c : cases) {
@@ -415,8 +423,11 @@ TEST_F(CDRipTest, OneClickOnAbortEndsTheRipAtAnyMoment)
         EXPECT_EQ(next, c.posts.size()) << c.what << ": every part of the click was posted";
         EXPECT_TRUE(window.isVisible()) << c.what;
         EXPECT_NE(window.result(), QDialog::Accepted) << c.what;
+        const bool atTheEnd = !c.posts.empty() && c.posts.front().track == 7;
         if (!c.oneFile)
             EXPECT_TRUE(FilesUnder(GetCDRipFolder()).empty()) << c.what;
+        else if (atTheEnd)
+            EXPECT_NEAR(Mp3Seconds(window.Result().files.at(0)), 8.0, kMp3FrameSeconds) << c.what << ": kept, as aborted ones are";
         else
             EXPECT_LT(Mp3Seconds(window.Result().files.at(0)), 8.0 - 1) << c.what << ": not all eight tracks";
         EXPECT_TRUE(messages.Texts().empty()) << c.what;
