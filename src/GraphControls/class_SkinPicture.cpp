@@ -62,6 +62,11 @@ void TSkinPicture::leaveEvent(QEvent*)
     update();
 }
 
+void TSkinPicture::hideEvent(QHideEvent*)
+{
+    pressed_ = false; // its release may never come
+}
+
 void TSkinPicture::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton) {

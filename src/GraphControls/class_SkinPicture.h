@@ -21,6 +21,8 @@ public:
     // Keeps the pressed picture shown (a toggle that is on).
     void SetLatched(bool latched);
     bool Latched() const { return latched_; }
+    // The left button went down on the picture and has not come up yet.
+    bool Pressed() const { return pressed_; }
 
     std::function<void()> OnClick;    // left button pressed and released over the picture
     std::function<void()> OnDblClick; // left double click (the first click also clicks)
@@ -31,6 +33,7 @@ protected:
     void paintEvent(QPaintEvent*) override;
     void enterEvent(QEnterEvent*) override;
     void leaveEvent(QEvent*) override;
+    void hideEvent(QHideEvent*) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;

@@ -131,8 +131,8 @@ int64_t TEncoderNode::TimeLimitBytes() const
 
 bool TEncoderNode::StartEncoder(BassHandle channel)
 {
+    const uint32_t keep = KeepPartOnFailure ? BASS_ENCODE_KEEPPART : 0;
     if (outputMP3_) {
-        const uint32_t keep = KeepPartOnFailure ? BASS_ENCODE_KEEPPART : 0;
         if (!BASS_Encode_StartProgram(channel, Mp3Arguments(), outputFileName_, BASS_ENCODE_AUTOFREE | keep))
             return Fail("Can't start MP3 encoder.");
         if (RealTimeProcess)
@@ -140,7 +140,7 @@ bool TEncoderNode::StartEncoder(BassHandle channel)
         return true;
     }
     const uint32_t kind = outputWAV_ ? BASS_ENCODE_PCM : BASS_ENCODE_NOHEAD;
-    if (!BASS_Encode_StartFile(channel, outputFileName_, kind | BASS_ENCODE_AUTOFREE))
+    if (!BASS_Encode_StartFile(channel, outputFileName_, kind | keep | BASS_ENCODE_AUTOFREE))
         return Fail("Can't create the output file.");
     return true;
 }
@@ -165,7 +165,8 @@ bool TEncoderNode::EncodeChannel(BassHandle channel)
         errorText_.clear();
         return false;
     }
-    const bool written = BASS_Encode_Stop(channel, &keptSeconds_);
+    const std::vector<uint64_t> keepEnds(KeepPartEnds.begin(), KeepPartEnds.end());
+    const bool written = BASS_Encode_Stop(channel, &keptSeconds_, keepEnds);
     if (!fed || !written)
         return Fail(outputMP3_ ? "MP3 encoding failed." : "Can't write the output file.");
     return true;

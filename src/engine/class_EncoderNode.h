@@ -28,11 +28,16 @@ public:
     int32_t MP3KBitRate = 256;
     int32_t MP3Channels = 2; // 1 = mono MP3, else joint stereo
     BassHandle ReadChannel = 0; // the user stream of the current or last run
-    // For sound that cannot be made again (a recording): when the MP3 encoder fails part way, the
-    // sound it wrote before is kept under OutputFileName (cut back to whole MP3 frames). Encode
-    // still returns false with ErrorText; KeptSeconds says how much was kept. Off, a failed run
-    // leaves no file, which exports and rips rely on.
+    // For sound that cannot be made again (a recording) or is slow to (the tracks of a one-file
+    // rip): when the encoder fails part way, the sound it wrote before is kept under
+    // OutputFileName (whole MP3 frames or WAV sample frames that decode to exactly that sound).
+    // Encode still returns false with ErrorText; KeptSeconds says how much was kept. Off, a failed
+    // run leaves no file, which exports and the separate tracks of a rip rely on.
     bool KeepPartOnFailure = false;
+    // Where a kept part may end, as counts of ProgressBytes in ascending order (the ends of the
+    // tracks of a one-file rip): the last one the output holds whole; nothing when it holds none.
+    // Empty: the kept part ends wherever the output does.
+    std::vector<int64_t> KeepPartEnds;
 
     static constexpr int32_t BlockBytes = 352800; // two seconds of 44100 Hz 16-bit stereo
 

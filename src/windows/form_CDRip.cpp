@@ -452,7 +452,7 @@ std::string TFormCDRip::TrackLabel(int track) const
 void TFormCDRip::NoteFailedTrack(int track, const std::string& reason)
 {
     trace("CD rip: " + TrackLabel(track) + " not ripped: " + reason);
-    failedTracks_.push_back(TrackLabel(track) + ": " + OneLineReason(reason));
+    failedTracks_.emplace(track, TrackLabel(track) + ": " + OneLineReason(reason)); // the first reason stays
 }
 
 bool TFormCDRip::StartTrack(int track)
@@ -503,8 +503,10 @@ void TFormCDRip::ShowRipReport()
     std::string text;
     if (!failedTracks_.empty()) {
         text = "These tracks were not ripped:";
-        for (const std::string& line : failedTracks_)
+        for (const auto& [track, line] : failedTracks_)
             text += "\r\n" + line;
+        if (results_.empty())
+            text += "\r\n\r\nNo file was kept.";
     }
     if (!skipped_.empty()) {
         text += text.empty() ? "" : "\r\n\r\n";
@@ -550,6 +552,7 @@ void TFormCDRip::RipSepClick()
 
 bool TFormCDRip::RipSeparateFiles(const std::string& folder)
 {
+    EncoderNode1.KeepPartOnFailure = false; // a track is ripped whole or not at all
     const bool anyMarked = NextMarkedTrack(-1) >= 0;
     for (int track = NextMarkedTrack(-1); track >= 0 && !abortFlag_; track = NextMarkedTrack(track)) {
         if (!StartTrack(track))
@@ -565,6 +568,7 @@ bool TFormCDRip::RipSeparateFiles(const std::string& folder)
         if (!failure.empty())
             NoteFailedTrack(track, failure);
     }
+    TakeLateAbort();
     if (abortFlag_) {
         for (const std::string& file : results_)
             std::remove(file.c_str());
@@ -611,21 +615,55 @@ void TFormCDRip::RipIntoOneFile(const std::string& folder)
 {
     const std::string name = SafeFileName(CDTitle->text().toStdString() + " - onebin", ".mp3");
     const std::string file = UniqueFilePath(folder, name, {});
+    // Should the encoder fail (a full disk), the tracks read whole before are kept: the file is cut
+    // at the end of the last one it holds.
+    EncoderNode1.KeepPartOnFailure = true;
+    EncoderNode1.KeepPartEnds.clear();
+    fileTracks_.clear();
     const std::string failure = EncodeInto(file);
-    if (!failure.empty()) {
-        // The file ends inside the failed track: the tracks before it are kept, the rest not ripped.
-        const int failed = CDRipper1.NeedleTrack();
-        NoteFailedTrack(failed, failure);
-        for (int track = NextMarkedTrack(failed); track >= 0; track = NextMarkedTrack(track))
-            NoteFailedTrack(track, "the rip stopped at track " + std::to_string(failed + 1) + ".");
-    }
+    TakeLateAbort();
+    if (!failure.empty() && !abortFlag_)
+        FitTracksToFile(file, failure);
     // An aborted one-file rip keeps what it wrote; a failed one what it holds of complete tracks.
-    if ((failure.empty() || rippedTracks_ > 0) && Exists(file)) {
+    if ((failure.empty() || abortFlag_ || rippedTracks_ > 0) && Exists(file)) {
         results_.push_back(file);
         return;
     }
     std::remove(file.c_str());
     rmdir(folder.c_str());
+}
+
+void TFormCDRip::FitTracksToFile(const std::string& file, const std::string& failure)
+{
+    // A failed encoder kept its file up to the end of a track; otherwise the file holds every
+    // track read whole.
+    const bool cut = !EncoderNode1.ErrorText().empty();
+    const std::vector<int64_t>& ends = EncoderNode1.KeepPartEnds;
+    const double keptBytes = EncoderNode1.KeptSeconds() * TCDRipper::BytesPerSecond + 0.5;
+    size_t held = fileTracks_.size();
+    if (cut)
+        held = static_cast<size_t>(std::count_if(ends.begin(), ends.end(), [keptBytes](int64_t end) { return end <= keptBytes; }));
+    if (!Exists(file))
+        held = 0;
+    rippedTracks_ = static_cast<int>(held);
+    if (cut && held > 0) // the file's last track: no next one to keep clear of
+        trackEnds_[held - 1] = static_cast<float>(ends[held - 1] / TCDRipper::BytesPerSecond);
+    std::vector<int> reached = fileTracks_;
+    if (reached.empty() || reached.back() != CDRipper1.NeedleTrack())
+        reached.push_back(CDRipper1.NeedleTrack()); // the track the rip was in
+    if (held == reached.size())
+        return;
+    const int stopped = reached[held];
+    NoteFailedTrack(stopped, failure);
+    for (int track = NextMarkedTrack(stopped); track >= 0; track = NextMarkedTrack(track))
+        NoteFailedTrack(track, "the rip stopped at track " + std::to_string(stopped + 1) + ".");
+}
+
+void TFormCDRip::TakeLateAbort()
+{
+    QCoreApplication::processEvents();
+    if (Abort->Pressed())
+        AbortClick();
 }
 
 void TFormCDRip::EncoderNode1EncodeProgress()
@@ -637,6 +675,8 @@ void TFormCDRip::EncoderNode1EncodeProgress()
             EncoderNode1.Stop();
         } else if (rippedTracks_ < TCDRipper::MaxTracks) {
             trackEnds_[rippedTracks_] = elapsed;
+            EncoderNode1.KeepPartEnds.push_back(EncoderNode1.ProgressBytes);
+            fileTracks_.push_back(CDRipper1.NeedleTrack());
             NoteSkippedSectors();
             ++rippedTracks_;
             if (StartNextReadableTrack(CDRipper1.NeedleTrack()) >= 0) {

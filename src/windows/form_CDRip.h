@@ -109,6 +109,12 @@ private:
     // when not aborted and something was ripped (or nothing was marked).
     bool RipSeparateFiles(const std::string& folder);
     void RipIntoOneFile(const std::string& folder);
+    // After a one-file rip that failed: the file's tracks are those it holds whole; the first
+    // track it does not hold is named with the failure, the marked ones after it as not reached.
+    void FitTracksToFile(const std::string& file, const std::string& failure);
+    // The encoder finishes a file without looking at events, and Abort goes when the rip ends: a
+    // click on Abort that came meanwhile, or whose press did, still aborts the rip.
+    void TakeLateAbort();
     void NoteSkippedSectors();
     // One message naming the tracks that were not ripped and those with skipped sectors.
     void ShowRipReport();
@@ -119,7 +125,8 @@ private:
     int rippedTracks_ = 0;
     std::vector<std::string> results_;
     bool oneFile_ = false;
-    std::vector<std::string> failedTracks_; // "track 5: Can't read cd track." per track not ripped
+    std::map<int, std::string> failedTracks_; // "track 5: Can't read cd track." per track not ripped
+    std::vector<int> fileTracks_;             // one-file rip: the tracks read whole into the file
     std::map<int, int64_t> skipped_;        // sectors skipped, per track
     std::vector<std::string> trackLengths_; // length texts of the disc in the drive
 };

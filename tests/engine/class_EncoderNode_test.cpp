@@ -273,6 +273,40 @@ TEST_F(EncoderNodeTest, FailuresEndTheRunWithAMessageAndLeaveNoFile)
     EXPECT_EQ(ReadBytes(Path("old.mp3")), "old");
 }
 
+// Asked to, a run the disk cuts short keeps its sound up to the last of the marked ends it holds,
+// in either output kind.
+TEST_F(EncoderNodeTest, AFailedRunKeepsItsPartUpToTheLastMarkedEnd)
+{
+    for (const bool mp3 : {true, false}) {
+        SCOPED_TRACE(mp3 ? "MP3" : "WAV");
+        TEncoderNode node;
+        node.SetOutputFileName(Path(mp3 ? "part.mp3" : "part.wav"));
+        node.OutputFormatDetect();
+        node.KeepPartOnFailure = true;
+        node.EncodeTimeLimit = 10.0f;
+        node.OnQueryData = [](TAudioTransformNode*, void* buffer, int length) {
+            auto* samples = static_cast<int16_t*>(buffer);
+            for (int i = 0; i < length / 2; ++i)
+                samples[i] = static_cast<int16_t>(i * 7919);
+        };
+        node.OnEncodeProgress = [&node](TAudioTransformNode*) {
+            if (node.ProgressBytes > 0)
+                node.KeepPartEnds.push_back(node.ProgressBytes); // the end of every block
+        };
+        bool written;
+        {
+            FileSizeLimit limit(mp3 ? 100000 : 600000); // three seconds and more
+            written = node.Encode();
+        }
+        EXPECT_FALSE(written);
+        EXPECT_EQ(node.KeptSeconds(), 2.0) << "the blocks are two seconds long";
+        const BassHandle decoded = BASS_StreamCreateFile(node.OutputFileName(), BASS_STREAM_DECODE);
+        ASSERT_NE(decoded, 0u);
+        EXPECT_EQ(BASS_ChannelGetLength(decoded), 2 * 44100 * 4);
+        BASS_StreamFree(decoded);
+    }
+}
+
 TEST_F(EncoderNodeTest, CancelDiscardsTheOutput)
 {
     for (bool mp3 : {false, true}) {

@@ -37,6 +37,7 @@
 #include "support/hang_guard.h"
 #include "support/quick_http_timeouts.h"
 #include "support/ui_waits.h"
+#include "platform/sound/sound_test_util.h"
 
 using namespace sonorel_test;
 namespace fs = std::filesystem;
@@ -65,6 +66,22 @@ std::vector<std::string> FilesUnder(const std::string& folder)
         if (entry.is_regular_file())
             files.push_back(entry.path().string());
     return files;
+}
+
+// How far a stretch of decoded sound is from the disc's: the RMS of their difference over the
+// RMS of the disc's (MP3 at 256 kbit/s stays well below 0.3; sound 10 ms off is above 1).
+double DistanceFromDisc(const std::vector<int16_t>& decoded, size_t decodedFrom, const std::vector<int16_t>& disc,
+                        size_t discFrom, size_t count)
+{
+    if (decodedFrom + count > decoded.size() || discFrom + count > disc.size() || count == 0)
+        return 99;
+    double difference = 0, sound = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const double d = disc[discFrom + i], e = decoded[decodedFrom + i] - d;
+        difference += e * e;
+        sound += d * d;
+    }
+    return std::sqrt(difference / sound);
 }
 
 // With SONOREL_SCREENSHOT_DIR set, saves a picture of the window there for a look.
@@ -207,9 +224,9 @@ TEST_F(CDRipTest, AbortRemovesEveryFileOfTheRipAndKeepsTheWindowOpen)
     ExpectIdle();
 }
 
-// A rip that fails on some tracks keeps every complete one (handed over as usual), leaves no
-// partial or hidden file, and names the tracks not ripped in one message; damaged CUE sheets end it
-// without a hang.
+// A rip that fails on some tracks keeps every complete one (handed over as usual: a one-file rip
+// cut after the last track it holds whole, a zone for each), leaves no partial or hidden file, and
+// names the tracks not ripped in one message; damaged CUE sheets end it without a hang.
 TEST_F(CDRipTest, TracksThatFailAreNamedAndTheCompleteOnesKept)
 {
     struct Case {
@@ -218,7 +235,7 @@ TEST_F(CDRipTest, TracksThatFailAreNamedAndTheCompleteOnesKept)
         std::vector<CdImageTrack> disc;
         std::vector<int> marked; // empty: "Select All"
         std::function<void()> arrange;
-        std::vector<int> kept;           // separate files: the tracks ripped whole
+        std::vector<int> kept;           // the tracks ripped whole (separate files, or in the one file)
         std::vector<float> trackEnds;    // one file: the ends of the tracks it holds whole
         std::vector<std::string> failed; // the message's lines after its first, as they begin
     };
@@ -230,6 +247,8 @@ TEST_F(CDRipTest, TracksThatFailAreNamedAndTheCompleteOnesKept)
     fs::create_directories(emptyPath);
     const std::string savedPath = std::getenv("PATH");
     std::unique_ptr<FileSizeLimit> fullDisk;
+    const auto fullAt80k = [&] { fullDisk = std::make_unique<FileSizeLimit>(80000); };
+    const std::vector<CdImageTrack> fourTracks = {{2.0, false, 1}, {3.0, false, 2}, {1.0, false, 3}, {1.0, false, 4}};
     const Case cases[] = {
         {"the data track of a CD-Extra disc", false, cdExtra, {0, 1, 2, 3}, {}, {0, 1, 2}, {},
          {"track 4: Can't read cd track."}},
@@ -238,20 +257,29 @@ TEST_F(CDRipTest, TracksThatFailAreNamedAndTheCompleteOnesKept)
          {"track 2: Can't read cd track.", "track 3: Can't read cd track."}},
         {"a second of bad sectors in track 2", false, cdExtra, {0, 1, 2},
          [&] { BASS_CD_SimulateReadFaults(secondOfBadSectors); }, {0, 2}, {}, {"track 2: Can't read cd track."}},
-        {"a disk full at track 2 (80 kB left)", false, cdExtra, {0, 1, 2},
-         [&] { fullDisk = std::make_unique<FileSizeLimit>(80000); }, {0, 2}, {}, {"track 2: MP3 encoding failed."}},
+        {"a disk full at track 2 (80 kB left)", false, cdExtra, {0, 1, 2}, fullAt80k, {0, 2}, {},
+         {"track 2: MP3 encoding failed."}},
         {"no encoder", false, cdExtra, {0, 1}, [&] { setenv("PATH", emptyPath.c_str(), 1); }, {}, {},
          {"track 1: Can't start MP3 encoder.", "track 2: Can't start MP3 encoder."}},
         {"no INDEX 01 on track 1", false, {{2.0, false, 1, CueIndex::Missing}, {3.0, false, 2}}, {}, {}, {1}, {},
          {"track 1: Can't read cd track."}},
         {"an INDEX 01 past the BIN", false, {{2.0, false, 1}, {3.0, false, 2}, {1.0, false, 3, CueIndex::PastTheBin}},
          {}, {}, {0}, {}, {"track 2: Can't read cd track.", "track 3: Can't read cd track."}},
-        {"one file, the data track marked", true, cdExtra, {0, 1, 2, 3}, {}, {}, {1.97f, 4.97f, 6.0f},
+        {"one file, the data track marked", true, cdExtra, {0, 1, 2, 3}, {}, {0, 1, 2}, {1.97f, 4.97f, 6.0f},
          {"track 4: Can't read cd track."}},
         {"one file, a disc taken out in track 2", true, cdExtra, {0, 1, 2}, [] { BASS_CD_SimulateReadFaults({}, 200); },
-         {}, {1.97f}, {"track 2: Can't read cd track.", "track 3: the rip stopped at track 2."}},
-        {"one file, no INDEX 01 on track 1", true, {{2.0, false, 1, CueIndex::Missing}, {3.0, false, 2}}, {}, {}, {},
+         {0}, {1.97f}, {"track 2: Can't read cd track.", "track 3: the rip stopped at track 2."}},
+        {"one file, no INDEX 01 on track 1", true, {{2.0, false, 1, CueIndex::Missing}, {3.0, false, 2}}, {}, {}, {1},
          {3.0f}, {"track 1: Can't read cd track."}},
+        {"one file, a disk full at track 2 (80 kB left)", true, fourTracks, {}, fullAt80k, {0}, {2.0f},
+         {"track 2: MP3 encoding failed.", "track 3: the rip stopped at track 2.", "track 4: the rip stopped at track 2."}},
+        {"one file, a disk full at track 3 (80 kB left)", true,
+         {{1.0, false, 1}, {1.0, false, 2}, {3.0, false, 3}, {1.0, false, 4}}, {}, fullAt80k, {0, 1}, {0.97f, 2.0f},
+         {"track 3: MP3 encoding failed.", "track 4: the rip stopped at track 3."}},
+        {"one file, a disk full in track 1 (20 kB left)", true, fourTracks, {},
+         [&] { fullDisk = std::make_unique<FileSizeLimit>(20000); }, {}, {},
+         {"track 1: MP3 encoding failed.", "track 2: the rip stopped at track 1.", "track 3: the rip stopped at track 1.",
+          "track 4: the rip stopped at track 1."}},
     };
     for (const Case& c : cases) {
         HangGuard guard(c.what);
@@ -277,19 +305,35 @@ TEST_F(CDRipTest, TracksThatFailAreNamedAndTheCompleteOnesKept)
         EXPECT_EQ(window.isVisible(), !anyKept) << c.what;
         EXPECT_EQ(window.result() == QDialog::Accepted, anyKept) << c.what;
         std::vector<std::string> expectedFiles;
-        for (int t : c.kept)
-            expectedFiles.push_back(" - track " + std::to_string(t + 1) + ".mp3");
+        for (size_t i = 0; i < c.kept.size() && !c.oneFile; ++i)
+            expectedFiles.push_back(" - track " + std::to_string(c.kept[i] + 1) + ".mp3");
         if (!c.trackEnds.empty())
             expectedFiles.push_back(" - onebin.mp3");
         std::vector<std::string> names;
         for (const std::string& file : result.files)
             names.push_back(fs::path(file).filename().string());
         EXPECT_EQ(names, expectedFiles) << c.what;
-        for (size_t i = 0; i < c.kept.size() && i < result.files.size(); ++i)
+        for (size_t i = 0; i < c.kept.size() && i < result.files.size() && !c.oneFile; ++i)
             EXPECT_NEAR(Mp3Seconds(result.files[i]), c.disc[c.kept[i]].seconds, kMp3FrameSeconds) << c.what;
         ASSERT_EQ(result.trackEnds.size(), c.trackEnds.size()) << c.what;
         for (size_t i = 0; i < c.trackEnds.size(); ++i)
             EXPECT_NEAR(result.trackEnds[i], c.trackEnds[i], 1e-4) << c.what;
+        if (c.oneFile && !result.files.empty()) {
+            // The file decodes cleanly, and each zone holds the sound of its track (the tracks in
+            // the file follow one another on the disc).
+            EXPECT_EQ(DecoderComplaints(result.files[0]), "") << c.what;
+            const BassHandle stream = BASS_StreamCreateFile(result.files[0], BASS_STREAM_DECODE);
+            const std::vector<int16_t> decoded = sound_test::DecodeAll(stream);
+            BASS_StreamFree(stream);
+            const size_t discStart = size_t(image.trackStartBytes.at(c.kept.at(0)) / 2);
+            size_t from = 0;
+            for (size_t i = 0; i < c.trackEnds.size(); ++i) {
+                const size_t to = size_t(std::lround(c.trackEnds[i] * 44100)) * 2;
+                EXPECT_LT(DistanceFromDisc(decoded, from, image.samples, discStart + from, to - from), 0.3)
+                    << c.what << ": zone " << i + 1;
+                from = to;
+            }
+        }
         std::vector<std::string> onDisk = FilesUnder(GetCDRipFolder()), oneBins = FilesUnder(GetDocumentsFolder() + "/CD Rip");
         onDisk.insert(onDisk.end(), oneBins.begin(), oneBins.end());
         std::sort(onDisk.begin(), onDisk.end());
@@ -300,9 +344,14 @@ TEST_F(CDRipTest, TracksThatFailAreNamedAndTheCompleteOnesKept)
         ASSERT_EQ(messages.Texts().size(), 1u) << c.what;
         const QStringList lines = QString::fromStdString(messages.Texts()[0]).split("\r\n");
         EXPECT_EQ(lines[0], "These tracks were not ripped:") << c.what;
-        ASSERT_EQ(lines.size(), static_cast<qsizetype>(c.failed.size() + 1)) << c.what << ": " << messages.Texts()[0];
+        const QStringList nothingKept = {"", "No file was kept."};
+        ASSERT_EQ(lines.size(), static_cast<qsizetype>(1 + c.failed.size() + (anyKept ? 0 : nothingKept.size())))
+            << c.what << ": " << messages.Texts()[0];
         for (size_t i = 0; i < c.failed.size(); ++i)
             EXPECT_TRUE(lines[i + 1].startsWith(QString::fromStdString(c.failed[i]))) << c.what << ": " << messages.Texts()[0];
+        if (!anyKept) {
+            EXPECT_EQ(lines.mid(lines.size() - nothingKept.size()), nothingKept) << c.what;
+        }
         EXPECT_FALSE(TFormCDRip::Busy());
         BASS_CD_RemoveImageDrives();
         fs::remove_all(GetCDRipFolder());
@@ -311,7 +360,9 @@ TEST_F(CDRipTest, TracksThatFailAreNamedAndTheCompleteOnesKept)
 }
 
 // One click on Abort ends a rip at any moment: in a track, across the end of a track (the press in
-// one track, the release in the next), between tracks, before the first block; in both modes.
+// one track, the release in the next), between tracks, before the first block, while the encoder
+// finishes the last track's file (also when only the press comes before the rip ends); in both
+// modes.
 TEST_F(CDRipTest, OneClickOnAbortEndsTheRipAtAnyMoment)
 {
     enum class When { Before, After }; // posted before or after the window's look at events
@@ -337,6 +388,12 @@ TEST_F(CDRipTest, OneClickOnAbortEndsTheRipAtAnyMoment)
         {"before the first block", false, {}, true},
         {"one file, press at a track's end, release in the next", true,
          {{press, 1, true, When::Before}, {release, 2, false, When::After}}, false},
+        {"the whole click while the last file is finished", false,
+         {{press, 7, true, When::After}, {release, 7, true, When::After}}, false},
+        {"the press while the last file is finished, the release after the rip", false,
+         {{press, 7, true, When::After}}, false},
+        {"one file, the whole click while the file is finished", true,
+         {{press, 7, true, When::After}, {release, 7, true, When::After}}, false},
     };
     const CdImage image = MakeCdImage(folder, "eight", std::vector<CdImageTrack>(8, {1.0}));
     for (const Case& c : cases) {
@@ -366,8 +423,11 @@ TEST_F(CDRipTest, OneClickOnAbortEndsTheRipAtAnyMoment)
         EXPECT_EQ(next, c.posts.size()) << c.what << ": every part of the click was posted";
         EXPECT_TRUE(window.isVisible()) << c.what;
         EXPECT_NE(window.result(), QDialog::Accepted) << c.what;
+        const bool atTheEnd = !c.posts.empty() && c.posts.front().track == 7;
         if (!c.oneFile)
             EXPECT_TRUE(FilesUnder(GetCDRipFolder()).empty()) << c.what;
+        else if (atTheEnd)
+            EXPECT_NEAR(Mp3Seconds(window.Result().files.at(0)), 8.0, kMp3FrameSeconds) << c.what << ": kept, as aborted ones are";
         else
             EXPECT_LT(Mp3Seconds(window.Result().files.at(0)), 8.0 - 1) << c.what << ": not all eight tracks";
         EXPECT_TRUE(messages.Texts().empty()) << c.what;

@@ -75,6 +75,16 @@ std::string WavHeader(uint32_t rate, uint32_t channels, uint32_t dataBytes)
     return std::string(reinterpret_cast<const char*>(h), sizeof h);
 }
 
+// Where a kept part of the output ends, in bytes of the data handed over: the last of `ends` that
+// the output holds whole (`held` bytes), or all it holds when there are no ends; 0 for nothing.
+uint64_t KeptPartEnd(const std::vector<uint64_t>& ends, uint64_t held)
+{
+    if (ends.empty())
+        return held;
+    const auto past = std::upper_bound(ends.begin(), ends.end(), held);
+    return past == ends.begin() ? 0 : *(past - 1);
+}
+
 // ---- The output file ----------------------------------------------------------------------
 
 // The output under a temporary name beside the target, renamed over it when complete, with the
@@ -101,7 +111,9 @@ class Encoder {
 public:
     virtual ~Encoder() = default;
     virtual bool Write(const void* buffer, uint32_t length) = 0;
-    virtual bool Finish() = 0; // completes the output; false with the reason set
+    // Completes the output; false with the reason set. After a failure, an encoder asked to keep
+    // its part keeps what it wrote whole up to one of `keepEnds` (see BASS_Encode_Stop).
+    virtual bool Finish(const std::vector<uint64_t>& keepEnds) = 0;
     virtual void Abort() = 0;  // ends without output
     virtual bool RaisePriority() { return false; }
     // Seconds of sound that a failed Finish kept under the target's name.
@@ -130,7 +142,10 @@ private:
 // Our own writer: WAV (header patched at the end) or raw PCM.
 class FileEncoder : public Encoder {
 public:
-    FileEncoder(uint32_t rate, uint32_t channels, bool header) : rate_(rate), channels_(channels), header_(header) {}
+    FileEncoder(uint32_t rate, uint32_t channels, bool header, bool keepPart)
+        : rate_(rate), channels_(channels), header_(header), keepPart_(keepPart)
+    {
+    }
 
     bool Start(const std::string& path)
     {
@@ -153,21 +168,42 @@ public:
         return true;
     }
 
-    bool Finish() override
+    bool Finish(const std::vector<uint64_t>& keepEnds) override
     {
-        if (HasFailed())
+        if (HasFailed()) {
+            if (!keepPart_ || !KeepWholeSamples(keepEnds))
+                file_.Discard();
             return RepeatFailure();
-        if (header_) {
-            const std::string h = WavHeader(rate_, channels_, static_cast<uint32_t>(dataBytes_));
-            if (pwrite(file_.Fd(), h.data(), h.size(), 0) != static_cast<ssize_t>(h.size()))
-                return Failed(BASS_ERROR_WRITE, ErrnoText(errno));
         }
+        if (!PatchHeader(dataBytes_))
+            return Failed(BASS_ERROR_WRITE, ErrnoText(errno));
         return file_.Commit() || Failed(BASS_ERROR_WRITE, lastEncodeError);
     }
 
     void Abort() override { file_.Discard(); }
 
 private:
+    bool PatchHeader(uint64_t dataBytes)
+    {
+        if (!header_)
+            return true;
+        const std::string h = WavHeader(rate_, channels_, static_cast<uint32_t>(dataBytes));
+        return pwrite(file_.Fd(), h.data(), h.size(), 0) == static_cast<ssize_t>(h.size());
+    }
+
+    // The whole sample frames written before the failure, cut at a keep end, with the header's
+    // sizes made right, take the target's name; false when there are none or they can't be kept.
+    bool KeepWholeSamples(const std::vector<uint64_t>& keepEnds)
+    {
+        const uint64_t frameBytes = channels_ * 2;
+        const uint64_t end = KeptPartEnd(keepEnds, dataBytes_ - dataBytes_ % frameBytes);
+        const off_t fileBytes = static_cast<off_t>((header_ ? kWavHeaderBytes : 0) + end);
+        if (end == 0 || ftruncate(file_.Fd(), fileBytes) != 0 || !PatchHeader(end) || !file_.Commit())
+            return false;
+        keptSeconds_ = static_cast<double>(end / frameBytes) / rate_;
+        return true;
+    }
+
     bool WriteOut(const void* data, size_t length)
     {
         if (const int error = WriteAll(file_.Fd(), data, length))
@@ -178,7 +214,8 @@ private:
     PendingFile file_;
     uint32_t rate_, channels_;
     bool header_;
-    uint64_t dataBytes_ = 0;
+    bool keepPart_;
+    uint64_t dataBytes_ = 0; // handed over and written
 };
 
 // A program that reads the sound from its standard input and writes the file named last on its
@@ -219,14 +256,14 @@ public:
         return true;
     }
 
-    bool Finish() override
+    bool Finish(const std::vector<uint64_t>& keepEnds) override
     {
         CloseInput();
         const int status = Reap();
         if (!HasFailed() && (!WIFEXITED(status) || WEXITSTATUS(status) != 0))
             Failed(BASS_ERROR_PROGRAM, program_ + " ended with an error" + ExitReason(status));
         if (HasFailed()) {
-            if (!keepPart_ || !KeepWholeFrames())
+            if (!keepPart_ || !KeepWholeFrames(keepEnds))
                 file_.Discard();
             return RepeatFailure();
         }
@@ -250,14 +287,27 @@ public:
     }
 
 private:
-    // What the program wrote before it failed, cut back to its last whole MP3 frame, takes the
-    // target's name; false when it holds no sound or can't be kept.
-    bool KeepWholeFrames()
+    // The MP3 frames the program wrote whole before it failed, cut back to those that hold the
+    // sound up to a keep end, take the target's name; lame's empty tag frame is filled in, so that
+    // the file decodes to exactly that sound. False when it holds none or can't be kept.
+    bool KeepWholeFrames(const std::vector<uint64_t>& keepEnds)
     {
-        const Mp3WholeFrames frames = FindWholeMp3Frames(file_.Path());
-        if (frames.soundSamples == 0 || truncate(file_.Path().c_str(), frames.bytes) != 0 || !file_.Commit())
+        const uint64_t frameBytes = channels_ * 2;
+        const Mp3WholeFrames written = FindWholeMp3Frames(file_.Path());
+        if (written.rate != static_cast<int>(rate_))
+            return false; // resampled: its frames can't be matched to the sound handed over
+        const int64_t held = std::max<int64_t>(written.soundSamples - kMp3SoundLead, 0);
+        const int64_t end = static_cast<int64_t>(KeptPartEnd(keepEnds, static_cast<uint64_t>(held) * frameBytes) / frameBytes);
+        if (end == 0)
             return false;
-        keptSeconds_ = static_cast<double>(frames.soundSamples) / frames.rate;
+        const Mp3WholeFrames kept = FindWholeMp3Frames(file_.Path(), end + kMp3SoundLead);
+        if (truncate(file_.Path().c_str(), kept.bytes) != 0)
+            return false;
+        if (kept.tagFrameBytes > 0 && !WriteMp3InfoTag(file_.Path(), kept, end))
+            return false;
+        if (!file_.Commit())
+            return false;
+        keptSeconds_ = static_cast<double>(end) / rate_;
         return true;
     }
 
@@ -453,7 +503,8 @@ bool BASS_Encode_StartFile(BassHandle channel, const std::string& path, uint32_t
         return false;
     if ((flags & (BASS_ENCODE_PCM | BASS_ENCODE_NOHEAD)) == 0)
         return EncodeFail(BASS_ERROR_ILLPARAM, "no file kind given");
-    auto encoder = std::make_shared<FileEncoder>(info.frequency, info.channels, (flags & BASS_ENCODE_NOHEAD) == 0);
+    auto encoder = std::make_shared<FileEncoder>(info.frequency, info.channels, (flags & BASS_ENCODE_NOHEAD) == 0,
+                                                 (flags & BASS_ENCODE_KEEPPART) != 0);
     return encoder->Start(path) && Register(channel, std::move(encoder));
 }
 
@@ -483,14 +534,14 @@ bool BASS_Encode_Write(BassHandle channel, const void* buffer, uint32_t length)
     return encoder->Write(buffer, length) && EncodeOk();
 }
 
-bool BASS_Encode_Stop(BassHandle channel, double* keptSeconds)
+bool BASS_Encode_Stop(BassHandle channel, double* keptSeconds, const std::vector<uint64_t>& keepEnds)
 {
     if (keptSeconds)
         *keptSeconds = 0;
     const std::shared_ptr<Encoder> encoder = TakeEncoder(channel);
     if (!encoder)
         return EncodeFail(BASS_ERROR_HANDLE, "the channel has no encoder");
-    if (encoder->Finish())
+    if (encoder->Finish(keepEnds))
         return EncodeOk();
     if (keptSeconds)
         *keptSeconds = encoder->KeptSeconds();

@@ -21,7 +21,7 @@
 constexpr uint32_t BASS_ENCODE_NOHEAD = 0x1;       // BASS_Encode_StartFile: raw PCM, no WAV header
 constexpr uint32_t BASS_ENCODE_PCM = 0x40;         // BASS_Encode_StartFile: PCM with a WAV header
 constexpr uint32_t BASS_ENCODE_AUTOFREE = 0x40000; // accepted: every encoder ends at BASS_Encode_Stop or _Cancel
-constexpr uint32_t BASS_ENCODE_KEEPPART = 0x80000; // BASS_Encode_StartProgram: a failed MP3 keeps its sound (see _Stop)
+constexpr uint32_t BASS_ENCODE_KEEPPART = 0x80000; // a failed encoder keeps the sound it wrote whole (see _Stop)
 
 constexpr int BASS_ERROR_CREATE = 20;  // the output file could not be created
 constexpr int BASS_ERROR_WRITE = 21;   // writing the output failed (disk full, size limit, ...)
@@ -55,10 +55,14 @@ bool BASS_Encode_Write(BassHandle channel, const void* buffer, uint32_t length);
 // Ends the channel's encoder and completes the output: the WAV header gets its sizes, the program's
 // input is closed and its exit awaited. True when the file was written completely and now has its
 // name; false otherwise (the temporary output is removed). False also when there is no encoder.
-// A program started with BASS_ENCODE_KEEPPART writes MP3: when it fails, the frames it wrote whole
-// take the target's name all the same (a cut last frame is dropped, so the file decodes cleanly),
-// and *keptSeconds gets their length; 0 when nothing was kept.
-bool BASS_Encode_Stop(BassHandle channel, double* keptSeconds = nullptr);
+// An encoder started with BASS_ENCODE_KEEPPART that fails keeps the sound it wrote whole under the
+// target's name all the same: the WAV writer its whole sample frames, with the header's sizes
+// made right; a program (which writes MP3) the frames that hold that sound, with a cut last frame
+// dropped and lame's info tag filled in, so the file decodes cleanly to exactly the sound kept.
+// With `keepEnds` (counts of bytes handed to BASS_Encode_Write, ascending, such as the ends of
+// tracks), the kept sound ends at the last of them that the output holds whole, and nothing is
+// kept when it holds none. *keptSeconds gets the length kept; 0 when nothing was kept.
+bool BASS_Encode_Stop(BassHandle channel, double* keptSeconds = nullptr, const std::vector<uint64_t>& keepEnds = {});
 
 // Ends the channel's encoder without keeping anything: the program is ended, the output removed.
 void BASS_Encode_Cancel(BassHandle channel);

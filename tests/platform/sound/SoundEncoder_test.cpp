@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -274,54 +275,75 @@ TEST_F(EncoderTest, ProgramFailuresAreReportedAndLeaveNothing)
     EXPECT_EQ(FolderNames(), (std::vector<std::string>{"fail.mp3"}));
 }
 
-// A full disk stops lame part way. Asked to, the encoder keeps the frames lame wrote whole; the
-// cut frame at the end goes, so the file decodes cleanly.
-TEST_F(EncoderTest, LameOnAFullDiskFailsAndKeepsItsWholeFramesWhenAsked)
+// A full disk stops the encoder part way. Asked to, it keeps the sound it wrote whole (lame's cut
+// last frame goes), up to the last keep end that sound reaches: the file decodes cleanly to
+// exactly the sound kept, in its place.
+TEST_F(EncoderTest, AFullDiskFailsTheRunAndKeepsTheSoundWrittenWholeWhenAsked)
 {
-    constexpr double kBytesPerSecond = 256000 / 8.0;
-    constexpr int64_t kFrameBytes = 836; // at 256 kbit/s and 44.1 kHz
-    const std::string path = folder + "/full.mp3";
+    constexpr int64_t kFrameBytes = 836; // of MP3 at 256 kbit/s and 44.1 kHz
+    constexpr uint64_t kSecond = 176400;
     struct Case {
         const char* what;
+        bool mp3;
         uint64_t limit;
         uint32_t flags;
-        bool kept;
+        std::vector<uint64_t> keepEnds;
+        double keptSeconds; // 0: nothing; -1: what the file could hold, from its size
     } cases[] = {
-        {"not asked: nothing stays", 100000, 0, false},
-        {"lame's tag frame cut short", 500, BASS_ENCODE_KEEPPART, false},
-        {"only the tag frame, which holds no sound", 1000, BASS_ENCODE_KEEPPART, false},
-        {"a few frames", 20000, BASS_ENCODE_KEEPPART, true},
-        {"most of the sound", 200000, BASS_ENCODE_KEEPPART, true},
+        {"MP3, not asked: nothing stays", true, 100000, 0, {}, 0},
+        {"lame's tag frame cut short", true, 500, BASS_ENCODE_KEEPPART, {}, 0},
+        {"only the tag frame, which holds no sound", true, 1000, BASS_ENCODE_KEEPPART, {}, 0},
+        {"a few frames", true, 20000, BASS_ENCODE_KEEPPART, {}, -1},
+        {"most of the sound", true, 200000, BASS_ENCODE_KEEPPART, {}, -1},
+        {"MP3 cut at the last end it holds", true, 100000, BASS_ENCODE_KEEPPART, {kSecond, 2 * kSecond, 9 * kSecond}, 2.0},
+        {"MP3 that holds no end", true, 100000, BASS_ENCODE_KEEPPART, {5 * kSecond}, 0},
+        {"WAV, not asked", false, 100000, 0, {}, 0},
+        {"WAV, its whole blocks", false, 100000, BASS_ENCODE_KEEPPART, {}, 0.5},
+        {"WAV cut at the last end it holds", false, 100000, BASS_ENCODE_KEEPPART, {kSecond / 4, kSecond}, 0.25},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        const std::string path = folder + (c.mp3 ? "/full.mp3" : "/full.wav");
         auto stream = Stream(10.0);
         double kept = -1;
         {
             FileSizeLimit limit(c.limit);
-            ASSERT_TRUE(BASS_Encode_StartProgram(stream->handle, {"lame", "-b", "256", "-"}, path, c.flags));
+            ASSERT_TRUE(c.mp3 ? BASS_Encode_StartProgram(stream->handle, {"lame", "-b", "256", "-"}, path, c.flags)
+                              : BASS_Encode_StartFile(stream->handle, path, BASS_ENCODE_PCM | c.flags));
             Feed(stream->handle, 441000);
-            EXPECT_FALSE(BASS_Encode_Stop(stream->handle, &kept));
+            EXPECT_FALSE(BASS_Encode_Stop(stream->handle, &kept, c.keepEnds));
         }
-        EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_PROGRAM) << BASS_Encode_ErrorText();
-        EXPECT_NE(BASS_Encode_ErrorText().find("Error writing mp3 output"), std::string::npos)
+        EXPECT_EQ(BASS_ErrorGetCode(), c.mp3 ? BASS_ERROR_PROGRAM : BASS_ERROR_WRITE) << BASS_Encode_ErrorText();
+        EXPECT_NE(BASS_Encode_ErrorText().find(c.mp3 ? "Error writing mp3 output" : std::strerror(EFBIG)), std::string::npos)
             << BASS_Encode_ErrorText();
         BASS_StreamFree(stream->handle);
-        if (!c.kept) {
+        if (c.keptSeconds == 0) {
             EXPECT_EQ(kept, 0.0);
             EXPECT_TRUE(FolderNames().empty());
             continue;
         }
-        ASSERT_EQ(FolderNames(), std::vector<std::string>{"full.mp3"});
+        ASSERT_EQ(FolderNames(), std::vector<std::string>{fs::path(path).filename().string()});
         const int64_t size = static_cast<int64_t>(fs::file_size(path));
         EXPECT_LE(size, int64_t(c.limit));
-        EXPECT_GT(size, int64_t(c.limit) - kFrameBytes) << "only the frame lame could not finish is cut";
+        if (c.keptSeconds > 0) {
+            EXPECT_EQ(kept, c.keptSeconds);
+        } else {
+            EXPECT_GT(size, int64_t(c.limit) - kFrameBytes) << "only the frame lame could not finish is cut";
+            EXPECT_NEAR(kept, (size - kFrameBytes) * 8 / 256000.0, 0.03 + kFrameBytes * 8 / 256000.0)
+                << "every frame but the tag frame, less lame's delay";
+        }
         EXPECT_EQ(DecoderComplaints(path), "");
-        EXPECT_NEAR(kept, (size - kFrameBytes) / kBytesPerSecond, 0.03) << "every frame but the empty tag frame";
         const BassHandle decoded = BASS_StreamCreateFile(path, BASS_STREAM_DECODE);
         ASSERT_NE(decoded, 0u);
-        EXPECT_NEAR(double(sound_test::DecodeAll(decoded).size()) / 2, kept * 44100, 2 * 1152);
+        const std::vector<int16_t> sound = sound_test::DecodeAll(decoded);
         BASS_StreamFree(decoded);
+        EXPECT_EQ(int64_t(sound.size()) / 2, std::llround(kept * 44100)) << "the exact length (for MP3 by the gapless tag)";
+        double difference = 0, level = 0;
+        for (size_t i = 0; i < sound.size(); ++i) {
+            difference += (double(sound[i]) - samples[i]) * (double(sound[i]) - samples[i]);
+            level += double(samples[i]) * samples[i];
+        }
+        EXPECT_LE(std::sqrt(difference / level), c.mp3 ? 0.3 : 0.0) << "the sound is the first that was fed";
         fs::remove(path);
     }
 }
