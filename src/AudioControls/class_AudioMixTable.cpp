@@ -27,6 +27,7 @@ void TAudioMixTable::AddAudioStream(const std::string& file, float zoneStart, fl
     if (!caption.empty()) {
         cMarker* marker = view->Markers.Add();
         marker->Caption = caption;
+        marker->CaptionFitted = true; // a stream partly out of view still shows its title's beginning
         marker->Pos = view->LenSec() > 0.0f ? zoneStart / view->LenSec() : 0.0f;
     }
     StreamAdd(start, len, channel);
@@ -46,6 +47,16 @@ void TAudioMixTable::UpdateAudioStream(int index, const std::string& file, float
     if (TAudioView* view = GetAudioView(index))
         view->DisplayFileZone(file, zoneStart, zoneLen);
     StreamUpdate(index, start, len, channel);
+}
+
+void TAudioMixTable::Rebuild()
+{
+    TStreamMixTable::Rebuild();
+    if (RebuildLocked)
+        return;
+    // The streams may have moved against the table's edges, and their titles keep to what shows.
+    for (TAudioView* view : views)
+        view->Redraw();
 }
 
 TAudioView* TAudioMixTable::GetAudioView(int index) const

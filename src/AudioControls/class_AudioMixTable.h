@@ -8,7 +8,8 @@
 class TAudioView;
 
 // A stream mix table whose every stream shows a waveform: a locked audio view of one zone of a
-// source file fills each stream panel. View i belongs to stream i.
+// source file fills each stream panel, its caption at the zone's start kept to the visible part
+// of the stream. View i belongs to stream i.
 class TAudioMixTable : public TStreamMixTable {
     Q_OBJECT
 public:
@@ -24,6 +25,7 @@ public:
                            double len, int channel);
     TAudioView* GetAudioView(int index) const; // null outside the views
     int AudioViewCount() const { return static_cast<int>(views.size()); }
+    void Rebuild() override;
     // Forgets the views, then frees the streams (and with their panels the views).
     void DestroyAudioViews();
     void AudioViewClick(QObject* Sender);

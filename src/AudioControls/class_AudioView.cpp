@@ -1,7 +1,11 @@
 #include "AudioControls/class_AudioView.h"
 
+#include <QPainter>
+#include <QTextOption>
+
 namespace {
 constexpr int kRefreshMs = 30;
+constexpr int kFailureMargin = 8; // pixels between a load failure's text and the view's sides
 }
 
 TAudioView::TAudioView(QWidget* parent) : TMarkersWavView(parent)
@@ -19,17 +23,19 @@ TAudioView::~TAudioView() = default;
 
 void TAudioView::SetFileName(const std::string& path)
 {
-    if (FileLocked || path == fileName)
+    if (FileLocked || (path == fileName && loadFailure.empty()))
         return;
     fileName = path;
+    loadFailure.clear();
     store.OptCacheImage = CacheAudioImage;
     try {
         store.SetFileName(path);
         player.SetFileName(path);
-    } catch (...) {
+    } catch (const std::exception& error) {
         // Neither the freed image nor the sound of the last file stays behind, and the name is
         // forgotten: the next call with it tries again (and fails again) instead of passing as loaded.
         fileName.clear();
+        loadFailure = error.what();
         player.SetFileName("");
         SetMemBuffer(store.GetMemStart(), store.GetMemLen());
         throw;
@@ -38,6 +44,20 @@ void TAudioView::SetFileName(const std::string& path)
     WakeRefresh();
     if (OnFileOpen)
         OnFileOpen(this);
+}
+
+// A file that cannot be opened is named where its waveform would be.
+void TAudioView::PostDraw(QPainter& canvas)
+{
+    TMarkersWavView::PostDraw(canvas);
+    if (loadFailure.empty())
+        return;
+    QTextOption wrap(Qt::AlignCenter);
+    wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere); // a long path breaks anywhere
+    canvas.setFont(font());
+    canvas.setPen(ui::ToQColor(FontColor));
+    const QRectF area = rect().adjusted(kFailureMargin, 0, -kFailureMargin, 0);
+    canvas.drawText(area, QString::fromStdString(loadFailure), wrap);
 }
 
 void TAudioView::DisplayFileZone(const std::string& path, float start, float len)

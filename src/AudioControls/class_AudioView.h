@@ -25,9 +25,11 @@ public:
 
     const std::string& FileName() const { return fileName; }
     // Loads the image and the player (a name already shown does nothing). When either cannot
-    // open the file its exception passes on; the view then shows the store's current image,
-    // plays nothing and has no file name.
+    // open the file its exception passes on; the view then shows no waveform but the exception's
+    // message ("File not found <path>."), plays nothing and has no file name.
     void SetFileName(const std::string& path);
+    // The message the view shows in place of the waveform; empty while a file (or none) is set.
+    const std::string& LoadFailure() const { return loadFailure; }
     // The file, its view from `start` for `len` seconds, and no selection.
     void DisplayFileZone(const std::string& path, float start, float len);
 
@@ -53,10 +55,14 @@ public:
 
     bool RefreshRunning() const { return refreshTimer.isActive(); }
 
+protected:
+    void PostDraw(QPainter& canvas) override;
+
 private:
     void WakeRefresh();
 
     std::string fileName;
+    std::string loadFailure;
     QTimer refreshTimer;
     bool refreshLoading = true;       // the image was filling at the last refresh
     float refreshMarkerPos = -2.0f;   // where the last refresh drew the play marker

@@ -1,6 +1,7 @@
 #include "AudioControls/class_MarkersWavView.h"
 
 #include "AudioControls/class_TimeLine.h"
+#include "platform/ui/FittedText.h"
 
 #include <algorithm>
 #include <charconv>
@@ -13,6 +14,7 @@ namespace {
 
 constexpr TColor kRulerColor = 0x808080;
 constexpr int kRulerTextOffset = 16; // ruler labels stand this far above the bottom edge
+constexpr int kCaptionFrame = 2;     // columns a caption box adds to its text: one each side
 
 // Takes a handler out for the life of the guard (so code that changes what it watches does not
 // call it back) and puts it back, also when an exception passes.
@@ -163,8 +165,10 @@ void TMarkersWavView::PostDraw(QPainter& canvas)
     CollectDrawnMarkers();
     // Only what this drawing shows can be grabbed: hidden markers, markers outside the view and
     // markers left out of the drawing keep no caption box from an earlier drawing.
-    for (int i = 0; i < Markers.Count(); ++i)
+    for (int i = 0; i < Markers.Count(); ++i) {
         Markers.Get(i)->CaptionShown = false;
+        Markers.Get(i)->CaptionDrawn.clear();
+    }
     const QFontMetrics metrics(font());
     for (cMarker* marker : drawnMarkers)
         if (marker->Visible)
@@ -208,14 +212,22 @@ void TMarkersWavView::DrawMarker(QPainter& canvas, const QFontMetrics& metrics, 
     if (marker.Caption.empty())
         return;
 
-    const QString text = QString::fromStdString(marker.Caption);
+    QString text = QString::fromStdString(marker.Caption);
+    int left = marker.CaptionLeft ? x - metrics.horizontalAdvance(text) - kCaptionFrame : x;
+    if (marker.CaptionFitted) {
+        const QRect shown = VisibleArea().isEmpty() ? rect() : VisibleArea();
+        left = std::max(left, shown.left());
+        text = ui::FittedTitle(metrics, text, shown.right() + 1 - left - kCaptionFrame);
+        if (text.isEmpty())
+            return;
+    }
     const int w = metrics.horizontalAdvance(text);
     const int h = metrics.height();
-    const int left = marker.CaptionLeft ? x - w - 2 : x;
     const int top = marker.CaptionLowered ? h : 0;
     // Edges as left, top, right, bottom; the box covers left..right-1 and top..bottom-1.
-    marker.CaptionRect = QRect(QPoint(left, top), QPoint(left + w + 2, top + h + 2));
+    marker.CaptionRect = QRect(QPoint(left, top), QPoint(left + w + kCaptionFrame, top + h + 2));
     marker.CaptionShown = true;
+    marker.CaptionDrawn = text.toStdString();
 
     canvas.setBrush(ui::ToQColor(ColorBack()));
     canvas.setPen(QPen(ui::ToQColor(FontColor), 1, Qt::SolidLine));

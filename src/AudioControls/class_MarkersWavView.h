@@ -23,7 +23,12 @@ struct cMarker {
     std::string Caption;        // no box for an empty caption
     QRect CaptionRect;          // box of the last drawing (hit-testing)
     bool CaptionShown = false;  // the box was drawn in the last drawing
+    std::string CaptionDrawn;   // the text in that box (a fitted caption may be shortened)
     bool CaptionLeft = false;   // box left of the line (zone end markers)
+    // The box keeps to the columns on screen: it starts at the first of them when the marker
+    // stands further left, and its caption ends in "…" where it would pass the last; no box
+    // where not even a letter fits.
+    bool CaptionFitted = false;
     bool Dotted = true;
     bool CaptionLowered = false; // box moved down by one text height
     bool TicksOnly = false;     // only the top and bottom fifths of the line

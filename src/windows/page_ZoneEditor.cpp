@@ -16,7 +16,6 @@
 #include <QScrollBar>
 
 #include <cmath>
-#include <filesystem>
 #include <stdexcept>
 
 namespace {
@@ -505,13 +504,16 @@ void TPageZoneEditor::FilesListClick()
         ui::ShowMessage(loadFailure); // over the bin as it now shows
 }
 
-// A source found missing was named once, when the project loaded or when its bin was selected
-// since: its bin and zones show without a waveform and without another word.
+// A source found missing was named in a message once, when the project loaded or when its bin
+// was selected since; from then on the view alone names it, in place of the waveform.
 void TPageZoneEditor::LoadBinFile(const cBin& bin, const std::string& path)
 {
-    std::error_code ec;
-    const bool named = bin.SourceMissing && !std::filesystem::exists(path, ec);
-    LoopView->SetFileName(named ? "" : path);
+    try {
+        LoopView->SetFileName(path);
+    } catch (const std::exception&) {
+        if (!bin.SourceMissing)
+            throw;
+    }
 }
 
 void TPageZoneEditor::Rename2Click()

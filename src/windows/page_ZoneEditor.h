@@ -79,7 +79,8 @@ private:
     void BuildView();
     void ConnectView();
     void ConnectSources();
-    // Loads a file of the bin into LoopView; empty for a source the user was told is missing.
+    // Loads a file of the bin into LoopView; a source the user was told is missing passes without
+    // its exception (the view names it).
     void LoadBinFile(const cBin& bin, const std::string& path);
     float ZonePos(float seconds) const; // seconds as a fraction of LoopView's file (0 without one)
     void PlayZoneRange(float start, float length);

@@ -1,5 +1,5 @@
 // The audio view: loading a file (once per name, not while locked), a failed open that leaves the
-// view on the store's current image, seconds and fractions, playing from the cursor or the
+// view without an image and names the failure, seconds and fractions, playing from the cursor or the
 // selection, the play marker's refresh, and the pictures a person sees (saved when
 // SONOREL_SCREENSHOT_DIR is set).
 
@@ -91,8 +91,20 @@ TEST_F(AudioViewTest, LoadsOncePerNameAndNotWhileLocked)
     EXPECT_EQ(view->SelLen(), 0.0f);
 }
 
-TEST_F(AudioViewTest, FailedOpenLeavesTheStoresEmptyImageAndForgetsTheName)
+// Light pixels: text in the font colour (a view without a file is otherwise dark).
+bool HasLightPixels(const QImage& picture)
 {
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            if (qGray(picture.pixel(x, y)) > 160)
+                return true;
+    return false;
+}
+
+TEST_F(AudioViewTest, FailedOpenLeavesTheStoresEmptyImageForgetsTheNameAndNamesTheFailure)
+{
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
     view->SetFileName(song);
     view->Store().WaitLoaded();
     const std::string missing = folder + "/missing.wav";
@@ -106,10 +118,19 @@ TEST_F(AudioViewTest, FailedOpenLeavesTheStoresEmptyImageAndForgetsTheName)
     EXPECT_EQ(view->MemLength(), 0);
     view->Redraw(); // reads nothing freed (the sanitizer build checks)
     EXPECT_EQ(view->FileName(), "");
+    EXPECT_EQ(view->LoadFailure(), kFileNotFound + missing + ".");
+    EXPECT_TRUE(HasLightPixels(view->Picture())) << "the failure is written where the waveform would be";
     EXPECT_THROW(view->SetFileName(missing), std::runtime_error) << "a name that failed is tried again";
     EXPECT_EQ(opens, 1);
     view->Play();
     EXPECT_FALSE(view->Player().IsPlaying()) << "nor the last file's sound";
+
+    view->SetFileName(""); // no file: nothing failed, nothing to say
+    EXPECT_EQ(view->LoadFailure(), "");
+    EXPECT_FALSE(HasLightPixels(view->Picture()));
+    EXPECT_THROW(view->SetFileName(missing), std::runtime_error);
+    view->SetFileName(song);
+    EXPECT_EQ(view->LoadFailure(), "");
 }
 
 TEST_F(AudioViewTest, RefreshDrawsOnlyWhileTheImageFillsOrTheMarkerMoves)

@@ -5,8 +5,10 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QStyledItemDelegate>
+#include <QTextBoundaryFinder>
 
 #include <algorithm>
+#include <vector>
 
 namespace ui {
 namespace {
@@ -38,10 +40,33 @@ private:
 
 } // namespace
 
+QString FittedTitle(const QFontMetrics& metrics, const QString& title, int width)
+{
+    if (metrics.horizontalAdvance(title) <= width)
+        return title;
+    // Measured whole, not glyph by glyph as Qt's own eliding does, which can leave a text a
+    // pixel wider than it allowed for: the longest beginning, cut between letters, that fits
+    // with the ellipsis.
+    std::vector<int> cuts;
+    QTextBoundaryFinder letters(QTextBoundaryFinder::Grapheme, title);
+    for (int cut = letters.toNextBoundary(); cut > 0 && cut < title.size(); cut = letters.toNextBoundary())
+        cuts.push_back(cut);
+    auto shortened = [&title](int cut) {
+        QString kept = title.left(cut);
+        while (kept.size() > 1 && kept.back().isSpace())
+            kept.chop(1);
+        return kept + QChar(0x2026);
+    };
+    const auto tooWide = std::partition_point(cuts.begin(), cuts.end(), [&](int cut) {
+        return metrics.horizontalAdvance(shortened(cut)) <= width;
+    });
+    return tooWide == cuts.begin() ? QString() : shortened(*(tooWide - 1));
+}
+
 void ShowFittedTitle(QLabel* label, const QString& title)
 {
     label->ensurePolished(); // a style sheet's font counts
-    label->setText(label->fontMetrics().elidedText(title, Qt::ElideRight, label->contentsRect().width()));
+    label->setText(FittedTitle(label->fontMetrics(), title, label->contentsRect().width()));
     label->setToolTip(title);
 }
 

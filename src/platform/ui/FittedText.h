@@ -1,6 +1,7 @@
 #pragma once
 
 class QAbstractItemView;
+class QFontMetrics;
 class QLabel;
 class QString;
 
@@ -8,6 +9,10 @@ namespace ui {
 
 // Titles in narrow places are shown whole when they fit, else cut at the end with "…", never
 // cut off mid-letter at the edge.
+
+// The title as it fits in `width` pixels: whole, or its beginning ended with "…"; empty when not
+// even one letter and the "…" fit.
+QString FittedTitle(const QFontMetrics& metrics, const QString& title, int width);
 
 // Shows the title on the label, fitted to its width; the tooltip holds the whole title.
 void ShowFittedTitle(QLabel* label, const QString& title);

@@ -1,6 +1,8 @@
 #include "platform/ui/FittedText.h"
 #include "support/ui_waits.h"
 
+#include <QApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QListWidget>
 #include <QScrollBar>
@@ -14,6 +16,7 @@ using namespace ui;
 
 const char* const kTitles[] = {
     "Drums",
+    "W",
     "",
     "Vocals recorded at the evening session in the big hall",
     "Strings_and_woodwinds_final_master_version",
@@ -37,6 +40,32 @@ TEST(FittedText, ALabelShowsTheWholeTitleOrAPrefixEndingInAnEllipsis)
         } else {
             ASSERT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
             EXPECT_TRUE(title.startsWith(shown.chopped(1))) << shown.toStdString();
+        }
+    }
+}
+
+// In every width up to its own: never wider, the whole title or a beginning ending in "…" (never
+// the "…" alone), and something wherever a letter and the "…" fit.
+TEST(FittedText, ATitleFitsEveryWidthWithAsMuchOfItsBeginningAsRoomAllows)
+{
+    const QFontMetrics metrics(QApplication::font());
+    const QString ellipsis(QChar(0x2026));
+    for (const char* utf8 : kTitles) {
+        const QString title = QString::fromUtf8(utf8);
+        if (title.isEmpty())
+            continue;
+        const int letterWidth = metrics.horizontalAdvance(title.left(1) + ellipsis);
+        for (int width = -1; width <= metrics.horizontalAdvance(title); ++width) {
+            const QString shown = FittedTitle(metrics, title, width);
+            SCOPED_TRACE(std::string(utf8) + " in " + std::to_string(width) + ": " + shown.toStdString());
+            EXPECT_LE(metrics.horizontalAdvance(shown), std::max(width, 0));
+            if (!shown.isEmpty() && shown != title) {
+                EXPECT_GT(shown.size(), 1);
+                EXPECT_TRUE(shown.endsWith(ellipsis) && title.startsWith(shown.chopped(1)));
+            }
+            if (width >= letterWidth && title.size() > 1) {
+                EXPECT_FALSE(shown.isEmpty()) << "a letter and the ellipsis fit";
+            }
         }
     }
 }
