@@ -265,6 +265,8 @@ TEST_F(CDRipTest, TracksThatFailAreNamedAndTheCompleteOnesKept)
          {"track 1: Can't read cd track."}},
         {"an INDEX 01 past the BIN", false, {{2.0, false, 1}, {3.0, false, 2}, {1.0, false, 3, CueIndex::PastTheBin}},
          {}, {}, {0}, {}, {"track 2: Can't read cd track.", "track 3: Can't read cd track."}},
+        {"indexes out of order: a data track 1 past the BIN", false,
+         {{1.0, true, 1, CueIndex::PastTheBin}, {3.0, false, 2}}, {}, {}, {1}, {}, {"track 1: Can't read cd track."}},
         {"one file, the data track marked", true, cdExtra, {0, 1, 2, 3}, {}, {0, 1, 2}, {1.97f, 4.97f, 6.0f},
          {"track 4: Can't read cd track."}},
         {"one file, a disc taken out in track 2", true, cdExtra, {0, 1, 2}, [] { BASS_CD_SimulateReadFaults({}, 200); },

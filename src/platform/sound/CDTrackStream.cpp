@@ -96,7 +96,14 @@ public:
     {
         next_ = first_ + static_cast<lsn_t>(sector);
         skipRun_ = 0;
-        return cdio_paranoia_seek(paranoia_, next_, SEEK_SET) >= 0;
+        if (cdio_paranoia_seek(paranoia_, next_, SEEK_SET) < 0)
+            return false;
+        // The seek sets the sectors paranoia may read from its own copy of the TOC, which takes the
+        // tracks to start in order. When they do not (a data track 1 listed past the audio) that
+        // range is empty: paranoia then never reads the drive and never returns. It reads the
+        // track's checked extent instead.
+        cdio_paranoia_set_range(paranoia_, next_, last_);
+        return true;
     }
 
     // Reads the next sector; false at the end of the track or when the read failed for good.

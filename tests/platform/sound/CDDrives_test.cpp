@@ -166,8 +166,10 @@ TEST_F(CdTest, ReadFaultsAreCountedOrEndTheStream)
     }
 }
 
-// A damaged CUE sheet gives tracks that start before the disc or run past its end; paranoia never
-// returns from reading them. Such tracks do not open, and the others read as they are.
+// A damaged CUE sheet gives tracks that start before the disc, run past its end or end before they
+// start (indexes out of order); paranoia never returns from reading them. Such tracks do not open,
+// and the others read exactly, also where paranoia's own reading of the TOC leaves it nothing to
+// read (a data track 1 listed past the audio).
 TEST_F(CdTest, TracksOfADamagedCueSheetOpenOnlyWhereTheyLieOnTheDisc)
 {
     struct Case {
@@ -179,6 +181,10 @@ TEST_F(CdTest, TracksOfADamagedCueSheetOpenOnlyWhereTheyLieOnTheDisc)
         {"no INDEX 01 on the first track", {{1.0, false, 1, CueIndex::Missing}, {1.0, false, 2}}, {false, true}},
         {"an INDEX 01 past the BIN", {{1.0, false, 1}, {1.0, false, 2}, {1.0, false, 3, CueIndex::PastTheBin}},
          {true, false, false}},
+        {"indexes out of order: a data track 1 past the BIN",
+         {{1.0, true, 1, CueIndex::PastTheBin}, {1.0, false, 2}, {1.0, false, 3}}, {false, true, true}},
+        {"indexes out of order: an audio track 1 past the BIN", {{1.0, false, 1, CueIndex::PastTheBin}, {2.0, false, 2}},
+         {false, true}},
     };
     for (const Case& c : cases) {
         HangGuard guard(c.what);
