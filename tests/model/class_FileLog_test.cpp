@@ -1,13 +1,13 @@
 #include "model/class_FileLog.h"
 #include "model/class_Folders.h"
 
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 namespace {
@@ -47,7 +47,8 @@ TEST_F(FileLogTest, DatedEntryIsDateTimeThenMessage)
 {
     LogToFile("Started", true, true);
     const std::string entry = Contents(FileLogPath());
-    EXPECT_TRUE(std::regex_match(entry, std::regex(R"(.*\d \d{1,2}:\d{2}:\d{2}( [AP]M)? Started\r\n)"))) << entry;
+    const QRegularExpression dated(QRegularExpression::anchoredPattern(R"(.*\d \d{1,2}:\d{2}:\d{2}( [AP]M)? Started\r\n)"));
+    EXPECT_TRUE(dated.match(QString::fromStdString(entry)).hasMatch()) << entry;
 }
 
 TEST_F(FileLogTest, DisabledWritesNothing)
