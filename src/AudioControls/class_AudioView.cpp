@@ -1,5 +1,7 @@
 #include "AudioControls/class_AudioView.h"
 
+#include "platform/ui/FittedText.h"
+
 #include <QPainter>
 #include <QTextOption>
 
@@ -46,7 +48,8 @@ void TAudioView::SetFileName(const std::string& path)
         OnFileOpen(this);
 }
 
-// A file that cannot be opened is named where its waveform would be.
+// A file that cannot be opened is named where its waveform would be; of a path too long for the
+// view its beginning and its file name show.
 void TAudioView::PostDraw(QPainter& canvas)
 {
     TMarkersWavView::PostDraw(canvas);
@@ -57,7 +60,7 @@ void TAudioView::PostDraw(QPainter& canvas)
     canvas.setFont(font());
     canvas.setPen(ui::ToQColor(FontColor));
     const QRectF area = rect().adjusted(kFailureMargin, 0, -kFailureMargin, 0);
-    canvas.drawText(area, QString::fromStdString(loadFailure), wrap);
+    canvas.drawText(area, ui::FittedWrappedText(canvas, area, QString::fromStdString(loadFailure), wrap), wrap);
 }
 
 void TAudioView::DisplayFileZone(const std::string& path, float start, float len)

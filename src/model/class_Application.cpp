@@ -1,21 +1,15 @@
 #include "model/class_Application.h"
 
-#include "platform/trace/Trace.h"
+#include "model/class_ProjectSources.h"
 #include "platform/trace/UserMessage.h"
 
 #include <cstdint>
-#include <filesystem>
-#include <optional>
 #include <string_view>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 cSonorelApp snl;
 
 namespace {
-
-namespace fs = std::filesystem;
 
 int32_t ReadAttrInt32(const pugi::xml_attribute& value)
 {
@@ -59,37 +53,16 @@ void ForEachElement(const pugi::xml_node& parent, Visit visit)
             visit(child);
 }
 
-// The folder a project file's relative paths start from.
-fs::path FolderOf(const std::string& projectPath)
-{
-    if (projectPath.empty())
-        return {};
-    std::error_code ec; // a working folder that was removed leaves no folder
-    return fs::absolute(projectPath, ec).lexically_normal().parent_path();
-}
-
-// How a project file names a source: one inside the project's folder relative to it, so that the
-// folder can move with its sources; any other as the entry holds it.
-std::string StoredPath(const std::string& path, const fs::path& projectFolder)
-{
-    if (projectFolder.empty() || !fs::path(path).is_absolute())
-        return path;
-    const fs::path inside = fs::path(path).lexically_normal().lexically_relative(projectFolder);
-    if (inside.empty() || inside == "." || *inside.begin() == "..")
-        return path;
-    return inside.string();
-}
-
 void SetAttr(pugi::xml_node element, const char* name, const std::string& text)
 {
     element.append_attribute(name).set_value(text.c_str());
 }
 
-void WriteRow(pugi::xml_node element, const cMixRow& row, const fs::path& projectFolder)
+void WriteRow(pugi::xml_node element, const cMixRow& row, const std::string& projectFolder)
 {
     auto set = [&element](const char* name, const std::string& text) { SetAttr(element, name, text); };
     set("name", row.name);
-    set("filename", StoredPath(row.filename, projectFolder));
+    set("filename", StoredSourcePath(row.filename, projectFolder));
     set("start", FloatText(row.start));
     set("length", FloatText(row.length));
     set("pitch", IntText(row.MixParams.pitch));
@@ -104,97 +77,34 @@ void WriteRow(pugi::xml_node element, const cMixRow& row, const fs::path& projec
     set("trigger", IntText(row.trigger));
 }
 
-void WriteBin(pugi::xml_node element, const cBin& bin, const fs::path& projectFolder)
+void WriteBin(pugi::xml_node element, const cBin& bin, const std::string& projectFolder)
 {
     SetAttr(element, "title", bin.title);
-    SetAttr(element, "filename", StoredPath(bin.filename, projectFolder));
+    SetAttr(element, "filename", StoredSourcePath(bin.filename, projectFolder));
     for (const auto& item : bin.Items) {
         pugi::xml_node child = element.append_child("item");
         SetAttr(child, "title", item->title);
-        SetAttr(child, "filename", StoredPath(item->filename, projectFolder));
+        SetAttr(child, "filename", StoredSourcePath(item->filename, projectFolder));
         SetAttr(child, "start", FloatText(item->start));
         SetAttr(child, "length", FloatText(item->length));
     }
 }
 
-// Only a file can be a source: a folder or a device of that name is as good as missing.
-bool IsSourceFile(const fs::path& path)
+// A path too long to be read in a message keeps its beginning and its end (the file's name),
+// joined by "…": a path of thousands of folders would make the message taller than the screen.
+std::string ReadablePath(const std::string& path)
 {
-    std::error_code ec;
-    return fs::is_regular_file(path, ec);
+    constexpr size_t kMost = 100; // characters
+    constexpr size_t kHead = 40;
+    constexpr size_t kTail = kMost - kHead - 1;
+    std::vector<size_t> starts; // of each character (UTF-8)
+    for (size_t i = 0; i < path.size(); ++i)
+        if ((static_cast<unsigned char>(path[i]) & 0xC0) != 0x80)
+            starts.push_back(i);
+    if (starts.size() <= kMost)
+        return path;
+    return path.substr(0, starts[kHead]) + "\u2026" + path.substr(starts[starts.size() - kTail]);
 }
-
-// Where the sources a project file names are on this machine. A relative path is taken from the
-// project's folder. A source that is not where the file says is looked for under the project's
-// folder by the trailing parts of its path, longest first (".../old/mix/sources/x.ogg" as
-// "sources/x.ogg", then "x.ogg"): a folder moved with its sources still plays, even one saved
-// with absolute paths. Every stored path is looked up once however many entries name it.
-class ProjectSources {
-public:
-    explicit ProjectSources(fs::path projectFolder) : Folder(std::move(projectFolder)) {}
-
-    // Moves path to where the source is; true when it is nowhere.
-    bool Locate(std::string& path)
-    {
-        const auto [entry, isNew] = Seen.try_emplace(path);
-        if (isNew)
-            entry->second = Find(path);
-        path = entry->second.path;
-        return entry->second.missing;
-    }
-
-    // Locate; a missing file joins Missing the first time it is met.
-    bool LocateOrName(std::string& path)
-    {
-        const bool missing = Locate(path);
-        if (missing && Named.insert(path).second)
-            Missing.push_back(path);
-        return missing;
-    }
-
-    std::vector<std::string> Missing; // in the order first met
-
-private:
-    struct Place {
-        std::string path;
-        bool missing = true;
-    };
-
-    Place Find(const std::string& stored) const
-    {
-        if (stored.empty())
-            return {stored, true};
-        const fs::path given(stored);
-        const fs::path path = given.is_absolute() || Folder.empty() ? given : (Folder / given).lexically_normal();
-        if (IsSourceFile(path))
-            return {path.string(), false};
-        if (std::optional<fs::path> moved = FindInFolder(path)) {
-            trace("Source " + path.string() + " found at " + moved->string());
-            return {moved->string(), false};
-        }
-        return {path.string(), true};
-    }
-
-    std::optional<fs::path> FindInFolder(const fs::path& path) const
-    {
-        if (Folder.empty())
-            return std::nullopt;
-        const fs::path relative = path.lexically_normal().relative_path();
-        const std::vector<fs::path> parts(relative.begin(), relative.end());
-        for (size_t first = 0; first < parts.size(); ++first) {
-            fs::path candidate = Folder;
-            for (size_t i = first; i < parts.size(); ++i)
-                candidate /= parts[i];
-            if (candidate != path && IsSourceFile(candidate))
-                return candidate;
-        }
-        return std::nullopt;
-    }
-
-    fs::path Folder;
-    std::unordered_map<std::string, Place> Seen; // by the path as stored
-    std::unordered_set<std::string> Named;
-};
 
 } // namespace
 
@@ -204,7 +114,7 @@ std::string MissingSourcesMessage(const std::vector<std::string>& paths)
     constexpr size_t maxListed = 20;
     std::string text = paths.size() == 1 ? "Source audio file doesn't exist:\n" : "Source audio files don't exist:\n";
     for (size_t i = 0; i < paths.size() && i < maxListed; ++i)
-        text += (paths[i].empty() ? std::string("(no file name)") : paths[i]) + "\n";
+        text += (paths[i].empty() ? std::string("(no file name)") : ReadablePath(paths[i])) + "\n";
     if (paths.size() > maxListed)
         text += "... and " + std::to_string(paths.size() - maxListed) + " more.\n";
     text += paths.size() == 1 ? "\nIts rows and zones stay in the project and play silence."
@@ -219,7 +129,7 @@ cSonorelApp::~cSonorelApp() = default;
 
 void cSonorelApp::Save(pugi::xml_document& doc)
 {
-    const fs::path projectFolder = FolderOf(SavePath());
+    const std::string projectFolder = ProjectFolderOf(SavePath());
     pugi::xml_node root = doc.append_child("sonorel.mix");
     for (const auto& row : mixdata)
         WriteRow(root.append_child("fragment"), *row, projectFolder);
@@ -273,7 +183,7 @@ void cSonorelApp::LoadFromFile(const std::string& path)
 
 void cSonorelApp::Loaded()
 {
-    ProjectSources sources(FolderOf(FileName));
+    cProjectSources sources(ProjectFolderOf(FileName));
     for (const auto& bin : Bins) {
         bin->SourceMissing = sources.LocateOrName(bin->filename);
         // A zone's file is its bin's: the bin names it.
@@ -282,6 +192,7 @@ void cSonorelApp::Loaded()
     }
     for (const auto& row : mixdata)
         row->SourceMissing = sources.LocateOrName(row->filename);
+    sources.TraceSearches();
     // Rows and zones of a missing file stay (a music drive may be mounted elsewhere today): one
     // message names the files, and the next save writes the project back whole.
     if (!sources.Missing.empty())

@@ -2,6 +2,7 @@
 
 #include "platform/ui/MessageBox.h"
 #include "support/audio_fixtures.h"
+#include "support/trace_lines.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
@@ -80,6 +81,15 @@ cBinItem* AddItem(cBin& bin, const std::string& title, const std::string& file, 
     cBinItem* item = bin.Items.Add();
     *item = {title, file, start, length};
     return item;
+}
+
+std::string Repeated(const std::string& piece, int times)
+{
+    std::string out;
+    out.reserve(piece.size() * static_cast<size_t>(times));
+    for (int i = 0; i < times; ++i)
+        out += piece;
+    return out;
 }
 
 // A project with every field set, in texts that need escaping or are not ASCII.
@@ -349,6 +359,7 @@ TEST_F(ProjectFileTest, SourcesInsideTheProjectFolderAreSavedRelativeToIt)
         {folder.string(), folder.string()},
         {"already/relative.wav", "already/relative.wav"},
         {"", ""},
+        {(folder / Repeated("d/", 2000)).string() + "x.wav", Repeated("d/", 2000) + "x.wav"},
     };
     cBin* bin = AddBin(project, "bin", cases[0].source);
     for (const Case& c : cases) {
@@ -451,6 +462,107 @@ TEST_F(ProjectFileTest, AMissingSourceIsLookedForByTheTrailingPartsOfItsPath)
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{MissingSourcesMessage(missing)});
 }
 
+// The work of a load's search under the project's folder, as its trace line counts it.
+struct SearchWork {
+    long long names = -1;        // looked up in the folder tree
+    long long systemCalls = -1;  // folders read and entries checked
+};
+
+SearchWork TracedSearchWork(const std::vector<std::string>& lines)
+{
+    SearchWork work;
+    for (const std::string& line : lines) {
+        long long found = 0, read = 0, checked = 0;
+        const size_t counts = line.rfind(": ");
+        if (line.rfind("Looked for ", 0) == 0 && counts != std::string::npos &&
+            std::sscanf(line.c_str() + counts, ": %lld found; %lld names looked up, %lld folders read, %lld entries checked",
+                        &found, &work.names, &read, &checked) == 4)
+            work.systemCalls = read + checked;
+    }
+    return work;
+}
+
+TEST_F(ProjectFileTest, DeepMissingPathsAreLookedForWithWorkLinearInTheirLength)
+{
+    // A damaged or made-up file names sources thousands of folders deep: a start of the path is
+    // followed down only as far as the project's folder holds its names, so the work grows with the
+    // number of parts, never with its square, and the system is asked once per entry at most.
+    constexpr int kFolders = 2000;
+    const std::string deep = "/" + Repeated("d/", kFolders);
+    struct Case {
+        const char* what;
+        std::vector<std::string> folderHolds; // files; a name ending in "->" is a link to the folder
+        int rows;
+        bool distinctPaths;
+        std::string found; // under the folder; empty: missing
+        long long namesPerPart;
+        long long systemCalls;
+    } cases[] = {
+        {"nothing of it here", {}, 1, false, "", 1, 1},
+        {"its file one folder down", {"d/x0.wav"}, 1, false, "d/x0.wav", 2, 4},
+        {"a hundred rows of one path", {"d/x0.wav"}, 100, false, "d/x0.wav", 2, 4},
+        {"fifty paths, none here", {"d/y.wav"}, 50, true, "", 2 * 50, 4},
+        // The system follows at most 40 links in a path: the longest it opens is found.
+        {"a folder that holds itself", {"d->", "x0.wav"}, 1, false, "d/", 42, 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const fs::path folder = dir / c.what;
+        fs::create_directories(folder);
+        for (const std::string& name : c.folderHolds) {
+            if (name.size() > 2 && name.compare(name.size() - 2, 2, "->") == 0) {
+                fs::create_directory_symlink(".", folder / name.substr(0, name.size() - 2));
+                continue;
+            }
+            fs::create_directories((folder / name).parent_path());
+            Source(std::string(c.what) + "/" + name);
+        }
+        std::string text = "<sonorel.mix>";
+        for (int row = 0; row < c.rows; ++row)
+            text += "<fragment filename='" + deep + "x" + std::to_string(c.distinctPaths ? row : 0) + ".wav'/>";
+        TraceLines trace;
+        SetTraceTarget(&trace);
+        project.LoadFromFile(ProjectFile(std::string(c.what) + "/p.snmx", text + "</sonorel.mix>"));
+        SetTraceTarget(nullptr);
+        ASSERT_EQ(project.mixdata.Count(), c.rows);
+        const cMixRow& row = *project.mixdata.At(0);
+        if (c.found.empty()) {
+            EXPECT_TRUE(row.SourceMissing);
+            EXPECT_EQ(row.filename, deep + "x0.wav");
+        } else {
+            EXPECT_FALSE(row.SourceMissing);
+            EXPECT_EQ(row.filename.rfind((folder / c.found).string(), 0), 0u) << row.filename;
+            EXPECT_TRUE(fs::is_regular_file(row.filename)) << row.filename;
+        }
+        const SearchWork work = TracedSearchWork(trace.Lines());
+        EXPECT_GE(work.names, 0) << "the search is traced";
+        EXPECT_LE(work.names, c.namesPerPart * (kFolders + 1));
+        EXPECT_LE(work.systemCalls, c.systemCalls);
+        messages.Clear();
+    }
+}
+
+TEST_F(ProjectFileTest, TheMissingSourcesMessageShortensPathsTooLongToRead)
+{
+    const std::string deep = "/" + Repeated("d/", 2000) + "x.wav";
+    const std::string accents = "/" + Repeated("\xC3\xA9", 150) + ".wav"; // 155 characters, 305 bytes
+    struct Case {
+        std::string path;
+        std::string listed;
+    } cases[] = {
+        {"/music/a.wav", "/music/a.wav"},
+        {"/" + std::string(99, 'a'), "/" + std::string(99, 'a')}, // 100 characters: whole
+        {"/" + std::string(100, 'a'), "/" + std::string(39, 'a') + "\u2026" + std::string(59, 'a')},
+        {deep, deep.substr(0, 40) + "\u2026" + deep.substr(deep.size() - 59)},
+        {accents, accents.substr(0, 1 + 39 * 2) + "\u2026" + accents.substr(accents.size() - 4 - 55 * 2)},
+    };
+    for (const Case& c : cases) {
+        const std::string text = MissingSourcesMessage({c.path});
+        EXPECT_EQ(text, "Source audio file doesn't exist:\n" + c.listed +
+                            "\n\nIts rows and zones stay in the project and play silence.");
+    }
+}
+
 TEST_F(ProjectFileTest, EmptyProjectLoadsAndAnnouncesTheChange)
 {
     AddRow(project, "old", Source("old.wav"));
@@ -489,15 +601,6 @@ TEST_F(UnchangedProjectTest, MissingProjectFileShowsTheMessageAndChangesNothing)
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{"XML Load: file doesn't exist" + path});
     ExpectUnchanged("missing file");
     EXPECT_EQ(project.AskOnClose, 1);
-}
-
-std::string Repeated(const std::string& piece, int times)
-{
-    std::string out;
-    out.reserve(piece.size() * static_cast<size_t>(times));
-    for (int i = 0; i < times; ++i)
-        out += piece;
-    return out;
 }
 
 TEST_F(UnchangedProjectTest, BadFilesAreRefusedAndChangeNothing)

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QPainter>
 #include <QStyledItemDelegate>
 #include <QTextBoundaryFinder>
 
@@ -61,6 +62,24 @@ QString FittedTitle(const QFontMetrics& metrics, const QString& title, int width
         return metrics.horizontalAdvance(shortened(cut)) <= width;
     });
     return tooWide == cuts.begin() ? QString() : shortened(*(tooWide - 1));
+}
+
+QString FittedWrappedText(QPainter& painter, const QRectF& area, const QString& text, const QTextOption& option)
+{
+    auto fits = [&](const QString& shown) { return painter.boundingRect(area, shown, option).height() <= area.height(); };
+    if (fits(text))
+        return text;
+    // As many lines as the area holds, shortened until the wrapping (which may leave line ends
+    // empty) fits them: each try is as long as the area, however long the text.
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int width = std::max(1, int(area.width()));
+    const int lines = int(area.height()) / std::max(1, metrics.lineSpacing());
+    for (int room = lines * width; room > 0; room -= std::max(1, width / 4)) {
+        const QString shown = metrics.elidedText(text, Qt::ElideMiddle, room);
+        if (fits(shown))
+            return shown;
+    }
+    return {};
 }
 
 void ShowFittedTitle(QLabel* label, const QString& title)

@@ -3,7 +3,10 @@
 class QAbstractItemView;
 class QFontMetrics;
 class QLabel;
+class QPainter;
+class QRectF;
 class QString;
+class QTextOption;
 
 namespace ui {
 
@@ -13,6 +16,11 @@ namespace ui {
 // The title as it fits in `width` pixels: whole, or its beginning ended with "…"; empty when not
 // even one letter and the "…" fit.
 QString FittedTitle(const QFontMetrics& metrics, const QString& title, int width);
+
+// The text as the painter draws it wrapped in `area` with `option`: whole when it fits, else with
+// its middle replaced by "…" so that its beginning and its end (a path's file name) both show;
+// empty when not even one line fits.
+QString FittedWrappedText(QPainter& painter, const QRectF& area, const QString& text, const QTextOption& option);
 
 // Shows the title on the label, fitted to its width; the tooltip holds the whole title.
 void ShowFittedTitle(QLabel* label, const QString& title);

@@ -4,9 +4,12 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QImage>
 #include <QListWidget>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextOption>
 
 #include <gtest/gtest.h>
 
@@ -68,6 +71,43 @@ TEST(FittedText, ATitleFitsEveryWidthWithAsMuchOfItsBeginningAsRoomAllows)
             }
         }
     }
+}
+
+// A failure's text where a waveform would be: whole when it fits, else its beginning and its end
+// around "…", always within the area, however long the path.
+TEST(FittedText, AWrappedTextKeepsItsBeginningAndEndWithinTheArea)
+{
+    QImage image(300, 120, QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.setFont(QApplication::font());
+    QTextOption wrap(Qt::AlignCenter);
+    wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    const QString deep = "File not found " + QString("/d").repeated(2000) + "/x.wav.";
+    const QString ellipsis(QChar(0x2026));
+    struct Case {
+        const char* what;
+        QString text;
+        QRectF area;
+        bool whole;
+    } cases[] = {
+        {"short", "File not found /music/a.wav.", {0, 0, 300, 120}, true},
+        {"deep path", deep, {0, 0, 300, 120}, false},
+        {"deep path in one line", deep, {0, 0, 300, qreal(painter.fontMetrics().height())}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString shown = FittedWrappedText(painter, c.area, c.text, wrap);
+        EXPECT_LE(painter.boundingRect(c.area, shown, wrap).height(), c.area.height());
+        if (c.whole) {
+            EXPECT_EQ(shown, c.text);
+            continue;
+        }
+        ASSERT_TRUE(shown.contains(ellipsis)) << shown.toStdString();
+        EXPECT_TRUE(c.text.startsWith(shown.section(ellipsis, 0, 0))) << shown.toStdString();
+        EXPECT_TRUE(c.text.endsWith(shown.section(ellipsis, 1))) << shown.toStdString();
+        EXPECT_TRUE(shown.startsWith("File not found /d/d") && shown.endsWith("/x.wav.")) << shown.toStdString();
+    }
+    EXPECT_EQ(FittedWrappedText(painter, {0, 0, 300, 2}, deep, wrap), QString()) << "not even one line fits";
 }
 
 TEST(FittedText, ListItemsStayWithinTheVisibleWidth)
