@@ -3,6 +3,7 @@
 //
 //   sonorel-play [--list] [--device N] [--rate HZ] [--tempo PCT] [--pitch SEMITONES]
 //                [--start SECONDS] [--seconds SECONDS] FILE
+//   sonorel-play --cd    lists the CD drives (image drives too) with their tracks, playing nothing
 
 #include <chrono>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/sound/SoundCD.h"
 #include "platform/sound/SoundLibrary.h"
 
 namespace {
@@ -23,6 +25,7 @@ struct Options {
     double start = 0;
     double seconds = 0; // 0: to the end
     bool list = false;
+    bool cd = false;
     std::string file;
 };
 
@@ -31,7 +34,9 @@ int Usage()
     std::fprintf(stderr,
                  "usage: sonorel-play [--list] [--device N] [--rate HZ] [--tempo PCT] [--pitch SEMITONES]\n"
                  "                    [--start SECONDS] [--seconds SECONDS] FILE\n"
-                 "  --device 0 plays to the silent null output; --list shows the devices.\n");
+                 "       sonorel-play --cd\n"
+                 "  --device 0 plays to the silent null output; --list shows the devices; --cd lists the CD\n"
+                 "  drives (with the CUE/BIN images named in SONOREL_CD_IMAGES) and their tracks.\n");
     return 2;
 }
 
@@ -42,6 +47,8 @@ bool Parse(int argc, char** argv, Options& o)
         const bool hasValue = i + 1 < argc;
         if (arg == "--list")
             o.list = true;
+        else if (arg == "--cd")
+            o.cd = true;
         else if (arg == "--device" && hasValue)
             o.device = std::atoi(argv[++i]);
         else if (arg == "--rate" && hasValue)
@@ -59,7 +66,7 @@ bool Parse(int argc, char** argv, Options& o)
         else
             return false;
     }
-    return o.list || !o.file.empty();
+    return o.list || o.cd || !o.file.empty();
 }
 
 void ListDevices()
@@ -72,6 +79,27 @@ void ListDevices()
     }
 }
 
+// Each drive in the rip window's order, then its tracks (their own sectors) or why it is unreadable.
+void ListCdDrives()
+{
+    for (int drive = 0; BASS_CD_GetDriveLetter(drive) >= 0; ++drive) {
+        std::printf("drive %d: %s\n", drive, BASS_CD_GetDriveDescription(drive).c_str());
+        const int tracks = BASS_CD_GetTracks(drive);
+        if (tracks < 0) {
+            const std::string refusal = BASS_CD_GetImageRefusal(drive);
+            std::printf("  unreadable: %s\n", refusal.empty() ? "no disc, or its table of contents cannot be read" : refusal.c_str());
+        }
+        for (int track = 0; track < tracks; ++track) {
+            const int64_t bytes = BASS_CD_GetTrackLength(drive, track);
+            const char* kind = BASS_CD_IsAudioTrack(drive, track) ? "audio" : "data";
+            if (bytes < 0)
+                std::printf("  track %d: outside the disc, %s\n", track + 1, kind);
+            else
+                std::printf("  track %d: %lld sectors, %s\n", track + 1, static_cast<long long>(bytes / BASS_CD_SECTOR_BYTES), kind);
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -79,10 +107,12 @@ int main(int argc, char** argv)
     Options o;
     if (!Parse(argc, argv, o))
         return Usage();
-    if (o.list) {
+    if (o.list)
         ListDevices();
+    if (o.cd)
+        ListCdDrives();
+    if (o.list || o.cd)
         return 0;
-    }
     BassHandle source = BASS_StreamCreateFile(o.file, BASS_STREAM_DECODE);
     if (!source)
         source = BASS_WMA_StreamCreateFile(o.file, BASS_STREAM_DECODE);

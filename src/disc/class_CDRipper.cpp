@@ -35,6 +35,7 @@ void TCDRipper::SetDriveIndex(int d)
 {
     driveIndex_ = d;
     TrackCount = BASS_CD_GetTracks(d);
+    ImageRefusal = TrackCount < 0 ? BASS_CD_GetImageRefusal(d) : "";
     DiscTitle.clear();
     TrackTitles.clear();
     TrackNames.clear();

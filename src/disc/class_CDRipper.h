@@ -19,6 +19,7 @@ public:
     ~TCDRipper() override; // frees the needle and play streams
 
     int32_t TrackCount = 0; // -1 when the drive reports no disc
+    std::string ImageRefusal; // with no disc in an image drive: its sheet and why it is not read
     std::string CDTitle;
     std::vector<std::string> DriveNames;
     std::vector<std::string> TrackNames;

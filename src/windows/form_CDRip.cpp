@@ -313,8 +313,19 @@ void TFormCDRip::ComboBox1Change()
         trackLengths_.push_back(CDRipper1.GetTrackLenStr(i));
     cdtracks->setRowCount(CDRipper1.TrackCount == -1 ? 1 : CDRipper1.TrackCount);
     RefreshGrid();
+    ShowImageRefusal();
     if (CDRipper1.TrackCount != -1)
         CDDBClick();
+}
+
+// An image drive whose sheet is not read says so on the status line, cut to the line's width; the
+// whole reason is its tool tip.
+void TFormCDRip::ShowImageRefusal()
+{
+    const QString text =
+        CDRipper1.ImageRefusal.empty() ? QString() : "Cannot read image " + QString::fromStdString(CDRipper1.ImageRefusal);
+    Status->setText(Status->fontMetrics().elidedText(text, Qt::ElideRight, Status->width()));
+    Status->setToolTip(text);
 }
 
 void TFormCDRip::CheckNewCDTimer()

@@ -68,6 +68,7 @@ public:
 
     // Shows the ripper's track names, lengths and marks in the grid.
     void RefreshGrid();
+    void ShowImageRefusal();
     void SelectTrack(int track);
 
     // The last rip's result (read after the window closed with OK).

@@ -9,8 +9,8 @@
 
 namespace sonorel_test {
 
-// Where a track's CUE entry puts its INDEX 01: damaged sheets leave it out or point past the BIN.
-enum class CueIndex { AtTrackStart, Missing, PastTheBin };
+// Where a track's CUE entry puts its INDEX 01: a damaged sheet points past the BIN.
+enum class CueIndex { AtTrackStart, PastTheBin };
 
 struct CdImageTrack {
     double seconds = 1.0; // rounded to whole sectors (1/75 s)
@@ -37,6 +37,11 @@ struct CdTrackText {
 // of the first tracks when given.
 CdImage MakeCdImage(const std::string& folder, const std::string& name, const std::vector<CdImageTrack>& tracks,
                     const std::vector<CdTrackText>& texts = {});
+
+// A CD-TEXT file of one block in ISO-8859-1, as burning programs write it (after a 4-byte header
+// when `header`): the disc's texts, then those of the tracks numbered from `firstTrack`, with the
+// three size information packs libcdio needs.
+std::string MakeCdText(int firstTrack, const CdTrackText& disc, const std::vector<CdTrackText>& tracks, bool header = true);
 
 // Adds the image as a drive and removes every image drive again when it goes out of scope.
 class ScopedImageDrives {

@@ -120,6 +120,7 @@ protected:
         HTTPQueryTimeouts = {};
         CDDBServer = {};
         SetCommandLine({"sonorel"});
+        unsetenv("SONOREL_CD_IMAGES");
     }
     // Shows the window on the image drive and loads its disc.
     void Open(const CdImage& image)
@@ -261,18 +262,12 @@ TEST_F(CDRipTest, TracksThatFailAreNamedAndTheCompleteOnesKept)
          {"track 2: MP3 encoding failed."}},
         {"no encoder", false, cdExtra, {0, 1}, [&] { setenv("PATH", emptyPath.c_str(), 1); }, {}, {},
          {"track 1: Can't start MP3 encoder.", "track 2: Can't start MP3 encoder."}},
-        {"no INDEX 01 on track 1", false, {{2.0, false, 1, CueIndex::Missing}, {3.0, false, 2}}, {}, {}, {1}, {},
-         {"track 1: Can't read cd track."}},
         {"an INDEX 01 past the BIN", false, {{2.0, false, 1}, {3.0, false, 2}, {1.0, false, 3, CueIndex::PastTheBin}},
          {}, {}, {0}, {}, {"track 2: Can't read cd track.", "track 3: Can't read cd track."}},
-        {"indexes out of order: a data track 1 past the BIN", false,
-         {{1.0, true, 1, CueIndex::PastTheBin}, {3.0, false, 2}}, {}, {}, {1}, {}, {"track 1: Can't read cd track."}},
         {"one file, the data track marked", true, cdExtra, {0, 1, 2, 3}, {}, {0, 1, 2}, {1.97f, 4.97f, 6.0f},
          {"track 4: Can't read cd track."}},
         {"one file, a disc taken out in track 2", true, cdExtra, {0, 1, 2}, [] { BASS_CD_SimulateReadFaults({}, 200); },
          {0}, {1.97f}, {"track 2: Can't read cd track.", "track 3: the rip stopped at track 2."}},
-        {"one file, no INDEX 01 on track 1", true, {{2.0, false, 1, CueIndex::Missing}, {3.0, false, 2}}, {}, {}, {1},
-         {3.0f}, {"track 1: Can't read cd track."}},
         {"one file, a disk full at track 2 (80 kB left)", true, fourTracks, {}, fullAt80k, {0}, {2.0f},
          {"track 2: MP3 encoding failed.", "track 3: the rip stopped at track 2.", "track 4: the rip stopped at track 2."}},
         {"one file, a disk full at track 3 (80 kB left)", true,
@@ -554,6 +549,41 @@ TEST_F(CDRipTest, ASwappedDiscIsReloadedByTheDiscWatchAndLookedUpAgain)
         form.close();
         BASS_CD_RemoveImageDrives();
     }
+}
+
+// An image drive whose sheet is refused lists no tracks and says why on the status line, the other
+// drives read as before, and once the sheet is mended the disc watch loads it and the line clears.
+TEST_F(CDRipTest, AnUnreadableImageSaysWhyUntilItIsMended)
+{
+    SetCommandLine({"sonorel", "nocddb"});
+    const CdImage good = MakeCdImage(folder, "good", {{1.0}, {1.0}});
+    const std::string sheet = folder + "/numbered from 86.cue";
+    const std::string file = "FILE \"good.bin\" BINARY\n  TRACK 86 AUDIO\n    INDEX 01 00:00:00\n";
+    WriteBytes(sheet, file + "  TRACK 02 AUDIO\n    INDEX 00 00:01:00\n");
+    setenv("SONOREL_CD_IMAGES", sheet.c_str(), 1);
+    EXPECT_EQ(drives.Add(good), 1);
+    form.show();
+    ASSERT_EQ(form.ComboBox1->count(), 2);
+    form.ComboBox1->setCurrentIndex(0);
+    form.ComboBox1Change();
+    EXPECT_EQ(form.CDRipper1.TrackCount, -1);
+    const QString why = "Cannot read image numbered from 86.cue: line 4: TRACK 02 after TRACK 86: tracks must be numbered in sequence";
+    EXPECT_EQ(form.Status->toolTip(), why);
+    EXPECT_TRUE(why.startsWith(form.Status->text().chopped(1))) << form.Status->text().toStdString();
+    EXPECT_LE(form.Status->fontMetrics().horizontalAdvance(form.Status->text()), form.Status->width());
+    SaveIfAsked(form, "cdrip_unreadable_image.png");
+
+    form.ComboBox1->setCurrentIndex(1);
+    form.ComboBox1Change();
+    EXPECT_EQ(form.CDRipper1.TrackCount, 2);
+    EXPECT_EQ(form.Status->text(), "");
+
+    form.ComboBox1->setCurrentIndex(0);
+    form.ComboBox1Change();
+    WriteBytes(sheet, file + "  TRACK 87 AUDIO\n    INDEX 01 00:01:00\n");
+    EXPECT_TRUE(WaitUntil([this] { return form.CDRipper1.TrackCount == 2; }));
+    EXPECT_EQ(form.Status->text(), "");
+    EXPECT_EQ(GridColumn(1), (std::vector<std::string>{"track 1", "track 2"}));
 }
 
 TEST_F(CDRipTest, NoDiscAsksForOneAndPlayAndStopWaitForTheRip)

@@ -145,11 +145,14 @@ bool ParseTrackAddress(const std::string& path, int& drive, int& track)
 
 std::vector<CdDrive> ListDrives()
 {
+    std::vector<std::string> images = EnvironmentImages();
+    {
+        std::lock_guard<std::mutex> lock(imagesMutex);
+        images.insert(images.end(), addedImages.begin(), addedImages.end());
+    }
+    KeepImageCopies(images); // the copies of images no longer listed go
     std::vector<CdDrive> drives = DeviceDrives();
-    for (const std::string& image : EnvironmentImages())
-        drives.push_back({image, true});
-    std::lock_guard<std::mutex> lock(imagesMutex);
-    for (const std::string& image : addedImages)
+    for (const std::string& image : images)
         drives.push_back({image, true});
     return drives;
 }
@@ -161,7 +164,10 @@ CdIo_t* OpenDrive(int drive)
     if (drive < 0 || drive >= static_cast<int>(drives.size()))
         return nullptr;
     const CdDrive& d = drives[drive];
-    return d.image ? cdio_open_cue(d.path.c_str()) : cdio_open(d.path.c_str(), DRIVER_DEVICE);
+    if (!d.image)
+        return cdio_open(d.path.c_str(), DRIVER_DEVICE);
+    const std::string sheet = LibrarySheetFor(d.path);
+    return sheet.empty() ? nullptr : cdio_open_cue(sheet.c_str());
 }
 
 bool TrackExtent(CdIo_t* cdio, int track, lsn_t& first, lsn_t& last)
@@ -260,10 +266,30 @@ int64_t BASS_CD_GetTrackLength(int drive, int track)
     return static_cast<int64_t>(last - first + 1) * BASS_CD_SECTOR_BYTES;
 }
 
+bool BASS_CD_IsAudioTrack(int drive, int track)
+{
+    OpenDisc disc(drive);
+    if (track < 0 || track >= disc.Tracks())
+        return false;
+    const track_t number = static_cast<track_t>(cdio_get_first_track_num(disc.cdio) + track);
+    return cdio_get_track_format(disc.cdio, number) == TRACK_FORMAT_AUDIO;
+}
+
+std::string BASS_CD_GetImageRefusal(int drive)
+{
+    const std::vector<CdDrive> drives = ListDrives();
+    if (drive < 0 || drive >= static_cast<int>(drives.size()) || !drives[drive].image)
+        return "";
+    std::string refusal;
+    LibrarySheetFor(drives[drive].path, &refusal);
+    return refusal.empty() ? "" : FileName(drives[drive].path) + ": " + refusal;
+}
+
 bool BASS_CD_AddImageDrive(const std::string& cuePath)
 {
     RouteLibraryLog();
-    CdIo_t* cdio = cdio_open_cue(cuePath.c_str());
+    const std::string sheet = LibrarySheetFor(cuePath);
+    CdIo_t* cdio = sheet.empty() ? nullptr : cdio_open_cue(sheet.c_str());
     if (!cdio)
         return false;
     cdio_destroy(cdio);
@@ -274,6 +300,9 @@ bool BASS_CD_AddImageDrive(const std::string& cuePath)
 
 void BASS_CD_RemoveImageDrives()
 {
-    std::lock_guard<std::mutex> lock(imagesMutex);
-    addedImages.clear();
+    {
+        std::lock_guard<std::mutex> lock(imagesMutex);
+        addedImages.clear();
+    }
+    ListDrives(); // lets go of their copies
 }

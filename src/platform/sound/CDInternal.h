@@ -17,8 +17,17 @@ struct CdDrive {
 // The drives in letter order: /dev/sr* (deduplicated by real path), then image drives.
 std::vector<CdDrive> ListDrives();
 
-// A fresh libcdio handle on drive `drive` (its own TOC); null without a drive or disc.
+// A fresh libcdio handle on drive `drive` (its own TOC); null without a drive or disc, or for an
+// image whose sheet was refused.
 CdIo_t* OpenDrive(int drive);
+
+// The sheet libcdio is to open for the image drive of CUE sheet `sheet`: a private copy of it, or
+// "" with the reason in `refusal` when our reader refused it. A sheet is read again only when it
+// or one of the files it names changed.
+std::string LibrarySheetFor(const std::string& sheet, std::string* refusal = nullptr);
+
+// Removes the private copies of every image drive but those of `sheets`.
+void KeepImageCopies(const std::vector<std::string>& sheets);
 
 // The first and last sector of track `track` (0-based), false when the track does not lie on the
 // disc. A damaged TOC or CUE sheet can give a track that starts before the disc (no INDEX 01),

@@ -36,6 +36,9 @@ int BASS_CD_GetTracks(int drive);
 // it does not lie on the disc (a damaged TOC or CUE sheet).
 int64_t BASS_CD_GetTrackLength(int drive, int track);
 
+// Whether track `track` (0-based) holds sound; false for a data track or when there is no such track.
+bool BASS_CD_IsAudioTrack(int drive, int track);
+
 // Whether `path` is a track address of this layer ("d:\track01.cda"), whether or not such a
 // drive or track exists.
 bool BASS_CD_IsTrackAddress(const std::string& path);
@@ -56,7 +59,16 @@ struct BassCDReadStatus {
 };
 bool BASS_CD_StreamGetReadStatus(BassHandle stream, BassCDReadStatus* status);
 
-// Adds a CUE/BIN image as the next drive; false when libcdio cannot open it.
+// Why an image drive's CUE sheet is not read: the sheet's file name, ": " and the reason, which
+// names the line where there is one ("disc.cue: line 4: ..."; what is read: BASS_CD_AddImageDrive).
+// "" for a sheet that is read, a real drive and past the last drive.
+std::string BASS_CD_GetImageRefusal(int drive);
+
+// Adds a CUE/BIN image as the next drive; false, adding nothing, when its sheet is refused or
+// libcdio cannot open it. A sheet is read as it says: one FILE line naming a BINARY file of raw
+// 2352-byte sectors (little-endian sound), TRACKs numbered 1 to 99 in sequence from any number,
+// each with an INDEX 01, every INDEX after the one before; a CDTEXTFILE that is no regular file of
+// whole 18-byte packs is left out. The drive's tracks are counted from the sheet's first.
 bool BASS_CD_AddImageDrive(const std::string& cuePath);
 // Removes every image drive added by BASS_CD_AddImageDrive (the environment's stay).
 void BASS_CD_RemoveImageDrives();

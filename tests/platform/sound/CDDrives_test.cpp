@@ -2,19 +2,69 @@
 
 #include <gtest/gtest.h>
 
+#include <glob.h>
+
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/sound/SoundCD.h"
+#include "platform/sound/SoundTags.h"
 #include "support/audio_fixtures.h"
 #include "support/cd_images.h"
 #include "support/hang_guard.h"
+#include "support/trace_lines.h"
 #include "support/waits.h"
 #include "sound_test_util.h"
 
 using namespace sonorel_test;
 
 namespace {
+
+size_t OpenDescriptors()
+{
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
+}
+
+size_t LinesHolding(const TraceLines& lines, const std::string& text)
+{
+    const std::vector<std::string> all = lines.Lines();
+    return static_cast<size_t>(std::count_if(all.begin(), all.end(), [&](const std::string& line) {
+        return line.find(text) != std::string::npos;
+    }));
+}
+
+// The files of the private sheet copies libcdio reads, in this run's runtime folder.
+std::vector<std::string> SheetCopies()
+{
+    std::vector<std::string> files;
+    glob_t found{};
+    if (glob((std::string(std::getenv("XDG_RUNTIME_DIR")) + "/sonorel-cd-*/*").c_str(), 0, nullptr, &found) == 0)
+        files.assign(found.gl_pathv, found.gl_pathv + found.gl_pathc);
+    globfree(&found);
+    return files;
+}
+
+// Names one image drive in SONOREL_CD_IMAGES while it lives.
+class EnvironmentImage {
+public:
+    explicit EnvironmentImage(const std::string& cue) { setenv("SONOREL_CD_IMAGES", cue.c_str(), 1); }
+    ~EnvironmentImage() { unsetenv("SONOREL_CD_IMAGES"); }
+    EnvironmentImage(const EnvironmentImage&) = delete;
+    EnvironmentImage& operator=(const EnvironmentImage&) = delete;
+};
+
+// What the rip window asks of its drive at a look: the disc id, then the tracks and their texts.
+void ReadAsTheRipWindowDoes(int drive)
+{
+    BASS_CD_GetID(drive, BASS_CDID_CDDB);
+    for (int track = 0; track < BASS_CD_GetTracks(drive); ++track) {
+        std::string artist, title;
+        BASS_CD_GetTrackLength(drive, track);
+        TAGS_ReadArtistTitle("a:\\track0" + std::to_string(track + 1) + ".cda", artist, title);
+    }
+    BASS_CD_GetImageRefusal(drive);
+}
 
 class CdTest : public ::testing::Test {
 protected:
@@ -166,44 +216,153 @@ TEST_F(CdTest, ReadFaultsAreCountedOrEndTheStream)
     }
 }
 
-// A damaged CUE sheet gives tracks that start before the disc, run past its end or end before they
-// start (indexes out of order); paranoia never returns from reading them. Such tracks do not open,
-// and the others read exactly, also where paranoia's own reading of the TOC leaves it nothing to
-// read (a data track 1 listed past the audio).
-TEST_F(CdTest, TracksOfADamagedCueSheetOpenOnlyWhereTheyLieOnTheDisc)
+// A sheet whose last INDEX 01 lies past its BIN gives tracks that run past the disc's end;
+// paranoia never returns from reading one. Such tracks do not open, and the others read exactly.
+TEST_F(CdTest, TracksPastTheEndOfTheBinDoNotOpen)
 {
+    HangGuard guard("a sheet with an INDEX 01 past the BIN");
+    const CdImage image = MakeCdImage(folder, "damaged", {{1.0, false, 1}, {1.0, false, 2}, {1.0, false, 3, CueIndex::PastTheBin}});
+    drives.Add(image);
+    EXPECT_NE(BASS_CD_GetID(0, BASS_CDID_CDDB), "") << "the disc is still seen";
+    const bool readable[] = {true, false, false};
+    for (int t = 0; t < 3; ++t) {
+        const std::string path = "a:\\track0" + std::to_string(t + 1) + ".cda";
+        const BassHandle stream = BASS_CD_StreamCreateFile(path, BASS_STREAM_DECODE);
+        EXPECT_EQ(stream != 0, readable[t]) << path;
+        EXPECT_EQ(BASS_CD_GetTrackLength(0, t), readable[t] ? image.trackBytes[t] : -1) << path;
+        if (stream) {
+            EXPECT_EQ(sound_test::DecodeAll(stream), TrackSamples(image, t)) << path;
+            BASS_StreamFree(stream);
+        }
+    }
+}
+
+// Sheets of one BIN that their FILE line names ("Some Album.bin", 750 sectors), each beside a decoy
+// BIN named after the sheet, as libcdio alone would pick it. Each gives the tracks it lists, ripped
+// frame-exact from the named BIN whatever its first track's number, and the disc id of their
+// offsets; or it is refused with its reason. A hundred looks leave no descriptor open and say why
+// only once.
+TEST_F(CdTest, CueSheetsAreReadAsTheySayOrRefusedWithTheirReason)
+{
+    const std::string file = "FILE \"Some Album.bin\" BINARY\n";
+    const auto track = [](int number, const std::string& at) {
+        return "  TRACK " + std::string(number < 10 ? "0" : "") + std::to_string(number) + " AUDIO\n    INDEX 01 " + at + "\n";
+    };
+    const auto twoTracks = [&](int first) { return file + track(first, "00:00:00") + track(first + 1, "00:04:00"); };
     struct Case {
         const char* what;
-        std::vector<CdImageTrack> tracks;
-        std::vector<bool> readable;
+        std::string sheet;
+        std::vector<int64_t> sectors;        // empty: refused
+        std::string why = {};                // the refusal's start, or how a CD-TEXT file is left out
+        std::vector<CdTrackText> texts = {}; // the tracks' CD-TEXT
     };
     const Case cases[] = {
-        {"no INDEX 01 on the first track", {{1.0, false, 1, CueIndex::Missing}, {1.0, false, 2}}, {false, true}},
-        {"an INDEX 01 past the BIN", {{1.0, false, 1}, {1.0, false, 2}, {1.0, false, 3, CueIndex::PastTheBin}},
-         {true, false, false}},
-        {"indexes out of order: a data track 1 past the BIN",
-         {{1.0, true, 1, CueIndex::PastTheBin}, {1.0, false, 2}, {1.0, false, 3}}, {false, true, true}},
-        {"indexes out of order: an audio track 1 past the BIN", {{1.0, false, 1, CueIndex::PastTheBin}, {2.0, false, 2}},
-         {false, true}},
+        {"tracks from 1", twoTracks(1), {300, 450}},
+        {"tracks from 13", twoTracks(13), {300, 450}},
+        {"tracks from 74", twoTracks(74), {300, 450}},
+        {"track 99 alone", file + track(99, "00:00:00"), {750}},
+        {"TRACK 86, then 02 and 03 with only an INDEX 00",
+         file + "  TRACK 86 AUDIO\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    INDEX 00 00:01:00\n"
+                "  TRACK 03 AUDIO\n    INDEX 00 00:02:00\n",
+         {}, "line 4: TRACK 02 after TRACK 86: tracks must be numbered in sequence"},
+        {"a FILE line without a TRACK", file, {}, "no TRACK line"},
+        {"tracks 1 and 3", file + track(1, "00:00:00") + track(3, "00:04:00"), {}, "line 4: TRACK 03 after TRACK 01"},
+        {"an index of 75 frames", file + track(1, "00:00:00") + track(2, "00:03:75"), {},
+         "line 5: \"00:03:75\" is not a time mm:ss:ff"},
+        {"a track without INDEX 01", file + track(1, "00:00:00") + "  TRACK 02 AUDIO\n    INDEX 00 00:04:00\n", {},
+         "line 4: TRACK 02 has no INDEX 01"},
+        {"an index before the one before it", file + track(1, "00:04:00") + track(2, "00:00:00"), {},
+         "line 5: INDEX 01 at 00:00:00 is not after the index before it, at 00:04:00"},
+        {"two FILE lines", file + track(1, "00:00:00") + file + track(2, "00:00:00"), {},
+         "line 4: a second FILE: sheets of more than one file are not read"},
+        {"a WAVE file", "FILE \"Some Album.wav\" WAVE\n" + track(1, "00:00:00"), {}, "line 1: FILE of type \"WAVE\""},
+        {"a CD-TEXT file of 3 bytes", "CDTEXTFILE \"three.cdt\"\n" + twoTracks(1), {300, 450},
+         "three.cdt is left out: its 3 bytes are not whole 18-byte packs"},
+        {"a CD-TEXT file that is a folder", "CDTEXTFILE \"folder.cdt\"\n" + twoTracks(1), {300, 450},
+         "folder.cdt is left out: it is not a regular file"},
+        {"a good CD-TEXT file", "CDTEXTFILE \"good.cdt\"\n" + twoTracks(1), {300, 450}, "",
+         {{"The Quartet", "Opening"}, {"", "Caf\xc3\xa9 Walk"}}},
+        {"tracks from 80 with a CD-TEXT file of performers only, without a header",
+         "CDTEXTFILE \"from80.cdt\"\n" + twoTracks(80), {300, 450}, "", {{"Ann", ""}, {"Bob", ""}}},
     };
-    for (const Case& c : cases) {
+    const CdImage image = MakeCdImage(folder, "Some Album", {{4.0}, {6.0}});
+    WriteBytes(folder + "/three.cdt", "abc");
+    std::filesystem::create_directory(folder + "/folder.cdt");
+    WriteBytes(folder + "/good.cdt", MakeCdText(1, {"The Quartet", "Night"}, {{"The Quartet", "Opening"}, {"", "Caf\xe9 Walk"}}));
+    WriteBytes(folder + "/from80.cdt", MakeCdText(80, {"Ann & Bob", ""}, {{"Ann", ""}, {"Bob", ""}}, false));
+    TraceLines lines;
+    SetTraceTarget(&lines);
+    std::string twoTrackId;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
         HangGuard guard(c.what);
-        const CdImage image = MakeCdImage(folder, "damaged", c.tracks);
-        drives.Add(image);
-        EXPECT_NE(BASS_CD_GetID(0, BASS_CDID_CDDB), "") << c.what << ": the disc is still seen";
-        for (size_t t = 0; t < c.tracks.size(); ++t) {
-            const std::string path = "a:\\track0" + std::to_string(t + 1) + ".cda";
-            const BassHandle stream = BASS_CD_StreamCreateFile(path, BASS_STREAM_DECODE);
-            EXPECT_EQ(stream != 0, c.readable[t]) << c.what << " " << path;
-            EXPECT_EQ(BASS_CD_GetTrackLength(0, static_cast<int>(t)), c.readable[t] ? image.trackBytes[t] : -1)
-                << c.what << " " << path;
-            if (stream) {
-                EXPECT_EQ(sound_test::DecodeAll(stream), TrackSamples(image, static_cast<int>(t))) << c.what << " " << path;
-                BASS_StreamFree(stream);
-            }
+        const std::string name = "sheet" + std::to_string(i);
+        MakeCdImage(folder, name, {{1.0, false, 9}}); // the decoy BIN
+        WriteBytes(folder + "/" + name + ".cue", c.sheet);
+        EnvironmentImage drive(folder + "/" + name + ".cue");
+        ReadAsTheRipWindowDoes(0);
+        const size_t descriptors = OpenDescriptors();
+        for (int look = 0; look < 100; ++look)
+            ReadAsTheRipWindowDoes(0);
+        EXPECT_EQ(OpenDescriptors(), descriptors) << c.what;
+        if (!c.why.empty()) {
+            EXPECT_EQ(LinesHolding(lines, c.why), 1u) << c.what << ": said once";
         }
-        BASS_CD_RemoveImageDrives();
+        if (c.sectors.empty()) {
+            EXPECT_EQ(BASS_CD_GetTracks(0), -1) << c.what;
+            EXPECT_EQ(BASS_CD_GetImageRefusal(0).rfind(name + ".cue: " + c.why, 0), 0u) << c.what << ": "
+                                                                                         << BASS_CD_GetImageRefusal(0);
+            continue;
+        }
+        EXPECT_EQ(BASS_CD_GetImageRefusal(0), "") << c.what;
+        ASSERT_EQ(BASS_CD_GetTracks(0), static_cast<int>(c.sectors.size())) << c.what;
+        auto from = image.samples.begin();
+        for (size_t t = 0; t < c.sectors.size(); ++t) {
+            EXPECT_EQ(BASS_CD_GetTrackLength(0, static_cast<int>(t)), c.sectors[t] * 2352) << c.what;
+            const BassHandle stream = BASS_CD_StreamCreateFile("a:\\track0" + std::to_string(t + 1) + ".cda", BASS_STREAM_DECODE);
+            const auto to = from + c.sectors[t] * 2352 / 2;
+            EXPECT_EQ(sound_test::DecodeAll(stream), std::vector<int16_t>(from, to)) << c.what << " track " << t + 1;
+            BASS_StreamFree(stream);
+            from = to;
+        }
+        if (c.sectors.size() == 2) {
+            if (twoTrackId.empty())
+                twoTrackId = BASS_CD_GetID(0, BASS_CDID_CDDB);
+            EXPECT_EQ(BASS_CD_GetID(0, BASS_CDID_CDDB), twoTrackId) << c.what;
+        }
+        for (size_t t = 0; t < c.texts.size(); ++t) {
+            std::string artist, title;
+            EXPECT_TRUE(TAGS_ReadArtistTitle("a:\\track0" + std::to_string(t + 1) + ".cda", artist, title)) << c.what;
+            EXPECT_EQ(artist, c.texts[t].performer) << c.what << " track " << t + 1;
+            EXPECT_EQ(title, c.texts[t].title) << c.what << " track " << t + 1;
+        }
     }
+    SetTraceTarget(nullptr);
+    EXPECT_EQ(twoTrackId.substr(8), " 2 150 450 12") << "the offsets and the count, not the numbers";
+}
+
+// A sheet is read again when it or a file it names changes, and only then; the copy libcdio reads
+// goes with its drive.
+TEST_F(CdTest, ASheetIsReadAgainWhenItOrItsFilesChangeAndItsCopyGoesWithItsDrive)
+{
+    const std::string cue = folder + "/later.cue";
+    WriteBytes(cue, "FILE \"later.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    TraceLines lines;
+    SetTraceTarget(&lines);
+    {
+        EnvironmentImage drive(cue);
+        for (int look = 0; look < 3; ++look)
+            EXPECT_EQ(BASS_CD_GetTracks(0), -1);
+        EXPECT_EQ(BASS_CD_GetImageRefusal(0), "later.cue: line 1: the file " + folder + "/later.bin does not exist");
+        EXPECT_EQ(LinesHolding(lines, "cannot be read"), 1u);
+        const CdImage bin = MakeCdImage(folder, "later", {{1.0}, {2.0}}); // the BIN arrives, with a sheet of two tracks
+        EXPECT_EQ(BASS_CD_GetTracks(0), 2);
+        EXPECT_EQ(BASS_CD_GetTrackLength(0, 1), 2 * 176400);
+        EXPECT_FALSE(SheetCopies().empty());
+    }
+    EXPECT_EQ(BASS_CD_GetDriveLetter(0), -1);
+    EXPECT_EQ(SheetCopies(), std::vector<std::string>{});
+    SetTraceTarget(nullptr);
 }
 
 // A drive that stops answering ends a decode-only read as failed at the time limit, after the
