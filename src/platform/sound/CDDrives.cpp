@@ -149,8 +149,8 @@ std::vector<CdDrive> ListDrives()
     {
         std::lock_guard<std::mutex> lock(imagesMutex);
         images.insert(images.end(), addedImages.begin(), addedImages.end());
+        KeepImageCopies(images); // the copies of images no longer listed go, none that is being added
     }
-    KeepImageCopies(images); // the copies of images no longer listed go
     std::vector<CdDrive> drives = DeviceDrives();
     for (const std::string& image : images)
         drives.push_back({image, true});
@@ -288,14 +288,20 @@ std::string BASS_CD_GetImageRefusal(int drive)
 bool BASS_CD_AddImageDrive(const std::string& cuePath)
 {
     RouteLibraryLog();
+    {
+        std::lock_guard<std::mutex> lock(imagesMutex); // listed first, so that its copy is kept
+        addedImages.push_back(cuePath);
+    }
     const std::string sheet = LibrarySheetFor(cuePath);
     CdIo_t* cdio = sheet.empty() ? nullptr : cdio_open_cue(sheet.c_str());
-    if (!cdio)
-        return false;
-    cdio_destroy(cdio);
+    if (cdio) {
+        cdio_destroy(cdio);
+        return true;
+    }
     std::lock_guard<std::mutex> lock(imagesMutex);
-    addedImages.push_back(cuePath);
-    return true;
+    if (const auto added = std::find(addedImages.rbegin(), addedImages.rend(), cuePath); added != addedImages.rend())
+        addedImages.erase(std::next(added).base());
+    return false;
 }
 
 void BASS_CD_RemoveImageDrives()

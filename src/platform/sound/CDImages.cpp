@@ -45,10 +45,11 @@ struct FileStamp {
 
 struct PreparedImage {
     std::string sheet;                                      // as the drive list names it
-    std::vector<std::pair<std::string, FileStamp>> watched; // the sheet and the files it names
+    std::vector<std::pair<std::string, FileStamp>> watched; // the sheet and the files it looked at
     std::string libraryCue;                                 // the copy libcdio opens; "" when refused
     std::string refusal;
     std::vector<std::string> copyFiles;
+    bool writeFailed = false; // tried again at the next look, as a full disk or a removed folder passes
 };
 
 bool WriteNewFile(const std::string& path, const std::string& bytes)
@@ -106,6 +107,8 @@ public:
 private:
     static bool Current(const PreparedImage& image)
     {
+        if (image.writeFailed || (!image.libraryCue.empty() && access(image.libraryCue.c_str(), F_OK) != 0))
+            return false;
         for (const auto& [path, stamp] : image.watched)
             if (!(FileStamp(path) == stamp))
                 return false;
@@ -123,17 +126,19 @@ private:
     void Prepare(PreparedImage& image)
     {
         RemoveCopy(image);
-        image.refusal.clear();
+        const std::string refusedBefore = std::exchange(image.refusal, "");
         // Stamped before it is read: a change while it is read is seen at the next look.
         image.watched = {{image.sheet, FileStamp(image.sheet)}};
         CueSheet sheet;
         std::string why;
         const bool read = ReadCueSheet(image.sheet, sheet, why);
-        for (const std::string& file : {sheet.bin, sheet.cdTextFile})
-            if (!file.empty())
-                image.watched.emplace_back(file, FileStamp(file));
+        for (const std::string& file : sheet.files)
+            image.watched.emplace_back(file, FileStamp(file));
+        image.writeFailed = false;
         if (!read)
-            return Refuse(image, why);
+            return Refuse(image, why, refusedBefore);
+        if (!sheet.namedBin.empty())
+            trace("CD image " + image.sheet + ": its FILE " + sheet.namedBin + " does not exist; " + sheet.bin + " is read");
         std::string cdText;
         if (!sheet.cdTextFile.empty()) {
             if (std::optional<std::string> packs = ReadCdTextPacks(sheet.cdTextFile, sheet.tracks.front().number, why))
@@ -141,18 +146,22 @@ private:
             else
                 trace("CD image " + image.sheet + ": its CD-TEXT file " + sheet.cdTextFile + " is left out: " + why);
         }
-        if (!WriteCopy(image, sheet, cdText))
-            Refuse(image, std::string("its copy for the CD library cannot be written: ") + std::strerror(errno));
+        if (WriteCopy(image, sheet, cdText))
+            return;
+        image.writeFailed = true;
+        Refuse(image, std::string("its copy for the CD library cannot be written: ") + std::strerror(errno), refusedBefore);
     }
 
-    static void Refuse(PreparedImage& image, const std::string& why)
+    // A reason is traced once, not at every look that finds it again.
+    static void Refuse(PreparedImage& image, const std::string& why, const std::string& refusedBefore)
     {
         image.refusal = why;
-        trace("CD image " + image.sheet + " cannot be read: " + why);
+        if (why != refusedBefore)
+            trace("CD image " + image.sheet + " cannot be read: " + why);
     }
 
     // Writes <n>.cue naming <n>.bin, a link to the sheet's BIN, and <n>.cdt when there is CD-TEXT.
-    // Each copy has a name of its own, so a handle still open on an earlier one reads what it had.
+    // Each copy has names of its own, so libcdio never opens one that is half written.
     bool WriteCopy(PreparedImage& image, const CueSheet& sheet, const std::string& cdText)
     {
         if (!MakeFolder())
@@ -180,7 +189,7 @@ private:
     // "sonorel-cd-<pid>-<random>", so that the folders of programs that were killed can be told.
     bool MakeFolder()
     {
-        if (!folder_.empty())
+        if (!folder_.empty() && access(folder_.c_str(), W_OK) == 0)
             return true;
         std::string parent = "/tmp";
         for (const char* variable : {"XDG_RUNTIME_DIR", "TMPDIR"})

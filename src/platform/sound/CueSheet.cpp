@@ -3,6 +3,7 @@
 #include "platform/sound/CueSheet.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -149,17 +150,31 @@ bool IsTrackMode(std::string_view mode)
 // another size would be read from the wrong place.
 bool HasShortSectors(std::string_view mode) { return mode == "MODE1/2048" || mode == "MODE2/2336"; }
 
-// Why the file at `path` is not one to read: "" for a regular file of at most `maxBytes` bytes.
+constexpr const char* kMissing = "does not exist";
+
+// Why the file at `path` is not one to read: "" for a readable regular file of at most `maxBytes`.
 std::string FileProblem(const std::string& path, size_t maxBytes = SIZE_MAX)
 {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0)
-        return errno == ENOENT ? "does not exist" : std::string("cannot be looked at: ") + std::strerror(errno);
+        return errno == ENOENT ? kMissing : std::string("cannot be looked at: ") + std::strerror(errno);
     if (!S_ISREG(info.st_mode))
         return "is not a regular file";
     if (static_cast<uint64_t>(info.st_size) > maxBytes)
         return "is larger than " + std::to_string(maxBytes) + " bytes";
+    if (access(path.c_str(), R_OK) != 0)
+        return std::string("cannot be read: ") + std::strerror(errno);
     return "";
+}
+
+// The bytes of a regular file of at most `maxBytes`; nothing, with `why`, for anything else.
+std::optional<std::string> ReadBounded(const std::string& path, size_t maxBytes, std::string& why)
+{
+    why = FileProblem(path, maxBytes);
+    std::optional<std::string> bytes = why.empty() ? ReadRegularFile(path, maxBytes) : std::nullopt;
+    if (!bytes && why.empty())
+        why = "cannot be read";
+    return bytes;
 }
 
 std::string FolderOf(const std::string& path)
@@ -168,10 +183,42 @@ std::string FolderOf(const std::string& path)
     return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// The BIN libcdio alone would read: the sheet's name with "cue" made "bin"; "" for other names.
+std::string BinNamedAfter(const std::string& sheet)
+{
+    const size_t stem = sheet.size() - std::min<size_t>(sheet.size(), 4);
+    if (sheet.compare(stem, 4, ".cue") == 0)
+        return sheet.substr(0, stem) + ".bin";
+    if (sheet.compare(stem, 4, ".CUE") == 0)
+        return sheet.substr(0, stem) + ".BIN";
+    return "";
+}
+
+// A file name's last part, after the folders of this system or of one that writes '\'.
+std::string_view LastPart(std::string_view name)
+{
+    const size_t separator = name.find_last_of("/\\");
+    return separator == std::string_view::npos ? name : name.substr(separator + 1);
+}
+
+// What libcdio stops a text at (a quote, a tab, a CR) becomes a character it reads on past.
+std::string LibraryText(std::string_view text)
+{
+    std::string value(text);
+    for (char& c : value)
+        c = c == '"' ? '\'' : c == '\t' || c == '\r' ? ' ' : c;
+    return value;
+}
+
+constexpr const char* kCdTextLine = "CDTEXTFILE"; // where the sheet had its CDTEXTFILE line
+
 // Reads a sheet line by line into a CueSheet; each line's check fails with the reason in `why`.
 class SheetReader {
 public:
-    SheetReader(const std::string& path, CueSheet& sheet) : folder_(FolderOf(path)), sheet_(sheet) {}
+    SheetReader(const std::string& path, CueSheet& sheet)
+        : folder_(FolderOf(path)), binNamedAfterSheet_(BinNamedAfter(path)), sheet_(sheet)
+    {
+    }
 
     bool Line(int number, std::string_view text)
     {
@@ -251,10 +298,29 @@ private:
         if (!words.AtEnd())
             return Unexpected("FILE");
         sheet_.bin = InFolder(name);
+        sheet_.files.push_back(sheet_.bin);
         if (type != "BINARY")
             return Fail("FILE of type " + Quote(type) + ": only BINARY files of raw CD sectors are read");
         const std::string problem = FileProblem(sheet_.bin);
-        return problem.empty() || Fail("the file " + sheet_.bin + " " + problem);
+        if (problem.empty())
+            return true;
+        if (problem == kMissing &&
+            (ReadInstead(folder_ + "/" + std::string(LastPart(name))) || ReadInstead(binNamedAfterSheet_)))
+            return true;
+        return Fail("the file " + sheet_.bin + " " + problem);
+    }
+
+    // Reads `bin` in place of the FILE line's file when it is there.
+    bool ReadInstead(const std::string& bin)
+    {
+        if (bin.empty() || std::find(sheet_.files.begin(), sheet_.files.end(), bin) != sheet_.files.end())
+            return false;
+        sheet_.files.push_back(bin);
+        if (!FileProblem(bin).empty())
+            return false;
+        sheet_.namedBin = sheet_.bin;
+        sheet_.bin = bin;
+        return true;
     }
 
     bool Track(Words& words)
@@ -384,6 +450,8 @@ private:
         if (!words.Next(name) || name.empty() || !words.AtEnd())
             return Fail("CDTEXTFILE needs one file name");
         sheet_.cdTextFile = InFolder(name);
+        sheet_.files.push_back(sheet_.cdTextFile);
+        sheet_.discLines.push_back(kCdTextLine); // libcdio reads the texts in order: a later one wins
         return true;
     }
 
@@ -393,11 +461,12 @@ private:
         if (!words.Text(text))
             return Fail(std::string(keyword) + " has an unclosed quote or words after its closing one");
         if (!text.empty())
-            Lines().push_back(std::string(keyword) + " \"" + std::string(text) + "\"");
+            Lines().push_back(std::string(keyword) + " \"" + LibraryText(text) + "\"");
         return true;
     }
 
     const std::string folder_;
+    const std::string binNamedAfterSheet_;
     CueSheet& sheet_;
     int line_ = 0;
     int trackLine_ = 0;
@@ -450,10 +519,9 @@ void RenumberPacks(std::string& packs, int firstTrack)
 bool ReadCueSheet(const std::string& path, CueSheet& sheet, std::string& why)
 {
     sheet = {};
-    const std::string problem = FileProblem(path, kMaxCueSheetBytes);
-    const std::optional<std::string> text = problem.empty() ? ReadRegularFile(path, kMaxCueSheetBytes) : std::nullopt;
+    const std::optional<std::string> text = ReadBounded(path, kMaxCueSheetBytes, why);
     if (!text) {
-        why = "the sheet " + (problem.empty() ? "cannot be read" : problem);
+        why = "the sheet " + why;
         return false;
     }
     std::string_view rest(*text);
@@ -481,12 +549,13 @@ bool ReadCueSheet(const std::string& path, CueSheet& sheet, std::string& why)
 std::string LibraryCueSheet(const CueSheet& sheet, const std::string& binName, const std::string& cdTextName)
 {
     std::string text;
-    if (!cdTextName.empty())
-        text += "CDTEXTFILE \"" + cdTextName + "\"\n";
     for (const std::string& line : sheet.discLines)
-        text += line + "\n";
+        if (line != kCdTextLine)
+            text += line + "\n";
+        else if (!cdTextName.empty())
+            text += "CDTEXTFILE \"" + cdTextName + "\"\n";
     text += "FILE \"" + binName + "\" BINARY\n";
-    const int shift = sheet.tracks.empty() ? 0 : sheet.tracks.front().number - 1;
+    const int shift = sheet.tracks.front().number - 1;
     for (const CueTrack& track : sheet.tracks) {
         text += "  TRACK " + TwoDigits(track.number - shift) + " " + track.mode + "\n";
         for (const std::string& line : track.lines)
@@ -497,15 +566,16 @@ std::string LibraryCueSheet(const CueSheet& sheet, const std::string& binName, c
 
 std::optional<std::string> ReadCdTextPacks(const std::string& path, int firstTrack, std::string& why)
 {
-    const std::string problem = FileProblem(path, kMaxCdTextBytes + kCdTextHeaderBytes);
-    std::optional<std::string> packs =
-        problem.empty() ? ReadRegularFile(path, kMaxCdTextBytes + kCdTextHeaderBytes) : std::nullopt;
+    std::optional<std::string> packs = ReadBounded(path, kMaxCdTextBytes + kCdTextHeaderBytes + 1, why);
     if (!packs) {
-        why = "it " + (problem.empty() ? "cannot be read" : problem);
+        why = "it " + why;
         return std::nullopt;
     }
     const size_t bytes = packs->size();
-    if (bytes % kPackBytes == kCdTextHeaderBytes)
+    const size_t extra = bytes % kPackBytes;
+    if ((extra == 1 || extra == kCdTextHeaderBytes + 1) && packs->back() == '\0')
+        packs->pop_back();
+    if (packs->size() % kPackBytes == kCdTextHeaderBytes)
         packs->erase(0, kCdTextHeaderBytes);
     if (packs->empty() || packs->size() % kPackBytes != 0) {
         why = "its " + std::to_string(bytes) + " bytes are not whole 18-byte packs after an optional 4-byte header";

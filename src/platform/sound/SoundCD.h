@@ -66,7 +66,8 @@ std::string BASS_CD_GetImageRefusal(int drive);
 
 // Adds a CUE/BIN image as the next drive; false, adding nothing, when its sheet is refused or
 // libcdio cannot open it. A sheet is read as it says: one FILE line naming a BINARY file of raw
-// 2352-byte sectors (little-endian sound), TRACKs numbered 1 to 99 in sequence from any number,
+// 2352-byte sectors (little-endian sound; where it is not there, the file of its name beside the
+// sheet, then the BIN named after the sheet), TRACKs numbered 1 to 99 in sequence from any number,
 // each with an INDEX 01, every INDEX after the one before; a CDTEXTFILE that is no regular file of
 // whole 18-byte packs is left out. The drive's tracks are counted from the sheet's first.
 bool BASS_CD_AddImageDrive(const std::string& cuePath);

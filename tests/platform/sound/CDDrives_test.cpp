@@ -342,7 +342,7 @@ TEST_F(CdTest, CueSheetsAreReadAsTheySayOrRefusedWithTheirReason)
 }
 
 // A sheet is read again when it or a file it names changes, and only then; the copy libcdio reads
-// goes with its drive.
+// is written again when something removed it, and goes with its drive.
 TEST_F(CdTest, ASheetIsReadAgainWhenItOrItsFilesChangeAndItsCopyGoesWithItsDrive)
 {
     const std::string cue = folder + "/later.cue";
@@ -358,6 +358,9 @@ TEST_F(CdTest, ASheetIsReadAgainWhenItOrItsFilesChangeAndItsCopyGoesWithItsDrive
         const CdImage bin = MakeCdImage(folder, "later", {{1.0}, {2.0}}); // the BIN arrives, with a sheet of two tracks
         EXPECT_EQ(BASS_CD_GetTracks(0), 2);
         EXPECT_EQ(BASS_CD_GetTrackLength(0, 1), 2 * 176400);
+        ASSERT_FALSE(SheetCopies().empty());
+        std::filesystem::remove_all(std::filesystem::path(SheetCopies().front()).parent_path()); // a cleaner of /tmp
+        EXPECT_EQ(BASS_CD_GetTracks(0), 2) << "the copy is written again";
         EXPECT_FALSE(SheetCopies().empty());
     }
     EXPECT_EQ(BASS_CD_GetDriveLetter(0), -1);

@@ -16,13 +16,13 @@ namespace {
 class CueSheetTest : public ::testing::Test {
 protected:
     void SetUp() override { WriteBytes(folder + "/disc.bin", std::string(2352 * 10, '\0')); }
-    // Reads `text` as the sheet <folder>/disc.cue; the reason, or "" when it is read.
-    std::string Refusal(const std::string& text, sound::CueSheet* read = nullptr)
+    // Reads `text` as the sheet <folder>/<name>.cue; the reason, or "" when it is read.
+    std::string Refusal(const std::string& text, sound::CueSheet* read = nullptr, const std::string& name = "disc")
     {
-        WriteBytes(folder + "/disc.cue", text);
+        WriteBytes(folder + "/" + name + ".cue", text);
         sound::CueSheet sheet;
         std::string why;
-        const bool ok = sound::ReadCueSheet(folder + "/disc.cue", sheet, why);
+        const bool ok = sound::ReadCueSheet(folder + "/" + name + ".cue", sheet, why);
         if (read)
             *read = sheet;
         return ok ? "" : why;
@@ -31,14 +31,15 @@ protected:
 };
 
 // Everything a sheet may hold, from a system that ends lines with CR LF and starts with a byte
-// order mark, numbered from 80: libcdio's copy is numbered from 1, names the files it is given and
-// holds neither the remarks nor the postgap it does not read.
+// order mark, numbered from 80: libcdio's copy is numbered from 1, names the files it is given,
+// keeps the order of the disc's texts and CD-TEXT file (the last one read wins), holds neither the
+// remarks nor the postgap it does not read, and has texts without the quotes and tabs it stops at.
 TEST_F(CueSheetTest, TheLibrarysSheetIsNumberedFromOneAndHoldsWhatWasChecked)
 {
     const std::string text = "\xEF\xBB\xBFREM GENRE Jazz\r\n"
                              "CATALOG 1234567890123\r\n"
                              "PERFORMER \"The Quartet\"\r\n"
-                             "TITLE \"Night \"Live\" Sessions\"\r\n"
+                             "TITLE \"Night \"Live\"\tSessions\"\r\n"
                              "CDTEXTFILE \"disc.cdt\"\r\n"
                              "FILE disc.bin BINARY\r\n"
                              "  TRACK 80 AUDIO\r\n"
@@ -57,22 +58,57 @@ TEST_F(CueSheetTest, TheLibrarysSheetIsNumberedFromOneAndHoldsWhatWasChecked)
     ASSERT_EQ(Refusal(text, &sheet), "");
     EXPECT_EQ(sheet.bin, folder + "/disc.bin");
     EXPECT_EQ(sheet.cdTextFile, folder + "/disc.cdt");
-    EXPECT_EQ(sound::LibraryCueSheet(sheet, "7.bin", "7.cdt"), "CDTEXTFILE \"7.cdt\"\n"
-                                                               "CATALOG 1234567890123\n"
-                                                               "PERFORMER \"The Quartet\"\n"
-                                                               "TITLE \"Night \"Live\" Sessions\"\n"
-                                                               "FILE \"7.bin\" BINARY\n"
-                                                               "  TRACK 01 AUDIO\n"
-                                                               "    FLAGS DCP PRE\n"
-                                                               "    ISRC USRC17607839\n"
-                                                               "    TITLE \"Opening night\"\n"
-                                                               "    INDEX 01 00:00:00\n"
-                                                               "  TRACK 02 MODE1/2352\n"
-                                                               "    PREGAP 00:02:00\n"
-                                                               "    INDEX 00 00:04:00\n"
-                                                               "    INDEX 01 00:05:00\n"
-                                                               "    INDEX 02 00:06:74\n");
-    EXPECT_EQ(sound::LibraryCueSheet(sheet, "7.bin", ""), sound::LibraryCueSheet(sheet, "7.bin", "7.cdt").substr(19));
+    const std::string withText = "CATALOG 1234567890123\n"
+                                 "PERFORMER \"The Quartet\"\n"
+                                 "TITLE \"Night 'Live' Sessions\"\n"
+                                 "CDTEXTFILE \"7.cdt\"\n"
+                                 "FILE \"7.bin\" BINARY\n"
+                                 "  TRACK 01 AUDIO\n"
+                                 "    FLAGS DCP PRE\n"
+                                 "    ISRC USRC17607839\n"
+                                 "    TITLE \"Opening night\"\n"
+                                 "    INDEX 01 00:00:00\n"
+                                 "  TRACK 02 MODE1/2352\n"
+                                 "    PREGAP 00:02:00\n"
+                                 "    INDEX 00 00:04:00\n"
+                                 "    INDEX 01 00:05:00\n"
+                                 "    INDEX 02 00:06:74\n";
+    EXPECT_EQ(sound::LibraryCueSheet(sheet, "7.bin", "7.cdt"), withText);
+    std::string withoutText = withText;
+    withoutText.erase(withText.find("CDTEXTFILE"), 19);
+    EXPECT_EQ(sound::LibraryCueSheet(sheet, "7.bin", ""), withoutText);
+}
+
+// A FILE line's file that is not there is looked for by its last part beside the sheet (a sheet
+// made on another system), then as the BIN named after the sheet; every file looked at is one to
+// watch for a change.
+TEST_F(CueSheetTest, AMissingBinIsLookedForBesideTheSheet)
+{
+    const std::string track = "TRACK 01 AUDIO\nINDEX 01 00:00:00\n";
+    const struct {
+        std::string sheetName;
+        std::string named;
+        std::string why;
+        std::vector<std::string> files; // looked at, the BIN read last
+    } cases[] = {
+        {"disc", "C:\\rips\\disc.bin", "", {"/C:\\rips\\disc.bin", "/disc.bin"}},
+        {"disc", "renamed.bin", "", {"/renamed.bin", "/disc.bin"}},
+        {"other", "gone/disc.bin", "", {"/gone/disc.bin", "/disc.bin"}},
+        {"other", "gone/missing.bin", "line 1: the file " + folder + "/gone/missing.bin does not exist",
+         {"/gone/missing.bin", "/missing.bin", "/other.bin"}},
+    };
+    for (const auto& c : cases) {
+        sound::CueSheet sheet;
+        EXPECT_EQ(Refusal("FILE \"" + c.named + "\" BINARY\n" + track, &sheet, c.sheetName), c.why) << c.named;
+        std::vector<std::string> files;
+        for (const std::string& file : c.files)
+            files.push_back(folder + file);
+        EXPECT_EQ(sheet.files, files) << c.named;
+        if (c.why.empty()) {
+            EXPECT_EQ(sheet.bin, folder + "/disc.bin") << c.named;
+            EXPECT_EQ(sheet.namedBin, folder + "/" + c.named) << c.named;
+        }
+    }
 }
 
 TEST_F(CueSheetTest, ARefusalNamesTheLineAndWhy)
@@ -106,7 +142,6 @@ TEST_F(CueSheetTest, ARefusalNamesTheLineAndWhy)
         {file + track + "TITLE \"Opening\n", "line 4: TITLE has an unclosed quote or words after its closing one"},
         {file + "\"TRACK 01 AUDIO\n", "line 2: an unclosed quote"},
         {file + track + "PREGAP soon\n", "line 4: PREGAP needs one time mm:ss:ff (seconds below 60, frames below 75)"},
-        {"FILE \"missing.bin\" BINARY\n", "line 1: the file " + folder + "/missing.bin does not exist"},
         {"FILE \"folder.bin\" BINARY\n", "line 1: the file " + folder + "/folder.bin is not a regular file"},
         {"FILE \"disc.bin\"\n", "line 1: FILE needs a file name and a type"},
         {"FILE \"disc.bin\" MOTOROLA\n", "line 1: FILE of type \"MOTOROLA\": only BINARY files of raw CD sectors are read"},
@@ -133,7 +168,7 @@ TEST_F(CueSheetTest, CdTextPacksAreHandedOnAsLibcdioReadsThem)
 
     WriteBytes(path, MakeCdText(1, disc, tracks));
     EXPECT_EQ(sound::ReadCdTextPacks(path, 1, why), MakeCdText(1, disc, tracks, false)) << why;
-    WriteBytes(path, MakeCdText(80, disc, tracks));
+    WriteBytes(path, MakeCdText(80, disc, tracks) + std::string(1, '\0')); // a closing NUL, as some programs write
     EXPECT_EQ(sound::ReadCdTextPacks(path, 80, why), MakeCdText(1, disc, tracks, false)) << why;
     WriteBytes(path, MakeCdText(80, {"Ann & Bob", ""}, {{"Ann", ""}, {"Bob", ""}}, false)); // first pack 0x81
     EXPECT_EQ(sound::ReadCdTextPacks(path, 80, why), MakeCdText(1, {"Ann & Bob", ""}, {{"Ann", ""}, {"Bob", ""}}, false) +
@@ -148,8 +183,8 @@ TEST_F(CueSheetTest, CdTextPacksAreHandedOnAsLibcdioReadsThem)
     } refused[] = {
         {path, "abc", "its 3 bytes are not whole 18-byte packs after an optional 4-byte header"},
         {path, packs.substr(0, 4), "its 4 bytes are not whole 18-byte packs after an optional 4-byte header"},
-        {path, packs + std::string(1, '\0'), "its " + std::to_string(packs.size() + 1) + " bytes are not whole 18-byte packs after an optional 4-byte header"},
-        {path, std::string(sound::kMaxCdTextBytes + 18, '\x80'), "it is larger than 9220 bytes"},
+        {path, packs + "x", "its " + std::to_string(packs.size() + 1) + " bytes are not whole 18-byte packs after an optional 4-byte header"},
+        {path, std::string(sound::kMaxCdTextBytes + 18, '\x80'), "it is larger than 9221 bytes"},
         {path, std::string(sound::kMaxCdTextBytes, '\x81'), "its packs are larger than 9212 bytes"},
         {folder + "/folder.cdt", "", "it is not a regular file"},
         {folder + "/missing.cdt", "", "it does not exist"},
