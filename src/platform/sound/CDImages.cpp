@@ -110,7 +110,7 @@ private:
         if (image.writeFailed || (!image.libraryCue.empty() && access(image.libraryCue.c_str(), F_OK) != 0))
             return false;
         for (const auto& [path, stamp] : image.watched)
-            if (!(FileStamp(path) == stamp))
+            if (FileStamp(path) != stamp)
                 return false;
         return true;
     }
